@@ -1,0 +1,82 @@
+#pragma once
+
+#include "Expression.h"
+#include "FileSystem.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dbase {
+
+struct IndexEntry {
+    std::string key;
+    std::uint32_t recno = 0;
+};
+
+// What a tag is: its name and expressions as written in the tag header.
+struct TagDefinition {
+    std::string name;            // at most 10 characters, stored upper case
+    std::string expression;
+    std::string forExpression;   // empty for none
+    ValueType keyType = ValueType::Character;
+    int keyLength = 0;           // bytes; 12 for numeric, 8 for date keys
+    bool descending = false;
+    bool unique = false;
+};
+
+// A dBase IV multiple index file (.MDX): a header, a table of up to 47 tags
+// and one B-tree per tag, in 512-byte pages and 1024-byte blocks. Keys are
+// passed already encoded (see Expression::key). Pages are cached (bounded);
+// writes stay in the cache until flush(). The caller serialises access with
+// other programs (locks) and calls invalidate() when another program changed
+// the file. Any structural damage found raises DatabaseError naming the file.
+class MdxFile {
+public:
+    static std::unique_ptr<MdxFile> open(std::unique_ptr<File> file);
+    static std::unique_ptr<MdxFile> create(std::unique_ptr<File> file, const std::string& tableBaseName);
+    ~MdxFile();
+
+    const std::string& path() const;
+    int tagCount() const;
+    const TagDefinition& tag(int index) const;
+    int findTag(std::string_view name) const; // ASCII case ignored; -1 when absent
+
+    // Adds a tag holding `entries` (any order). Returns its index. Throws when
+    // the name exists, the table of tags is full or the key is too long.
+    int addTag(const TagDefinition& definition, std::vector<IndexEntry> entries);
+    // Removes the tag; its pages go to the free list for reuse. Indexes of later tags shift down.
+    void deleteTag(int index);
+
+    void insert(int tag, std::string_view key, std::uint32_t recno);
+    // Returns false when the entry is not in the tag.
+    bool remove(int tag, std::string_view key, std::uint32_t recno);
+
+    // Positioning in tag order (equal keys in record-number order). Each call
+    // stands alone, so the tree may change between calls.
+    std::optional<IndexEntry> first(int tag);
+    std::optional<IndexEntry> last(int tag);
+    std::optional<IndexEntry> after(int tag, const IndexEntry& entry);
+    std::optional<IndexEntry> before(int tag, const IndexEntry& entry);
+    // The first entry whose key is >= `key` (a prefix of a character key compares as blank-padded).
+    std::optional<IndexEntry> seek(int tag, std::string_view key);
+
+    // Walks the whole tree of a tag checking structure and order; returns the
+    // entries in order. Throws DatabaseError on damage.
+    std::vector<IndexEntry> verify(int tag);
+
+    void flush();
+    void invalidate();
+    // Ordering of two keys of a tag, honouring its type and direction.
+    int compareKeys(int tag, std::string_view a, std::string_view b) const;
+
+private:
+    struct Impl;
+    explicit MdxFile(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace dbase

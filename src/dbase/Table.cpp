@@ -1,0 +1,798 @@
+#include "Table.h"
+
+#include "DatabaseError.h"
+#include "MemoFile.h"
+#include "TableImpl.h"
+#include "Values.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace dbase {
+
+// ---------------------------------------------------------------- helpers
+
+const char* RecordWindow::get(File& file, const DbfHeader& header, std::uint32_t recno)
+{
+    if (recno >= m_first && recno < m_first + m_count)
+        return m_buffer.data() + std::size_t(recno - m_first) * header.recordLength;
+    // Read about 64 KiB of records around the one asked for, starting there.
+    std::uint32_t span = std::max<std::uint32_t>(1, 65536 / header.recordLength);
+    m_buffer.resize(std::size_t(span) * header.recordLength);
+    std::uint64_t offset = header.headerLength + std::uint64_t(recno - 1) * header.recordLength;
+    std::size_t got = file.readAt(offset, m_buffer.data(), m_buffer.size());
+    m_first = recno;
+    m_count = static_cast<std::uint32_t>(got / header.recordLength);
+    if (m_count == 0)
+        throw DatabaseError("The table " + file.path() + " is truncated: record " + std::to_string(recno) +
+                            " is missing.");
+    return m_buffer.data();
+}
+
+namespace {
+
+class RawRecordView final : public RecordView {
+public:
+    RawRecordView(const Table::Impl& table, const char* rec) : m_table(table), m_rec(rec) {}
+    int fieldCount() const override { return static_cast<int>(m_table.header.fields.size()); }
+    const Field& field(int index) const override { return m_table.fieldAt(index); }
+    int fieldIndex(const std::string& name) const override { return findField(m_table.header.fields, name); }
+    std::string text(int index) const override { return m_table.fieldText(m_rec, index); }
+    double number(int index) const override
+    {
+        const Field& f = m_table.fieldAt(index);
+        return decodeNumber(std::string_view(m_rec + f.offset, f.length));
+    }
+    Date date(int index) const override
+    {
+        const Field& f = m_table.fieldAt(index);
+        return decodeDate(std::string_view(m_rec + f.offset, f.length));
+    }
+
+private:
+    const Table::Impl& m_table;
+    const char* m_rec;
+};
+
+std::string replaceExtension(const std::string& path, const char* ext)
+{
+    auto slash = path.rfind('/');
+    auto dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return path + ext;
+    return path.substr(0, dot) + ext;
+}
+
+bool lowerCaseExtension(const std::string& path)
+{
+    auto dot = path.rfind('.');
+    return dot != std::string::npos && dot + 1 < path.size() && path[dot + 1] >= 'a' && path[dot + 1] <= 'z';
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- locking
+
+OperationLock::OperationLock(Table::Impl& table, LockKind kind) : m_table(table)
+{
+    if (!table.sharedAccess())
+        return;
+    table.dbf->lock(locks::kHeader, 1, kind);
+    m_locked = true;
+    try {
+        table.syncWithDisk();
+    } catch (...) {
+        table.dbf->unlock(locks::kHeader, 1);
+        throw;
+    }
+}
+
+OperationLock::~OperationLock()
+{
+    if (m_locked) {
+        try {
+            m_table.dbf->unlock(locks::kHeader, 1);
+        } catch (...) {
+            // Closing the file releases the lock anyway.
+        }
+    }
+}
+
+// ---------------------------------------------------------------- opening
+
+std::string Table::Impl::indexPath() const
+{
+    std::string wanted = replaceExtension(path, lowerCaseExtension(path) ? ".mdx" : ".MDX");
+    auto slash = wanted.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : wanted.substr(0, slash == 0 ? 1 : slash);
+    std::string name = slash == std::string::npos ? wanted : wanted.substr(slash + 1);
+    std::string found = findFileIgnoringCase(dir, name);
+    return found.empty() ? wanted : found;
+}
+
+void Table::Impl::openFiles(const std::string& p, Access a, bool tolerateIndexDamage)
+{
+    path = p;
+    access = a;
+    dbf = fs.open(path, access == Access::ReadOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite);
+    if (access == Access::Exclusive) {
+        if (!dbf->tryLock(locks::kOpenMarker, 1, LockKind::Write) ||
+            !dbf->tryLock(locks::kTable, 2, LockKind::Write) ||
+            !dbf->tryLock(locks::kTableRange, locks::kTableRangeLength, LockKind::Write))
+            throw DatabaseError("The table " + path + " is in use and cannot be opened for exclusive use.");
+    } else if (!dbf->tryLock(locks::kOpenMarker, 1, LockKind::Read)) {
+        throw DatabaseError("The table " + path + " is opened for exclusive use by another program.");
+    }
+
+    header = DbfHeader::read(*dbf);
+    headerBytes.resize(header.headerLength);
+    dbf->readExact(0, headerBytes.data(), headerBytes.size());
+    codePage = &CodePage::forLanguageDriver(header.languageDriver);
+    stamp = dbf->stamp();
+    std::uint64_t data = stamp.size > header.headerLength ? stamp.size - header.headerLength : 0;
+    dataRecords = static_cast<std::uint32_t>(std::min<std::uint64_t>(header.recordCount, data / header.recordLength));
+
+    if (header.incomplete || dataRecords != header.recordCount)
+        recoverFromCrash();
+    openIndex(tolerateIndexDamage);
+    if (crashPending && access == Access::Exclusive) {
+        rebuildIndex();
+        beginChange();
+        crashPending = false;
+        endChange();
+    }
+}
+
+void Table::Impl::openIndex(bool tolerateDamage)
+{
+    mdx.reset();
+    tagStates.clear();
+    indexError.clear();
+    if (!header.productionIndex)
+        return;
+    std::string ip = indexPath();
+    try {
+        if (!fs.exists(ip))
+            throw DatabaseError("The index file " + ip + " of the table " + path + " is missing.");
+        mdx = MdxFile::open(fs.open(ip, access == Access::ReadOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite));
+    } catch (const DatabaseError& e) {
+        if (!tolerateDamage)
+            throw;
+        indexError = e.what();
+        mdx.reset();
+        return;
+    }
+    compileTags();
+}
+
+void Table::Impl::compileTags()
+{
+    tagStates.clear();
+    if (!mdx)
+        return;
+    for (int t = 0; t < mdx->tagCount(); ++t) {
+        TagState state;
+        const TagDefinition& def = mdx->tag(t);
+        try {
+            state.key = Expression::compile(def.expression, header.fields);
+            if (!def.forExpression.empty())
+                state.condition = Expression::compile(def.forExpression, header.fields);
+        } catch (const DatabaseError& e) {
+            state.key.reset();
+            state.error = e.what();
+        }
+        tagStates.push_back(std::move(state));
+    }
+}
+
+// A writer that died leaves the incomplete byte set or records past the
+// header's count. Judge that only under the write lock: a live writer holds it.
+void Table::Impl::recoverFromCrash()
+{
+    if (access == Access::ReadOnly)
+        return; // read what is there; the count was clamped to the data
+    bool locked = access != Access::Exclusive;
+    if (locked)
+        dbf->lock(locks::kHeader, 1, LockKind::Write);
+    try {
+        unsigned char h[dbf::kHeaderSize];
+        dbf->readExact(0, h, sizeof h);
+        header.readCounters(h);
+        stamp = dbf->stamp();
+        std::uint64_t data = stamp.size > header.headerLength ? stamp.size - header.headerLength : 0;
+        std::uint32_t onDisk = static_cast<std::uint32_t>(data / header.recordLength);
+        if (header.incomplete || onDisk != header.recordCount) {
+            crashPending = crashPending || header.incomplete || onDisk > header.recordCount;
+            header.recordCount = onDisk;
+            dataRecords = onDisk;
+            header.incomplete = crashPending;
+            unsigned char fixed[dbf::kHeaderSize];
+            std::memcpy(fixed, h, sizeof fixed);
+            header.writeFixedPart(fixed);
+            dbf->writeAt(0, fixed, sizeof fixed);
+            // Cut a partly written record and restore the end mark.
+            std::uint64_t end = header.headerLength + std::uint64_t(onDisk) * header.recordLength;
+            if (stamp.size != end + 1) {
+                dbf->truncate(end);
+                const char mark = static_cast<char>(dbf::kEndMark);
+                dbf->writeAt(end, &mark, 1);
+            }
+            stamp = dbf->stamp();
+        }
+    } catch (...) {
+        if (locked)
+            dbf->unlock(locks::kHeader, 1);
+        throw;
+    }
+    if (locked)
+        dbf->unlock(locks::kHeader, 1);
+}
+
+void Table::Impl::dropCaches()
+{
+    window.clear();
+    liveCount.reset();
+    if (mdx)
+        mdx->invalidate();
+}
+
+void Table::Impl::syncWithDisk()
+{
+    unsigned char h[dbf::kHeaderSize];
+    dbf->readExact(0, h, sizeof h);
+    DbfHeader fresh = header;
+    fresh.readCounters(h);
+    FileStamp now = dbf->stamp();
+    if (fresh.changeCounter == header.changeCounter && fresh.recordCount == header.recordCount && now == stamp)
+        return;
+    std::uint16_t headerLength = static_cast<std::uint16_t>(h[8] | (h[9] << 8));
+    std::uint16_t recordLength = static_cast<std::uint16_t>(h[10] | (h[11] << 8));
+    if (headerLength != header.headerLength || recordLength != header.recordLength)
+        throw DatabaseError("The table " + path + " was restructured by another program; open it again.");
+    bool hadIndex = header.productionIndex;
+    header.readCounters(h);
+    header.productionIndex = hadIndex || header.productionIndex;
+    stamp = now;
+    std::uint64_t data = now.size > header.headerLength ? now.size - header.headerLength : 0;
+    dataRecords = static_cast<std::uint32_t>(std::min<std::uint64_t>(header.recordCount, data / header.recordLength));
+    dropCaches();
+    if (!mdx && header.productionIndex && hadIndex == false)
+        openIndex(true);
+}
+
+// ---------------------------------------------------------------- records
+
+const Field& Table::Impl::fieldAt(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(header.fields.size()))
+        throw DatabaseError("The table " + path + " has no field number " + std::to_string(index + 1) + ".");
+    return header.fields[index];
+}
+
+const char* Table::Impl::recordAt(std::uint32_t n) { return window.get(*dbf, header, n); }
+
+bool Table::Impl::accepts(const char* rec)
+{
+    if (rec[0] == '*')
+        return false;
+    if (!filter)
+        return true;
+    RawRecordView view(*this, rec);
+    return filter(view);
+}
+
+bool Table::Impl::visible(std::uint32_t n)
+{
+    if (n < 1 || n > dataRecords)
+        return false;
+    return accepts(recordAt(n));
+}
+
+std::string Table::Impl::tagKey(int tag, const char* rec) const { return tagStates[tag].key->key(rec); }
+
+bool Table::Impl::inTag(int tag, const char* rec) const
+{
+    const TagState& s = tagStates[tag];
+    return !s.condition || s.condition->evaluate(rec).logical;
+}
+
+void Table::Impl::load(std::uint32_t n)
+{
+    const char* rec = recordAt(n);
+    record.assign(rec, header.recordLength);
+    recno = n;
+    if (order >= 0)
+        key = tagKey(order, rec);
+}
+
+void Table::Impl::clearPosition(bool empty)
+{
+    recno = 0;
+    key.clear();
+    record.assign(header.recordLength, ' ');
+    atBof = atEof = empty;
+}
+
+bool Table::Impl::moveFirst()
+{
+    if (order < 0) {
+        for (std::uint32_t n = 1; n <= dataRecords; ++n)
+            if (visible(n)) {
+                load(n);
+                return true;
+            }
+        return false;
+    }
+    for (auto e = mdx->first(order); e; e = mdx->after(order, *e))
+        if (visible(e->recno)) {
+            load(e->recno);
+            key = e->key;
+            return true;
+        }
+    return false;
+}
+
+bool Table::Impl::moveLast()
+{
+    if (order < 0) {
+        for (std::uint32_t n = dataRecords; n >= 1; --n)
+            if (visible(n)) {
+                load(n);
+                return true;
+            }
+        return false;
+    }
+    for (auto e = mdx->last(order); e; e = mdx->before(order, *e))
+        if (visible(e->recno)) {
+            load(e->recno);
+            key = e->key;
+            return true;
+        }
+    return false;
+}
+
+bool Table::Impl::moveNext()
+{
+    if (recno == 0)
+        return moveFirst();
+    if (order < 0) {
+        for (std::uint32_t n = recno + 1; n <= dataRecords; ++n)
+            if (visible(n)) {
+                load(n);
+                return true;
+            }
+        return false;
+    }
+    for (auto e = mdx->after(order, {key, recno}); e; e = mdx->after(order, *e))
+        if (visible(e->recno)) {
+            load(e->recno);
+            key = e->key;
+            return true;
+        }
+    return false;
+}
+
+bool Table::Impl::movePrior()
+{
+    if (recno == 0)
+        return moveLast();
+    if (order < 0) {
+        for (std::uint32_t n = recno - 1; n >= 1; --n)
+            if (visible(n)) {
+                load(n);
+                return true;
+            }
+        return false;
+    }
+    for (auto e = mdx->before(order, {key, recno}); e; e = mdx->before(order, *e))
+        if (visible(e->recno)) {
+            load(e->recno);
+            key = e->key;
+            return true;
+        }
+    return false;
+}
+
+std::uint32_t Table::Impl::countVisible()
+{
+    bool orderMatters = order >= 0 && (tagStates[order].condition || mdx->tag(order).unique);
+    if (orderMatters) {
+        std::uint32_t count = 0;
+        for (auto e = mdx->first(order); e; e = mdx->after(order, *e))
+            count += visible(e->recno) ? 1 : 0;
+        return count;
+    }
+    if (!filter && liveCount)
+        return *liveCount;
+    std::uint32_t count = 0;
+    for (std::uint32_t n = 1; n <= dataRecords; ++n)
+        count += accepts(recordAt(n)) ? 1 : 0;
+    if (!filter)
+        liveCount = count;
+    return count;
+}
+
+// ---------------------------------------------------------------- values
+
+std::string Table::Impl::fieldText(const char* rec, int index) const
+{
+    const Field& f = fieldAt(index);
+    std::string_view raw(rec + f.offset, f.length);
+    switch (f.type) {
+    case FieldType::Character:
+        return codePage->decode(trimRight(raw));
+    case FieldType::Numeric:
+    case FieldType::Float:
+        return decodeNumberText(raw);
+    case FieldType::Date: {
+        Date d = decodeDate(raw);
+        return d.isNull() ? std::string() : std::string(raw.substr(0, 8));
+    }
+    case FieldType::Logical:
+        switch (raw[0]) {
+        case 'T': case 't': case 'Y': case 'y':
+            return "T";
+        case 'F': case 'f': case 'N': case 'n':
+            return "F";
+        default:
+            return {};
+        }
+    case FieldType::Memo:
+        return decodeNumberText(raw);
+    }
+    return {};
+}
+
+std::string Table::Impl::encodeText(const Field& f, const std::string& utf8) const
+{
+    std::string bytes, bad;
+    if (!codePage->encode(utf8, bytes, bad))
+        throw DatabaseError("The character \"" + bad + "\" cannot be stored in the field " + f.name +
+                            ": the table's code page (" + codePage->name() + ") has no such character.");
+    bytes.resize(f.length, ' ');
+    return bytes;
+}
+
+void Table::Impl::setFieldBytes(int index, const std::string& bytes)
+{
+    if (state == EditState::None)
+        throw DatabaseError("The table " + path + " is not in edit or insert mode.");
+    const Field& f = fieldAt(index);
+    std::memcpy(record.data() + f.offset, bytes.data(), f.length);
+}
+
+// ---------------------------------------------------------------- Table
+
+Table::Table(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
+Table::~Table() = default;
+
+std::unique_ptr<Table> Table::open(const std::string& path, Access access, FileSystem& fs)
+{
+    auto impl = std::make_unique<Impl>(fs);
+    impl->openFiles(path, access, false);
+    impl->clearPosition(false);
+    std::unique_ptr<Table> table(new Table(std::move(impl)));
+    table->first();
+    return table;
+}
+
+std::unique_ptr<Table> Table::openIgnoringIndex(const std::string& path, Access access, FileSystem& fs)
+{
+    auto impl = std::make_unique<Impl>(fs);
+    impl->openFiles(path, access, true);
+    impl->clearPosition(false);
+    std::unique_ptr<Table> table(new Table(std::move(impl)));
+    table->first();
+    return table;
+}
+
+const std::string& Table::path() const { return d->path; }
+Access Table::access() const { return d->access; }
+const std::vector<Field>& Table::fields() const { return d->header.fields; }
+int Table::fieldIndex(const std::string& name) const { return findField(d->header.fields, name); }
+std::uint8_t Table::languageDriver() const { return d->header.languageDriver; }
+const std::string& Table::indexError() const { return d->indexError; }
+std::uint32_t Table::physicalCount() const { return d->dataRecords; }
+
+std::vector<TagInfo> Table::tags() const
+{
+    std::vector<TagInfo> out;
+    if (!d->mdx)
+        return out;
+    for (int t = 0; t < d->mdx->tagCount(); ++t) {
+        const TagDefinition& def = d->mdx->tag(t);
+        out.push_back({def.name, def.expression, def.forExpression, def.descending, def.unique,
+                       d->tagStates[t].usable()});
+    }
+    return out;
+}
+
+bool Table::hasTag(const std::string& name) const { return d->mdx && d->mdx->findTag(name) >= 0; }
+
+std::string Table::order() const { return d->orderName; }
+
+void Table::setOrder(const std::string& tagName)
+{
+    OperationLock lock(*d, LockKind::Read);
+    if (tagName.empty()) {
+        d->order = -1;
+        d->orderName.clear();
+    } else {
+        int t = d->mdx ? d->mdx->findTag(tagName) : -1;
+        if (t < 0)
+            throw DatabaseError("The table " + d->path + " has no index tag " + tagName + ".");
+        if (!d->tagStates[t].usable())
+            throw DatabaseError("The index tag " + d->mdx->tag(t).name + " of " + d->path +
+                                " cannot be used: " + d->tagStates[t].error);
+        d->order = t;
+        d->orderName = d->mdx->tag(t).name;
+    }
+    // Stay on the same record when it belongs to the new order.
+    std::uint32_t keep = d->recno;
+    if (keep && d->visible(keep) && (d->order < 0 || d->inTag(d->order, d->recordAt(keep)))) {
+        d->load(keep);
+        d->atBof = d->atEof = false;
+    } else {
+        bool found = d->moveFirst();
+        if (!found)
+            d->clearPosition(true);
+        d->atBof = true;
+        d->atEof = !found;
+    }
+}
+
+void Table::first()
+{
+    if (d->state != EditState::None)
+        post();
+    OperationLock lock(*d, LockKind::Read);
+    bool found = d->moveFirst();
+    if (!found)
+        d->clearPosition(true);
+    d->atBof = true;
+    d->atEof = !found;
+}
+
+void Table::last()
+{
+    if (d->state != EditState::None)
+        post();
+    OperationLock lock(*d, LockKind::Read);
+    bool found = d->moveLast();
+    if (!found)
+        d->clearPosition(true);
+    d->atEof = true;
+    d->atBof = !found;
+}
+
+void Table::next()
+{
+    if (d->state != EditState::None)
+        post();
+    if (d->atEof && d->recno == 0)
+        return;
+    OperationLock lock(*d, LockKind::Read);
+    if (d->recno == 0 || !d->moveNext()) {
+        d->atEof = true;
+        if (d->recno == 0)
+            d->atBof = true;
+        return;
+    }
+    d->atBof = false;
+    d->atEof = false;
+}
+
+void Table::prior()
+{
+    if (d->state != EditState::None)
+        post();
+    if (d->atBof && d->recno == 0)
+        return;
+    OperationLock lock(*d, LockKind::Read);
+    if (d->recno == 0 || !d->movePrior()) {
+        d->atBof = true;
+        if (d->recno == 0)
+            d->atEof = true;
+        return;
+    }
+    d->atBof = false;
+    d->atEof = false;
+}
+
+bool Table::bof() const { return d->atBof; }
+bool Table::eof() const { return d->atEof; }
+std::uint32_t Table::recno() const { return d->recno; }
+
+bool Table::seek(const std::string& value)
+{
+    if (d->order < 0)
+        throw DatabaseError("The table " + d->path + " has no current index order to search in.");
+    if (d->state != EditState::None)
+        post();
+    OperationLock lock(*d, LockKind::Read);
+    const TagDefinition& def = d->mdx->tag(d->order);
+    std::string probe;
+    switch (def.keyType) {
+    case ValueType::Numeric: {
+        Field f{"KEY", FieldType::Numeric, 20, 8, 0};
+        probe = numericKey(decodeNumber(encodeNumberText(f, value)));
+        break;
+    }
+    case ValueType::Date: {
+        Date date = decodeDate(value);
+        probe = dateKey(date.isNull() ? 0 : julianDay(date.year, date.month, date.day));
+        break;
+    }
+    default: {
+        std::string bad;
+        if (!d->codePage->encode(value, probe, bad))
+            return false;
+        if (static_cast<int>(probe.size()) > def.keyLength)
+            probe.resize(def.keyLength);
+        break;
+    }
+    }
+    for (auto e = d->mdx->seek(d->order, probe); e; e = d->mdx->after(d->order, *e)) {
+        if (d->visible(e->recno)) {
+            d->load(e->recno);
+            d->key = e->key;
+            d->atBof = d->atEof = false;
+            if (def.keyType == ValueType::Character)
+                return e->key.compare(0, probe.size(), probe) == 0;
+            return d->mdx->compareKeys(d->order, e->key, probe) == 0;
+        }
+    }
+    d->atEof = true;
+    return false;
+}
+
+bool Table::gotoBookmark(std::uint32_t recno)
+{
+    if (d->state != EditState::None)
+        post();
+    OperationLock lock(*d, LockKind::Read);
+    if (!d->visible(recno))
+        return false;
+    if (d->order >= 0 && !d->inTag(d->order, d->recordAt(recno)))
+        return false;
+    d->load(recno);
+    d->atBof = d->atEof = false;
+    return true;
+}
+
+void Table::refresh()
+{
+    OperationLock lock(*d, LockKind::Read);
+    d->dropCaches();
+    if (d->state != EditState::None)
+        return;
+    if (d->recno && d->visible(d->recno)) {
+        d->load(d->recno);
+        return;
+    }
+    bool found = d->moveFirst();
+    if (!found)
+        d->clearPosition(true);
+    d->atBof = true;
+    d->atEof = !found;
+}
+
+std::uint32_t Table::recordCount()
+{
+    OperationLock lock(*d, LockKind::Read);
+    return d->countVisible();
+}
+
+void Table::setFilter(RecordFilter filter)
+{
+    d->filter = std::move(filter);
+}
+
+// ---------------------------------------------------------------- values
+
+std::string Table::text(int field) const { return d->fieldText(d->record.data(), field); }
+std::string Table::text(const std::string& field) const { return text(fieldIndex(field) < 0 ? -1 : fieldIndex(field)); }
+
+long long Table::whole(int field) const
+{
+    double v = floating(field);
+    return static_cast<long long>(v < 0 ? v - 0.5 : v + 0.5);
+}
+
+double Table::floating(int field) const
+{
+    const Field& f = d->fieldAt(field);
+    return decodeNumber(std::string_view(d->record.data() + f.offset, f.length));
+}
+
+Date Table::date(int field) const
+{
+    const Field& f = d->fieldAt(field);
+    if (f.type != FieldType::Date)
+        throw DatabaseError("The field " + f.name + " of " + d->path + " is not a date field.");
+    return decodeDate(std::string_view(d->record.data() + f.offset, f.length));
+}
+
+bool Table::isBlank(int field) const
+{
+    const Field& f = d->fieldAt(field);
+    return dbase::isBlank(std::string_view(d->record.data() + f.offset, f.length));
+}
+
+void Table::setText(int field, const std::string& value)
+{
+    const Field& f = d->fieldAt(field);
+    switch (f.type) {
+    case FieldType::Character:
+        d->setFieldBytes(field, d->encodeText(f, value));
+        break;
+    case FieldType::Numeric:
+    case FieldType::Float:
+        d->setFieldBytes(field, encodeNumberText(f, value));
+        break;
+    case FieldType::Date:
+        d->setFieldBytes(field, encodeDateText(f, value));
+        break;
+    case FieldType::Logical:
+        d->setFieldBytes(field, encodeLogicalText(f, value));
+        break;
+    case FieldType::Memo:
+        throw DatabaseError("The memo field " + f.name + " of " + d->path + " is read-only.");
+    }
+}
+
+void Table::setText(const std::string& field, const std::string& value)
+{
+    int index = fieldIndex(field);
+    if (index < 0)
+        throw DatabaseError("The table " + d->path + " has no field " + field + ".");
+    setText(index, value);
+}
+
+void Table::setWhole(int field, long long value)
+{
+    const Field& f = d->fieldAt(field);
+    if (f.type != FieldType::Numeric && f.type != FieldType::Float)
+        throw DatabaseError("The field " + f.name + " of " + d->path + " is not a numeric field.");
+    d->setFieldBytes(field, encodeWhole(f, value));
+}
+
+void Table::setFloating(int field, double value)
+{
+    const Field& f = d->fieldAt(field);
+    if (f.type != FieldType::Numeric && f.type != FieldType::Float)
+        throw DatabaseError("The field " + f.name + " of " + d->path + " is not a numeric field.");
+    d->setFieldBytes(field, encodeNumber(f, value));
+}
+
+void Table::setDate(int field, const Date& value)
+{
+    const Field& f = d->fieldAt(field);
+    if (f.type != FieldType::Date)
+        throw DatabaseError("The field " + f.name + " of " + d->path + " is not a date field.");
+    d->setFieldBytes(field, encodeDate(f, value));
+}
+
+std::string Table::memo(int field) const
+{
+    const Field& f = d->fieldAt(field);
+    if (f.type != FieldType::Memo)
+        throw DatabaseError("The field " + f.name + " of " + d->path + " is not a memo field.");
+    std::string number = decodeNumberText(std::string_view(d->record.data() + f.offset, f.length));
+    if (number.empty() || number == "0")
+        return {};
+    if (!d->memoOpened) {
+        d->memoOpened = true;
+        std::string dbt = replaceExtension(d->path, ".DBT");
+        auto slash = dbt.rfind('/');
+        std::string found = findFileIgnoringCase(slash == std::string::npos ? "." : dbt.substr(0, slash),
+                                                 slash == std::string::npos ? dbt : dbt.substr(slash + 1));
+        if (!found.empty())
+            d->memo = MemoFile::open(d->fs.open(found, OpenMode::ReadOnly), d->header.dbase4Memo());
+    }
+    if (!d->memo)
+        return {};
+    return d->codePage->decode(d->memo->read(static_cast<std::uint32_t>(decodeNumber(number))));
+}
+
+} // namespace dbase

@@ -1,0 +1,144 @@
+#pragma once
+
+// Private state of Table, shared by its source files.
+#include "CodePage.h"
+#include "DbfHeader.h"
+#include "Expression.h"
+#include "MdxFile.h"
+#include "MemoFile.h"
+#include "Table.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dbase {
+
+// Lock regions other dBase engines use, so their locks and ours see each other.
+namespace locks {
+inline constexpr std::uint64_t kTable = 4026531838ULL; // 2 bytes; the second is the header/append lock
+inline constexpr std::uint64_t kHeader = 4026531839ULL;
+inline constexpr std::uint64_t kTableRange = 3026531838ULL;
+inline constexpr std::uint64_t kTableRangeLength = 1000000000ULL;
+// Held (read) by every open of ours for its lifetime; an exclusive open write-locks it.
+inline constexpr std::uint64_t kOpenMarker = 4026531840ULL;
+} // namespace locks
+
+struct TagState {
+    std::optional<Expression> key;
+    std::optional<Expression> condition; // FOR expression
+    std::string error;                   // why the tag cannot be evaluated
+    bool usable() const { return key.has_value(); }
+};
+
+// A window of consecutive records read in one call, so walks in physical
+// order and scans cost one read per many records.
+class RecordWindow {
+public:
+    void clear() { m_count = 0; }
+    // Pointer to the record's bytes, valid until the next call or clear().
+    const char* get(File& file, const DbfHeader& header, std::uint32_t recno);
+
+private:
+    std::string m_buffer;
+    std::uint32_t m_first = 0;
+    std::uint32_t m_count = 0;
+};
+
+enum class EditState { None, Edit, Append };
+
+struct Table::Impl {
+    Impl(FileSystem& f) : fs(f) {}
+
+    FileSystem& fs;
+    std::string path;
+    Access access = Access::Shared;
+    std::unique_ptr<File> dbf;
+    DbfHeader header;
+    std::string headerBytes; // header and descriptors exactly as on disk
+    const CodePage* codePage = nullptr;
+    FileStamp stamp;
+    std::uint32_t dataRecords = 0; // records the file really holds (header count clamped to its size)
+
+    std::unique_ptr<MdxFile> mdx;
+    std::vector<TagState> tagStates;
+    std::string indexError;
+    int order = -1; // tag index of the current order; -1 physical
+    std::string orderName;
+
+    std::uint32_t recno = 0;
+    std::string key; // key of the current record in the current order
+    bool atBof = true, atEof = true;
+    std::string record; // current record bytes
+    EditState state = EditState::None;
+    std::string original; // the record as it was when editing began
+    RecordFilter filter;
+
+    RecordWindow window;
+    std::optional<std::uint32_t> liveCount;
+    std::unique_ptr<MemoFile> memo;
+    bool memoOpened = false;
+    bool crashPending = false; // a writer died mid-change: indexes need a rebuild
+
+    // --- opening ---
+    void openFiles(const std::string& path, Access access, bool tolerateIndexDamage);
+    void openIndex(bool tolerateDamage);
+    void compileTags();
+    std::string indexPath() const; // existing production index, or where to create one
+
+    // --- consistency with other programs ---
+    bool sharedAccess() const { return access != Access::Exclusive; }
+    void syncWithDisk();
+    void dropCaches();
+    void recoverFromCrash();
+
+    // --- records ---
+    const char* recordAt(std::uint32_t n);
+    bool visible(std::uint32_t n);
+    bool accepts(const char* rec);
+    std::string tagKey(int tag, const char* rec) const;
+    bool inTag(int tag, const char* rec) const;
+    void load(std::uint32_t n);
+    void clearPosition(bool empty);
+
+    // --- navigation (no locking) ---
+    bool moveFirst();
+    bool moveLast();
+    bool moveNext();
+    bool movePrior();
+    std::uint32_t countVisible();
+
+    // --- writing (callers hold the write lock) ---
+    void requireWritable(const char* what) const;
+    void requireExclusive(const char* what) const;
+    void beginChange();
+    void endChange();
+    void writeRecord(std::uint32_t n, const std::string& bytes, bool append);
+    void maintainTags(std::uint32_t n, const char* before, const char* after);
+    void postLocked();
+    std::vector<IndexEntry> collectEntries(int tag);
+    std::vector<std::string> rebuildIndex();
+
+    // --- values ---
+    const Field& fieldAt(int index) const;
+    std::string fieldText(const char* rec, int index) const;
+    void setFieldBytes(int index, const std::string& bytes);
+    std::string encodeText(const Field& f, const std::string& utf8) const;
+};
+
+// RAII lock on the header byte for one operation of a shared open; in
+// exclusive mode nobody else can write and no lock is taken.
+class OperationLock {
+public:
+    OperationLock(Table::Impl& table, LockKind kind);
+    ~OperationLock();
+    OperationLock(const OperationLock&) = delete;
+    OperationLock& operator=(const OperationLock&) = delete;
+
+private:
+    Table::Impl& m_table;
+    bool m_locked = false;
+};
+
+} // namespace dbase

@@ -1,0 +1,474 @@
+// Changes to a table: records, tags, pack and index rebuilds.
+#include "DatabaseError.h"
+#include "TableImpl.h"
+#include "Values.h"
+
+#include <cstring>
+
+namespace dbase {
+
+namespace {
+
+std::string fileName(const std::string& path)
+{
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string baseName(const std::string& path)
+{
+    std::string name = fileName(path);
+    auto dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+// Takes every lock an exclusive open holds, on a file about to replace the table.
+void lockExclusively(File& file)
+{
+    if (!file.tryLock(locks::kOpenMarker, 1, LockKind::Write) || !file.tryLock(locks::kTable, 2, LockKind::Write) ||
+        !file.tryLock(locks::kTableRange, locks::kTableRangeLength, LockKind::Write))
+        throw DatabaseError("Cannot lock the new file " + file.path() + ".");
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- transactions
+
+void Table::Impl::requireWritable(const char* what) const
+{
+    if (access == Access::ReadOnly)
+        throw DatabaseError("The table " + path + " is open read-only; cannot " + what + ".");
+    for (std::size_t t = 0; t < tagStates.size(); ++t)
+        if (!tagStates[t].usable())
+            throw DatabaseError("Cannot " + std::string(what) + " in " + path + ": the index tag " +
+                                mdx->tag(static_cast<int>(t)).name + " cannot be kept up to date (" +
+                                tagStates[t].error + "). Rebuild the indexes first.");
+    if (!indexError.empty())
+        throw DatabaseError("Cannot " + std::string(what) + " in " + path +
+                            " while its index is damaged. Rebuild the indexes first.");
+}
+
+void Table::Impl::requireExclusive(const char* what) const
+{
+    if (access != Access::Exclusive)
+        throw DatabaseError("Cannot " + std::string(what) + ": the table " + path +
+                            " must be opened for exclusive use.");
+}
+
+// Marks a multi-step change in the header's incomplete-transaction byte, so
+// that a crash half-way is noticed by the next writer.
+void Table::Impl::beginChange()
+{
+    if (header.incomplete)
+        return;
+    const unsigned char one = 1;
+    dbf->writeAt(dbf::kIncomplete, &one, 1);
+    header.incomplete = true;
+}
+
+void Table::Impl::endChange()
+{
+    if (mdx)
+        mdx->flush();
+    header.incomplete = crashPending;
+    ++header.changeCounter;
+    unsigned char h[dbf::kHeaderSize];
+    std::memcpy(h, headerBytes.data(), sizeof h);
+    header.writeFixedPart(h);
+    dbf->writeAt(0, h, sizeof h);
+    std::memcpy(headerBytes.data(), h, sizeof h);
+    stamp = dbf->stamp();
+}
+
+void Table::Impl::writeRecord(std::uint32_t n, const std::string& bytes, bool append)
+{
+    std::uint64_t offset = header.headerLength + std::uint64_t(n - 1) * header.recordLength;
+    if (append) {
+        std::string withMark = bytes;
+        withMark.push_back(static_cast<char>(dbf::kEndMark));
+        dbf->writeAt(offset, withMark.data(), withMark.size());
+    } else {
+        dbf->writeAt(offset, bytes.data(), bytes.size());
+    }
+    window.clear();
+}
+
+void Table::Impl::maintainTags(std::uint32_t n, const char* before, const char* after)
+{
+    for (int t = 0; t < static_cast<int>(tagStates.size()); ++t) {
+        bool wasIn = before && inTag(t, before);
+        bool isIn = after && inTag(t, after);
+        std::string oldKey = wasIn ? tagKey(t, before) : std::string();
+        std::string newKey = isIn ? tagKey(t, after) : std::string();
+        if (wasIn && isIn && oldKey == newKey)
+            continue;
+        if (wasIn)
+            mdx->remove(t, oldKey, n);
+        if (isIn)
+            mdx->insert(t, newKey, n);
+    }
+}
+
+void Table::Impl::postLocked()
+{
+    if (state == EditState::Append) {
+        std::uint32_t n = header.recordCount + 1;
+        beginChange();
+        writeRecord(n, record, true);
+        header.recordCount = n;
+        dataRecords = n;
+        maintainTags(n, nullptr, record.data());
+        endChange();
+        if (liveCount)
+            ++*liveCount;
+        recno = n;
+    } else {
+        std::string onDisk(recordAt(recno), header.recordLength);
+        if (onDisk[0] == '*' && original[0] != '*')
+            throw DatabaseError("Record " + std::to_string(recno) + " of " + path +
+                                " was deleted by another user or program since you began editing it.");
+        if (onDisk != original)
+            throw DatabaseError("Record " + std::to_string(recno) + " of " + path +
+                                " was changed by another user or program since you began editing it.");
+        if (onDisk == record) {
+            state = EditState::None;
+            return;
+        }
+        beginChange();
+        writeRecord(recno, record, false);
+        maintainTags(recno, onDisk.data(), record.data());
+        endChange();
+    }
+    state = EditState::None;
+    if (order >= 0)
+        key = tagKey(order, record.data());
+}
+
+// ---------------------------------------------------------------- records
+
+void Table::append()
+{
+    if (d->state != EditState::None)
+        post();
+    d->requireWritable("add a record");
+    d->original.clear();
+    d->record.assign(d->header.recordLength, ' ');
+    d->state = EditState::Append;
+}
+
+void Table::edit()
+{
+    if (d->state != EditState::None)
+        return;
+    d->requireWritable("edit a record");
+    if (d->recno == 0)
+        throw DatabaseError("There is no current record to edit in " + d->path + ".");
+    d->original = d->record;
+    d->state = EditState::Edit;
+}
+
+bool Table::editing() const { return d->state != EditState::None; }
+
+void Table::post()
+{
+    if (d->state == EditState::None)
+        return;
+    d->requireWritable("save the record");
+    OperationLock lock(*d, LockKind::Write);
+    d->postLocked();
+    d->atBof = d->atEof = false;
+}
+
+void Table::cancel()
+{
+    if (d->state == EditState::None)
+        return;
+    bool appending = d->state == EditState::Append;
+    d->state = EditState::None;
+    if (!appending) {
+        d->record = d->original;
+        return;
+    }
+    if (d->recno == 0) {
+        d->clearPosition(d->atBof && d->atEof);
+        return;
+    }
+    OperationLock lock(*d, LockKind::Read);
+    if (d->recno <= d->dataRecords)
+        d->load(d->recno);
+}
+
+void Table::deleteRecord()
+{
+    if (d->state == EditState::Append) {
+        cancel();
+        return;
+    }
+    d->state = EditState::None;
+    d->requireWritable("delete a record");
+    if (d->recno == 0)
+        throw DatabaseError("There is no current record to delete in " + d->path + ".");
+    {
+        OperationLock lock(*d, LockKind::Write);
+        std::uint32_t n = d->recno;
+        std::string onDisk(d->recordAt(n), d->header.recordLength);
+        if (onDisk[0] != '*') {
+            std::string marked = onDisk;
+            marked[0] = '*';
+            d->beginChange();
+            d->writeRecord(n, marked, false);
+            d->maintainTags(n, onDisk.data(), marked.data());
+            d->endChange();
+            if (d->liveCount)
+                --*d->liveCount;
+        }
+        // Move on to the next visible record, else the previous one.
+        d->record = onDisk;
+        d->record[0] = '*';
+        if (d->moveNext()) {
+            d->atBof = d->atEof = false;
+            return;
+        }
+        d->recno = n;
+        if (d->movePrior()) {
+            d->atEof = true;
+            d->atBof = false;
+            return;
+        }
+        d->clearPosition(true);
+    }
+}
+
+// ---------------------------------------------------------------- creating
+
+void Table::create(const std::string& path, const std::vector<FieldSpec>& specs, FileSystem& fs)
+{
+    std::vector<Field> fields = layoutFields(specs);
+    std::string bytes = DbfHeader::build(fields, dbf::kWindows1252Driver, 0x03);
+    bytes.push_back(static_cast<char>(dbf::kEndMark));
+    // Never truncate a table that someone has open.
+    std::unique_ptr<File> file;
+    if (fs.exists(path)) {
+        file = fs.open(path, OpenMode::ReadWrite);
+        if (!file->tryLock(locks::kOpenMarker, 1, LockKind::Write) || !file->tryLock(locks::kTable, 2, LockKind::Write))
+            throw DatabaseError("The table " + path + " is in use and cannot be replaced.");
+        file->truncate(0);
+    } else {
+        file = fs.open(path, OpenMode::CreateReadWrite);
+    }
+    file->writeAt(0, bytes.data(), bytes.size());
+    file->sync();
+    // An index left by an earlier table of this name would describe other records.
+    auto impl = std::make_unique<Impl>(fs);
+    impl->path = path;
+    std::string stale = impl->indexPath();
+    if (fs.exists(stale))
+        fs.remove(stale);
+}
+
+// ---------------------------------------------------------------- tags
+
+std::vector<IndexEntry> Table::Impl::collectEntries(int tag)
+{
+    std::vector<IndexEntry> entries;
+    entries.reserve(dataRecords);
+    window.clear();
+    for (std::uint32_t n = 1; n <= dataRecords; ++n) {
+        const char* rec = recordAt(n);
+        if (inTag(tag, rec))
+            entries.push_back({tagKey(tag, rec), n});
+    }
+    return entries;
+}
+
+void Table::addTag(const std::string& name, const std::string& expression, const std::string& forExpression,
+                   bool descending, bool unique)
+{
+    d->requireExclusive("add an index tag");
+    if (d->state != EditState::None)
+        post();
+    if (!d->indexError.empty())
+        throw DatabaseError("Cannot add the index tag " + name + " to " + d->path +
+                            " while its index is damaged. Rebuild the indexes first.");
+    Expression key = Expression::compile(expression, d->header.fields);
+    std::optional<Expression> condition;
+    if (!forExpression.empty())
+        condition = Expression::compile(forExpression, d->header.fields);
+    if (key.type() == ValueType::Logical)
+        throw DatabaseError("The index expression \"" + expression + "\" gives a logical value; keys must be text, "
+                            "numbers or dates.");
+    if (key.type() == ValueType::Character && key.length() > 100)
+        throw DatabaseError("The index expression \"" + expression + "\" gives keys of " +
+                            std::to_string(key.length()) + " characters; at most 100 are allowed.");
+    if (name.empty() || name.size() > 10)
+        throw DatabaseError("The index tag name \"" + name + "\" must have 1 to 10 characters.");
+
+    d->beginChange();
+    if (!d->mdx) {
+        std::string ip = d->indexPath();
+        d->mdx = MdxFile::create(d->fs.open(ip, OpenMode::CreateReadWrite), baseName(d->path));
+        d->header.productionIndex = true;
+        d->headerBytes[dbf::kProductionIndex] = 1;
+    }
+    TagDefinition def;
+    def.name = name;
+    for (char& c : def.name)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 32);
+    def.expression = expression;
+    def.forExpression = forExpression;
+    def.keyType = key.type();
+    def.keyLength = key.type() == ValueType::Character ? key.length() : key.type() == ValueType::Numeric ? 12 : 8;
+    def.descending = descending;
+    def.unique = unique;
+    TagState state;
+    state.key = std::move(key);
+    state.condition = std::move(condition);
+    d->tagStates.push_back(std::move(state));
+    try {
+        int tag = static_cast<int>(d->tagStates.size()) - 1;
+        d->mdx->addTag(def, d->collectEntries(tag));
+    } catch (...) {
+        d->tagStates.pop_back();
+        throw;
+    }
+    d->endChange();
+}
+
+void Table::deleteTag(const std::string& name)
+{
+    d->requireExclusive("delete an index tag");
+    int t = d->mdx ? d->mdx->findTag(name) : -1;
+    if (t < 0)
+        throw DatabaseError("The table " + d->path + " has no index tag " + name + ".");
+    if (d->order == t) {
+        d->order = -1;
+        d->orderName.clear();
+    } else if (d->order > t) {
+        --d->order;
+    }
+    d->beginChange();
+    d->mdx->deleteTag(t);
+    d->tagStates.erase(d->tagStates.begin() + t);
+    d->endChange();
+}
+
+// ---------------------------------------------------------------- pack and rebuild
+
+// Writes every usable tag afresh into a new index file beside the old one and
+// renames it into place. Returns the names of tags that had to be dropped.
+std::vector<std::string> Table::Impl::rebuildIndex()
+{
+    std::vector<std::string> dropped;
+    if (!header.productionIndex)
+        return dropped;
+    std::vector<TagDefinition> definitions;
+    std::vector<TagState> states;
+    if (mdx) {
+        for (int t = 0; t < mdx->tagCount(); ++t) {
+            if (tagStates[t].usable()) {
+                definitions.push_back(mdx->tag(t));
+                states.push_back(std::move(tagStates[t]));
+            } else {
+                dropped.push_back(mdx->tag(t).name);
+            }
+        }
+    }
+    std::string finalPath = indexPath();
+    std::string temporary = finalPath + ".rebuild";
+    auto fresh = MdxFile::create(fs.open(temporary, OpenMode::CreateReadWrite), baseName(path));
+    tagStates = std::move(states);
+    for (std::size_t t = 0; t < definitions.size(); ++t)
+        fresh->addTag(definitions[t], collectEntries(static_cast<int>(t)));
+    fresh->flush();
+    fresh.reset();
+    fs.open(temporary, OpenMode::ReadWrite)->sync();
+    mdx.reset();
+    fs.rename(temporary, finalPath);
+    fs.syncDirectory(directoryOf(finalPath));
+    mdx = MdxFile::open(fs.open(finalPath, OpenMode::ReadWrite));
+    indexError.clear();
+    compileTags();
+    if (!orderName.empty())
+        order = mdx->findTag(orderName);
+    if (order < 0)
+        orderName.clear();
+    return dropped;
+}
+
+std::vector<std::string> Table::regenerateIndexes()
+{
+    d->requireExclusive("rebuild the indexes");
+    if (d->state != EditState::None)
+        post();
+    d->beginChange();
+    std::vector<std::string> dropped = d->rebuildIndex();
+    d->crashPending = false;
+    d->endChange();
+    d->window.clear();
+    first();
+    return dropped;
+}
+
+void Table::pack()
+{
+    d->requireExclusive("pack the table");
+    if (d->state != EditState::None)
+        post();
+    Impl& t = *d;
+    std::string temporary = t.path + ".pack";
+    auto out = t.fs.open(temporary, OpenMode::CreateReadWrite);
+    lockExclusively(*out);
+
+    // Copy the live records in large blocks; the new header is marked
+    // incomplete until its index has been rebuilt.
+    std::string head = t.headerBytes;
+    out->writeAt(0, head.data(), head.size());
+    std::uint64_t offset = head.size();
+    std::uint32_t kept = 0;
+    std::string buffer;
+    buffer.reserve(1 << 20);
+    t.window.clear();
+    for (std::uint32_t n = 1; n <= t.dataRecords; ++n) {
+        const char* rec = t.recordAt(n);
+        if (rec[0] == '*')
+            continue;
+        buffer.append(rec, t.header.recordLength);
+        ++kept;
+        if (buffer.size() >= (1u << 20)) {
+            out->writeAt(offset, buffer.data(), buffer.size());
+            offset += buffer.size();
+            buffer.clear();
+        }
+    }
+    buffer.push_back(static_cast<char>(dbf::kEndMark));
+    out->writeAt(offset, buffer.data(), buffer.size());
+    DbfHeader packed = t.header;
+    packed.recordCount = kept;
+    packed.incomplete = t.header.productionIndex;
+    ++packed.changeCounter;
+    unsigned char h[dbf::kHeaderSize];
+    std::memcpy(h, head.data(), sizeof h);
+    packed.writeFixedPart(h);
+    out->writeAt(0, h, sizeof h);
+    out->sync();
+    t.fs.rename(temporary, t.path);
+    t.fs.syncDirectory(directoryOf(t.path));
+
+    // The new file carries our locks already; the old one goes.
+    t.dbf = std::move(out);
+    t.header = packed;
+    std::memcpy(t.headerBytes.data(), h, sizeof h);
+    t.dataRecords = kept;
+    t.liveCount = kept;
+    t.window.clear();
+    t.stamp = t.dbf->stamp();
+    if (t.header.productionIndex) {
+        t.rebuildIndex();
+        t.crashPending = false;
+        t.endChange();
+    }
+    first();
+}
+
+} // namespace dbase
