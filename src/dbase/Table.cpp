@@ -75,8 +75,11 @@ bool lowerCaseExtension(const std::string& path)
 
 OperationLock::OperationLock(Table::Impl& table, LockKind kind) : m_table(table)
 {
-    if (!table.sharedAccess())
+    if (!table.sharedAccess() || table.batchDepth > 0) {
+        if (table.stale)
+            table.syncWithDisk();
         return;
+    }
     table.dbf->lock(locks::kHeader, 1, kind);
     m_locked = true;
     try {
@@ -96,6 +99,28 @@ OperationLock::~OperationLock()
             // Closing the file releases the lock anyway.
         }
     }
+}
+
+void Table::beginBatch()
+{
+    if (d->batchDepth == 0)
+        d->requireWritable("change records");
+    if (d->batchDepth++ > 0 || !d->sharedAccess())
+        return;
+    try {
+        d->dbf->lock(locks::kHeader, 1, LockKind::Write);
+        d->syncWithDisk();
+    } catch (...) {
+        --d->batchDepth;
+        throw;
+    }
+}
+
+void Table::endBatch()
+{
+    if (d->batchDepth == 0 || --d->batchDepth > 0 || !d->sharedAccess())
+        return;
+    d->dbf->unlock(locks::kHeader, 1);
 }
 
 // ---------------------------------------------------------------- opening
@@ -243,14 +268,22 @@ void Table::Impl::syncWithDisk()
     DbfHeader fresh = header;
     fresh.readCounters(h);
     FileStamp now = dbf->stamp();
-    if (fresh.changeCounter == header.changeCounter && fresh.recordCount == header.recordCount && now == stamp)
+    bool countersSame = fresh.changeCounter == header.changeCounter && fresh.recordCount == header.recordCount;
+    if (!stale && countersSame && (now == stamp || ownWrite)) {
+        stamp = now;
+        ownWrite = false;
         return;
+    }
+    stale = false;
+    ownWrite = false;
     std::uint16_t headerLength = static_cast<std::uint16_t>(h[8] | (h[9] << 8));
     std::uint16_t recordLength = static_cast<std::uint16_t>(h[10] | (h[11] << 8));
     if (headerLength != header.headerLength || recordLength != header.recordLength)
         throw DatabaseError("The table " + path + " was restructured by another program; open it again.");
     bool hadIndex = header.productionIndex;
+    bool pending = crashPending;
     header.readCounters(h);
+    crashPending = pending || header.incomplete;
     header.productionIndex = hadIndex || header.productionIndex;
     stamp = now;
     std::uint64_t data = now.size > header.headerLength ? now.size - header.headerLength : 0;

@@ -132,6 +132,13 @@ public:
     bool editing() const;
     void deleteRecord(); // marks the current record deleted and moves to the next visible one
 
+    // A batch of changes (an import, a bulk replace): holds the table's write
+    // lock from beginBatch() to the matching endBatch(), so other programs
+    // wait and each post skips taking the lock and re-reading the header.
+    // Every post is still written through at once. Batches nest.
+    void beginBatch();
+    void endBatch();
+
     // Removes deleted records and rebuilds every tag (exclusive open).
     void pack();
     // Rebuilds every tag (exclusive open). Returns the names of tags that were

@@ -80,6 +80,9 @@ struct Table::Impl {
     std::unique_ptr<MemoFile> memo;
     bool memoOpened = false;
     bool crashPending = false; // a writer died mid-change: indexes need a rebuild
+    bool stale = false;        // a change of ours failed half-way: re-read everything from disk
+    int batchDepth = 0;        // > 0 while a batch holds the write lock
+    bool ownWrite = false;     // the file's stamp changed by our own last write
 
     // --- opening ---
     void openFiles(const std::string& path, Access access, bool tolerateIndexDamage);
@@ -114,6 +117,23 @@ struct Table::Impl {
     void requireExclusive(const char* what) const;
     void beginChange();
     void endChange();
+    // Runs a multi-step change; when it fails half-way the table is marked
+    // for an index rebuild and every cache is re-read from disk.
+    template <class Change> void change(Change&& work, bool markIncomplete = true)
+    {
+        std::uint32_t count = header.recordCount;
+        try {
+            if (markIncomplete)
+                beginChange();
+            work();
+            endChange();
+        } catch (...) {
+            crashPending = true;
+            header.recordCount = count;
+            stale = true;
+            throw;
+        }
+    }
     void writeRecord(std::uint32_t n, const std::string& bytes, bool append);
     void maintainTags(std::uint32_t n, const char* before, const char* after);
     void postLocked();

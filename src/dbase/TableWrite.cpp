@@ -77,7 +77,7 @@ void Table::Impl::endChange()
     header.writeFixedPart(h);
     dbf->writeAt(0, h, sizeof h);
     std::memcpy(headerBytes.data(), h, sizeof h);
-    stamp = dbf->stamp();
+    ownWrite = true; // the next check adopts the new stamp instead of taking it for another program's write
 }
 
 void Table::Impl::writeRecord(std::uint32_t n, const std::string& bytes, bool append)
@@ -113,12 +113,16 @@ void Table::Impl::postLocked()
 {
     if (state == EditState::Append) {
         std::uint32_t n = header.recordCount + 1;
-        beginChange();
-        writeRecord(n, record, true);
-        header.recordCount = n;
+        // No incomplete mark: a record past the header's count already tells
+        // the next open that this append did not finish.
+        change(
+            [&] {
+                writeRecord(n, record, true);
+                header.recordCount = n;
+                maintainTags(n, nullptr, record.data());
+            },
+            false);
         dataRecords = n;
-        maintainTags(n, nullptr, record.data());
-        endChange();
         if (liveCount)
             ++*liveCount;
         recno = n;
@@ -134,10 +138,10 @@ void Table::Impl::postLocked()
             state = EditState::None;
             return;
         }
-        beginChange();
-        writeRecord(recno, record, false);
-        maintainTags(recno, onDisk.data(), record.data());
-        endChange();
+        change([&] {
+            writeRecord(recno, record, false);
+            maintainTags(recno, onDisk.data(), record.data());
+        });
     }
     state = EditState::None;
     if (order >= 0)
@@ -215,10 +219,10 @@ void Table::deleteRecord()
         if (onDisk[0] != '*') {
             std::string marked = onDisk;
             marked[0] = '*';
-            d->beginChange();
-            d->writeRecord(n, marked, false);
-            d->maintainTags(n, onDisk.data(), marked.data());
-            d->endChange();
+            d->change([&] {
+                d->writeRecord(n, marked, false);
+                d->maintainTags(n, onDisk.data(), marked.data());
+            });
             if (d->liveCount)
                 --*d->liveCount;
         }

@@ -1,11 +1,119 @@
 // A second process for the engine tests: started with a command and a table
 // path, it does the work and exits 0 on success.
+//
+//   hold PATH shared|exclusive|readonly   open, print "ready", wait for a line on stdin
+//   writer PATH COUNT SEED                append COUNT records, editing and deleting as it goes
+//   append-forever PATH                   append until killed, printing each record number posted
+//   pack PATH | addtag PATH | rebuild PATH   one exclusive operation, "started" printed first
+#include "dbase/DatabaseError.h"
+#include "dbase/Table.h"
+
 #include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <random>
+#include <string>
+#include <unistd.h>
+
+using namespace dbase;
+
+namespace {
+
+void fill(Table& table, const std::string& title, int year)
+{
+    table.setText("TITLE", title);
+    table.setText("AUTHOR", "writer " + std::to_string(getpid()));
+    table.setWhole(table.fieldIndex("YEARPUB"), year);
+    table.setFloating(table.fieldIndex("COST"), year / 100.0);
+}
+
+int writer(const std::string& path, int count, unsigned seed)
+{
+    auto table = Table::open(path);
+    std::mt19937 random(seed);
+    int appended = 0, edited = 0, deleted = 0, conflicts = 0;
+    for (int i = 0; i < count; ++i) {
+        table->append();
+        fill(*table, "w" + std::to_string(seed) + "-" + std::to_string(i), 1000 + int(random() % 9000));
+        table->post();
+        ++appended;
+        if (random() % 4 == 0 || random() % 20 == 0) {
+            std::uint32_t target = 1 + random() % table->physicalCount();
+            if (!table->gotoBookmark(target))
+                continue;
+            try {
+                if (random() % 5 == 0) {
+                    table->deleteRecord();
+                    ++deleted;
+                } else {
+                    table->edit();
+                    table->setWhole(table->fieldIndex("YEARPUB"), 1000 + int(random() % 9000));
+                    table->post();
+                    ++edited;
+                }
+            } catch (const DatabaseError&) {
+                // Another writer changed it between our read and our post: that is the refusal we expect.
+                table->cancel();
+                ++conflicts;
+            }
+        }
+    }
+    std::printf("appended %d edited %d deleted %d conflicts %d\n", appended, edited, deleted, conflicts);
+    return 0;
+}
+
+int appendForever(const std::string& path)
+{
+    auto table = Table::open(path);
+    for (int i = 0;; ++i) {
+        table->append();
+        fill(*table, "forever-" + std::to_string(i), 1000 + (i * 7919) % 9000);
+        table->post();
+        std::printf("%u\n", table->recno());
+        std::fflush(stdout);
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    (void)argc;
-    (void)argv;
-    std::fprintf(stderr, "dbase_helper: no command\n");
-    return 2;
+    if (argc < 3) {
+        std::fprintf(stderr, "dbase_helper: command and table path needed\n");
+        return 2;
+    }
+    std::string command = argv[1], path = argv[2];
+    try {
+        if (command == "hold" && argc == 4) {
+            std::string mode = argv[3];
+            Access access = mode == "exclusive" ? Access::Exclusive
+                            : mode == "readonly" ? Access::ReadOnly
+                                                 : Access::Shared;
+            auto table = Table::open(path, access);
+            std::printf("ready\n");
+            std::fflush(stdout);
+            std::string line;
+            std::getline(std::cin, line);
+            return 0;
+        }
+        if (command == "writer" && argc == 5)
+            return writer(path, std::stoi(argv[3]), static_cast<unsigned>(std::stoul(argv[4])));
+        if (command == "append-forever")
+            return appendForever(path);
+        auto table = Table::open(path, Access::Exclusive);
+        std::printf("started\n");
+        std::fflush(stdout);
+        if (command == "pack")
+            table->pack();
+        else if (command == "addtag")
+            table->addTag("LATE", "UPPER(AUTHOR)+UPPER(TITLE)");
+        else if (command == "rebuild")
+            table->regenerateIndexes();
+        else
+            return 2;
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "dbase_helper: %s\n", e.what());
+        return 1;
+    }
 }
