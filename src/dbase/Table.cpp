@@ -154,18 +154,31 @@ void Table::Impl::openFiles(const std::string& p, Access a, bool tolerateIndexDa
     dbf->readExact(0, headerBytes.data(), headerBytes.size());
     codePage = &CodePage::forLanguageDriver(header.languageDriver);
     stamp = dbf->stamp();
-    std::uint64_t data = stamp.size > header.headerLength ? stamp.size - header.headerLength : 0;
-    dataRecords = static_cast<std::uint32_t>(std::min<std::uint64_t>(header.recordCount, data / header.recordLength));
+    dataRecords = std::min(header.recordCount, recordsInFile(stamp.size));
 
-    if (header.incomplete || dataRecords != header.recordCount)
-        recoverFromCrash();
     openIndex(tolerateIndexDamage);
+    if (header.incomplete || recordsInFile(stamp.size) != header.recordCount ||
+        stamp.size != endOfData() + 1)
+        recoverFromCrash();
     if (crashPending && access == Access::Exclusive) {
         rebuildIndex();
         beginChange();
         crashPending = false;
         endChange();
     }
+}
+
+std::uint32_t Table::Impl::recordsInFile(std::uint64_t size) const
+{
+    if (size <= header.headerLength)
+        return 0;
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>((size - header.headerLength) / header.recordLength, UINT32_MAX));
+}
+
+std::uint64_t Table::Impl::endOfData() const
+{
+    return header.headerLength + std::uint64_t(header.recordCount) * header.recordLength;
 }
 
 void Table::Impl::openIndex(bool tolerateDamage)
@@ -210,8 +223,9 @@ void Table::Impl::compileTags()
     }
 }
 
-// A writer that died leaves the incomplete byte set or records past the
-// header's count. Judge that only under the write lock: a live writer holds it.
+// A writer that died leaves the incomplete byte set, or whole records past
+// the header's count, or part of a record. Judge that only under the write
+// lock: a live writer holds it.
 void Table::Impl::recoverFromCrash()
 {
     if (access == Access::ReadOnly)
@@ -224,26 +238,24 @@ void Table::Impl::recoverFromCrash()
         dbf->readExact(0, h, sizeof h);
         header.readCounters(h);
         stamp = dbf->stamp();
-        std::uint64_t data = stamp.size > header.headerLength ? stamp.size - header.headerLength : 0;
-        std::uint32_t onDisk = static_cast<std::uint32_t>(data / header.recordLength);
-        if (header.incomplete || onDisk != header.recordCount) {
-            crashPending = crashPending || header.incomplete || onDisk > header.recordCount;
-            header.recordCount = onDisk;
-            dataRecords = onDisk;
-            header.incomplete = crashPending;
-            unsigned char fixed[dbf::kHeaderSize];
-            std::memcpy(fixed, h, sizeof fixed);
-            header.writeFixedPart(fixed);
-            dbf->writeAt(0, fixed, sizeof fixed);
-            // Cut a partly written record and restore the end mark.
-            std::uint64_t end = header.headerLength + std::uint64_t(onDisk) * header.recordLength;
-            if (stamp.size != end + 1) {
-                dbf->truncate(end);
-                const char mark = static_cast<char>(dbf::kEndMark);
-                dbf->writeAt(end, &mark, 1);
-            }
-            stamp = dbf->stamp();
+        crashPending = crashPending || header.incomplete;
+        std::uint32_t inFile = recordsInFile(stamp.size);
+        if (inFile < header.recordCount) {
+            header.recordCount = inFile; // the file was cut short: keep what is there
+            crashPending = true;
         }
+        dataRecords = header.recordCount;
+        adoptUnfinishedAppends(inFile);
+        if (stamp.size != endOfData() + 1) {
+            // Cut a partly written record and restore the end mark.
+            dbf->truncate(endOfData());
+            const char mark = static_cast<char>(dbf::kEndMark);
+            dbf->writeAt(endOfData(), &mark, 1);
+        }
+        header.incomplete = crashPending;
+        endChange();
+        stamp = dbf->stamp();
+        ownWrite = false;
     } catch (...) {
         if (locked)
             dbf->unlock(locks::kHeader, 1);
@@ -251,6 +263,35 @@ void Table::Impl::recoverFromCrash()
     }
     if (locked)
         dbf->unlock(locks::kHeader, 1);
+}
+
+// Records written in full past the header's count belong to appends that died
+// before updating the count: keep them, and give every tag their keys (an
+// entry may already be there when the index was written before the crash).
+void Table::Impl::adoptUnfinishedAppends(std::uint32_t inFile)
+{
+    if (inFile <= header.recordCount)
+        return;
+    window.clear();
+    bool tagsUsable = indexError.empty() && (mdx || !header.productionIndex);
+    for (const TagState& s : tagStates)
+        tagsUsable = tagsUsable && s.usable();
+    for (std::uint32_t n = header.recordCount + 1; n <= inFile; ++n) {
+        const char* rec = recordAt(n);
+        if (!tagsUsable)
+            continue;
+        for (int t = 0; t < static_cast<int>(tagStates.size()); ++t) {
+            if (!inTag(t, rec))
+                continue;
+            std::string k = tagKey(t, rec);
+            mdx->remove(t, k, n);
+            mdx->insert(t, k, n);
+        }
+    }
+    crashPending = crashPending || !tagsUsable;
+    header.recordCount = inFile;
+    dataRecords = inFile;
+    liveCount.reset();
 }
 
 void Table::Impl::dropCaches()
@@ -286,8 +327,7 @@ void Table::Impl::syncWithDisk()
     crashPending = pending || header.incomplete;
     header.productionIndex = hadIndex || header.productionIndex;
     stamp = now;
-    std::uint64_t data = now.size > header.headerLength ? now.size - header.headerLength : 0;
-    dataRecords = static_cast<std::uint32_t>(std::min<std::uint64_t>(header.recordCount, data / header.recordLength));
+    dataRecords = std::min(header.recordCount, recordsInFile(now.size));
     dropCaches();
     if (!mdx && header.productionIndex && hadIndex == false)
         openIndex(true);

@@ -95,6 +95,9 @@ struct Table::Impl {
     void syncWithDisk();
     void dropCaches();
     void recoverFromCrash();
+    void adoptUnfinishedAppends(std::uint32_t recordsInFile);
+    std::uint32_t recordsInFile(std::uint64_t fileSize) const;
+    std::uint64_t endOfData() const;
 
     // --- records ---
     const char* recordAt(std::uint32_t n);

@@ -112,6 +112,8 @@ void Table::Impl::maintainTags(std::uint32_t n, const char* before, const char* 
 void Table::Impl::postLocked()
 {
     if (state == EditState::Append) {
+        if (sharedAccess())
+            adoptUnfinishedAppends(recordsInFile(stamp.size));
         std::uint32_t n = header.recordCount + 1;
         // No incomplete mark: a record past the header's count already tells
         // the next open that this append did not finish.

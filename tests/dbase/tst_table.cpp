@@ -507,8 +507,20 @@ private slots:
         QCOMPARE(walk(*writer), (std::vector<std::string>{"a", "b", "c", "d"}));
     }
 
+    void interruptedAppendIsRepairedOnOpen_data()
+    {
+        QTest::addColumn<bool>("flagged");
+        QTest::addColumn<bool>("exclusive");
+        QTest::newRow("marked incomplete, exclusive open") << true << true;
+        QTest::newRow("marked incomplete, shared open") << true << false;
+        QTest::newRow("count not yet written, exclusive open") << false << true;
+        QTest::newRow("count not yet written, shared open") << false << false;
+    }
+
     void interruptedAppendIsRepairedOnOpen()
     {
+        QFETCH(bool, flagged);
+        QFETCH(bool, exclusive);
         TempDir dir;
         auto table = makeTable(dir.path("I.DBF"), {"a", "b"});
         table->addTag("T", "TITLE");
@@ -520,17 +532,20 @@ private slots:
         record.replace(1, 1, "c");
         file.pop_back();
         file += record + record.substr(0, recordLength / 2);
-        file[14] = 1;
+        file[14] = flagged ? 1 : 0;
         writeBytes(dir.path("I.DBF"), file);
 
-        auto repaired = Table::open(dir.path("I.DBF"), Access::Exclusive);
+        auto repaired = Table::open(dir.path("I.DBF"), exclusive ? Access::Exclusive : Access::Shared);
         QCOMPARE(repaired->physicalCount(), 3u);
+        appendBooks(*repaired, {"d"}); // must not land on the adopted record
         repaired->setOrder("T");
-        QCOMPARE(walk(*repaired), (std::vector<std::string>{"a", "b", "c"}));
+        QCOMPARE(walk(*repaired), (std::vector<std::string>{"a", "b", "c", "d"}));
         repaired.reset();
         std::string after = readBytes(dir.path("I.DBF"));
-        QCOMPARE(int(after[14]), 0);
         QCOMPARE(static_cast<unsigned char>(after.back()), 0x1Au);
+        QCOMPARE(after.size(), file.size() - recordLength / 2 + recordLength + 1);
+        if (exclusive)
+            QCOMPARE(int(after[14]), 0);
     }
 
     void fixtureWrittenByDbase4()
