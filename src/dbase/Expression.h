@@ -25,10 +25,10 @@ struct Node;
 }
 
 // A compiled dBase key or FOR expression over the fields of one table:
-// field names, string and number literals, + and -, UPPER, LEFT, SUBSTR,
-// TRIM, RTRIM, LTRIM, STR, DTOS, DTOC, VAL, DELETED(), .NOT., .AND., .OR.,
-// .T., .F. and comparisons. UPPER changes the letters a-z only: bytes above
-// 0x7F mean different letters in different code pages.
+// field names, string and number literals, + and -, UPPER, LOWER, LEFT,
+// RIGHT, SUBSTR, TRIM, RTRIM, LTRIM, ALLTRIM, STR, DTOS, DTOC, VAL, IIF,
+// DELETED(), .NOT., .AND., .OR., .T., .F. and comparisons. UPPER changes the
+// letters a-z only: bytes above 0x7F mean different letters in different code pages.
 class Expression {
 public:
     // Throws DatabaseError naming the expression and what is wrong with it.
