@@ -12,12 +12,13 @@ namespace dbase {
 
 // ---------------------------------------------------------------- helpers
 
-const char* RecordWindow::get(File& file, const DbfHeader& header, std::uint32_t recno)
+const char* RecordWindow::get(File& file, const DbfHeader& header, std::uint32_t recno, bool scan)
 {
+    bool forward = recno == m_last + 1;
+    m_last = recno;
     if (recno >= m_first && recno < m_first + m_count)
         return m_buffer.data() + std::size_t(recno - m_first) * header.recordLength;
-    // Read about 64 KiB of records around the one asked for, starting there.
-    std::uint32_t span = std::max<std::uint32_t>(1, 65536 / header.recordLength);
+    std::uint32_t span = scan || forward ? std::max<std::uint32_t>(1, 65536 / header.recordLength) : 1;
     m_buffer.resize(std::size_t(span) * header.recordLength);
     std::uint64_t offset = header.headerLength + std::uint64_t(recno - 1) * header.recordLength;
     std::size_t got = file.readAt(offset, m_buffer.data(), m_buffer.size());
@@ -118,9 +119,22 @@ void Table::beginBatch()
 
 void Table::endBatch()
 {
-    if (d->batchDepth == 0 || --d->batchDepth > 0 || !d->sharedAccess())
+    if (d->batchDepth == 0 || --d->batchDepth > 0)
         return;
-    d->dbf->unlock(locks::kHeader, 1);
+    bool dirty = d->batchDirty && !d->stale;
+    d->batchDirty = false;
+    try {
+        if (dirty)
+            d->writeChanges();
+    } catch (...) {
+        d->crashPending = true;
+        d->stale = true;
+        if (d->sharedAccess())
+            d->dbf->unlock(locks::kHeader, 1);
+        throw;
+    }
+    if (d->sharedAccess())
+        d->dbf->unlock(locks::kHeader, 1);
 }
 
 // ---------------------------------------------------------------- opening
@@ -277,7 +291,7 @@ void Table::Impl::adoptUnfinishedAppends(std::uint32_t inFile)
     for (const TagState& s : tagStates)
         tagsUsable = tagsUsable && s.usable();
     for (std::uint32_t n = header.recordCount + 1; n <= inFile; ++n) {
-        const char* rec = recordAt(n);
+        const char* rec = recordAt(n, true);
         if (!tagsUsable)
             continue;
         for (int t = 0; t < static_cast<int>(tagStates.size()); ++t) {
@@ -292,11 +306,13 @@ void Table::Impl::adoptUnfinishedAppends(std::uint32_t inFile)
     header.recordCount = inFile;
     dataRecords = inFile;
     liveCount.reset();
+    acceptedValid = false;
 }
 
 void Table::Impl::dropCaches()
 {
     window.clear();
+    acceptedValid = false;
     liveCount.reset();
     if (mdx)
         mdx->invalidate();
@@ -342,7 +358,25 @@ const Field& Table::Impl::fieldAt(int index) const
     return header.fields[index];
 }
 
-const char* Table::Impl::recordAt(std::uint32_t n) { return window.get(*dbf, header, n); }
+const char* Table::Impl::recordAt(std::uint32_t n, bool scan) { return window.get(*dbf, header, n, scan); }
+
+void Table::Impl::buildAccepted()
+{
+    std::vector<std::uint8_t> result(std::size_t(dataRecords) + 1, 0);
+    for (std::uint32_t n = 1; n <= dataRecords; ++n)
+        result[n] = accepts(recordAt(n, true)) ? 1 : 0;
+    accepted = std::move(result);
+    acceptedValid = true;
+}
+
+void Table::Impl::noteAccepted(std::uint32_t n, const char* rec)
+{
+    if (!acceptedValid)
+        return;
+    if (accepted.size() <= n)
+        accepted.resize(std::size_t(n) + 1, 0);
+    accepted[n] = accepts(rec) ? 1 : 0;
+}
 
 bool Table::Impl::accepts(const char* rec)
 {
@@ -358,7 +392,11 @@ bool Table::Impl::visible(std::uint32_t n)
 {
     if (n < 1 || n > dataRecords)
         return false;
-    return accepts(recordAt(n));
+    if (!filter)
+        return recordAt(n)[0] != '*';
+    if (!acceptedValid)
+        buildAccepted();
+    return n < accepted.size() && accepted[n];
 }
 
 std::string Table::Impl::tagKey(int tag, const char* rec) const { return tagStates[tag].key->key(rec); }
@@ -475,13 +513,20 @@ std::uint32_t Table::Impl::countVisible()
             count += visible(e->recno) ? 1 : 0;
         return count;
     }
-    if (!filter && liveCount)
+    if (filter) {
+        if (!acceptedValid)
+            buildAccepted();
+        std::uint32_t count = 0;
+        for (std::uint32_t n = 1; n <= dataRecords && n < accepted.size(); ++n)
+            count += accepted[n];
+        return count;
+    }
+    if (liveCount)
         return *liveCount;
     std::uint32_t count = 0;
     for (std::uint32_t n = 1; n <= dataRecords; ++n)
-        count += accepts(recordAt(n)) ? 1 : 0;
-    if (!filter)
-        liveCount = count;
+        count += recordAt(n, true)[0] != '*' ? 1 : 0;
+    liveCount = count;
     return count;
 }
 
@@ -759,6 +804,8 @@ std::uint32_t Table::recordCount()
 void Table::setFilter(RecordFilter filter)
 {
     d->filter = std::move(filter);
+    d->acceptedValid = false;
+    d->accepted.clear();
 }
 
 // ---------------------------------------------------------------- values

@@ -32,18 +32,21 @@ struct TagState {
     bool usable() const { return key.has_value(); }
 };
 
-// A window of consecutive records read in one call, so walks in physical
-// order and scans cost one read per many records.
+// Records read from the file: a whole window of about 64 KiB at a time when
+// access runs forward in physical order (walks, scans), a single record when
+// it jumps about (walks in index order), so neither costs more than it needs.
 class RecordWindow {
 public:
     void clear() { m_count = 0; }
     // Pointer to the record's bytes, valid until the next call or clear().
-    const char* get(File& file, const DbfHeader& header, std::uint32_t recno);
+    // `scan` asks for read-ahead whatever the access pattern so far.
+    const char* get(File& file, const DbfHeader& header, std::uint32_t recno, bool scan);
 
 private:
     std::string m_buffer;
     std::uint32_t m_first = 0;
     std::uint32_t m_count = 0;
+    std::uint32_t m_last = 0;
 };
 
 enum class EditState { None, Edit, Append };
@@ -76,6 +79,12 @@ struct Table::Impl {
     RecordFilter filter;
 
     RecordWindow window;
+    // Whether each record passes the deletion test and the filter, by record
+    // number; built by one sequential scan the first time a filter is asked,
+    // kept up to date by our own changes, dropped on setFilter and on others' changes.
+    std::vector<std::uint8_t> accepted;
+    bool acceptedValid = false;
+    bool batchDirty = false; // changes of a batch not yet flushed
     std::optional<std::uint32_t> liveCount;
     std::unique_ptr<MemoFile> memo;
     bool memoOpened = false;
@@ -100,7 +109,9 @@ struct Table::Impl {
     std::uint64_t endOfData() const;
 
     // --- records ---
-    const char* recordAt(std::uint32_t n);
+    const char* recordAt(std::uint32_t n, bool scan = false);
+    void buildAccepted();
+    void noteAccepted(std::uint32_t n, const char* rec);
     bool visible(std::uint32_t n);
     bool accepts(const char* rec);
     std::string tagKey(int tag, const char* rec) const;
@@ -120,13 +131,14 @@ struct Table::Impl {
     void requireExclusive(const char* what) const;
     void beginChange();
     void endChange();
+    void writeChanges();
     // Runs a multi-step change; when it fails half-way the table is marked
     // for an index rebuild and every cache is re-read from disk.
     template <class Change> void change(Change&& work, bool markIncomplete = true)
     {
         std::uint32_t count = header.recordCount;
         try {
-            if (markIncomplete)
+            if (markIncomplete || (batchDepth > 0 && mdx))
                 beginChange();
             work();
             endChange();

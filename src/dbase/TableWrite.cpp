@@ -68,6 +68,17 @@ void Table::Impl::beginChange()
 
 void Table::Impl::endChange()
 {
+    // Inside a batch the index and the header are written once, at its end;
+    // the incomplete mark set by beginChange() covers the time between.
+    if (batchDepth > 0) {
+        batchDirty = true;
+        return;
+    }
+    writeChanges();
+}
+
+void Table::Impl::writeChanges()
+{
     if (mdx)
         mdx->flush();
     header.incomplete = crashPending;
@@ -125,6 +136,7 @@ void Table::Impl::postLocked()
             },
             false);
         dataRecords = n;
+        noteAccepted(n, record.data());
         if (liveCount)
             ++*liveCount;
         recno = n;
@@ -144,6 +156,7 @@ void Table::Impl::postLocked()
             writeRecord(recno, record, false);
             maintainTags(recno, onDisk.data(), record.data());
         });
+        noteAccepted(recno, record.data());
     }
     state = EditState::None;
     if (order >= 0)
@@ -225,6 +238,7 @@ void Table::deleteRecord()
                 d->writeRecord(n, marked, false);
                 d->maintainTags(n, onDisk.data(), marked.data());
             });
+            d->noteAccepted(n, marked.data());
             if (d->liveCount)
                 --*d->liveCount;
         }
@@ -280,7 +294,7 @@ std::vector<IndexEntry> Table::Impl::collectEntries(int tag)
     entries.reserve(dataRecords);
     window.clear();
     for (std::uint32_t n = 1; n <= dataRecords; ++n) {
-        const char* rec = recordAt(n);
+        const char* rec = recordAt(n, true);
         if (inTag(tag, rec))
             entries.push_back({tagKey(tag, rec), n});
     }
@@ -436,7 +450,7 @@ void Table::pack()
     buffer.reserve(1 << 20);
     t.window.clear();
     for (std::uint32_t n = 1; n <= t.dataRecords; ++n) {
-        const char* rec = t.recordAt(n);
+        const char* rec = t.recordAt(n, true);
         if (rec[0] == '*')
             continue;
         buffer.append(rec, t.header.recordLength);
@@ -467,6 +481,7 @@ void Table::pack()
     std::memcpy(t.headerBytes.data(), h, sizeof h);
     t.dataRecords = kept;
     t.liveCount = kept;
+    t.acceptedValid = false;
     t.window.clear();
     t.stamp = t.dbf->stamp();
     if (t.header.productionIndex) {

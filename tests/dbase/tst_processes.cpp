@@ -166,12 +166,21 @@ private slots:
         QVERIFY(titles.size() > std::size_t(2 * perWriter * 0.8));
     }
 
+    void killDuringAppendLosesNoPostedRecord_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("one post at a time") << "single";
+        QTest::newRow("inside a batch") << "batch";
+    }
+
     void killDuringAppendLosesNoPostedRecord()
     {
+        QFETCH(QString, mode);
         TempDir dir;
         makeIndexedTable(dir.path("K.DBF"), 50).reset();
         for (int round = 0; round < 5; ++round) {
-            QProcess* appender = startHelper(this, {"append-forever", QString::fromStdString(dir.path("K.DBF"))});
+            QProcess* appender =
+                startHelper(this, {"append-forever", QString::fromStdString(dir.path("K.DBF")), mode});
             QVERIFY(appender->waitForReadyRead(10000));
             QTest::qWait(50 + QRandomGenerator::global()->bounded(200));
             ::kill(static_cast<pid_t>(appender->processId()), SIGKILL);

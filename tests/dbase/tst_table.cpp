@@ -204,6 +204,51 @@ private slots:
         QCOMPARE(table->recordCount(), 4u);
     }
 
+    void filterAnswersFollowChanges()
+    {
+        TempDir dir;
+        makeTable(dir.path("FC.DBF"), {"alpha", "beta", "gamma"}).reset();
+        auto table = Table::open(dir.path("FC.DBF"));
+        auto other = Table::open(dir.path("FC.DBF"));
+        table->setFilter([](const RecordView& r) { return r.text(0).size() == 5; });
+        QCOMPARE(walk(*table), (std::vector<std::string>{"alpha", "gamma"}));
+        table->first();
+        table->edit();
+        table->setText(0, "omega!"); // no longer passes
+        table->post();
+        appendBooks(*table, {"delta"});
+        QCOMPARE(walk(*table), (std::vector<std::string>{"gamma", "delta"}));
+        other->last();
+        other->edit();
+        other->setText(0, "epsilon"); // another open's change is seen too
+        other->post();
+        QCOMPARE(table->recordCount(), 1u);
+        table->setFilter([](const RecordView& r) { return r.text(0).size() > 5; });
+        QCOMPARE(walk(*table), (std::vector<std::string>{"omega!", "epsilon"}));
+    }
+
+    void batchWritesOnceAndOthersSeeTheResult()
+    {
+        TempDir dir;
+        makeTable(dir.path("B.DBF"), {"z"})->addTag("T", "TITLE");
+        auto table = Table::open(dir.path("B.DBF"));
+        table->beginBatch();
+        table->beginBatch(); // batches nest
+        appendBooks(*table, {"c", "a"});
+        table->endBatch();
+        table->first();
+        table->edit();
+        table->setText(0, "b");
+        table->post();
+        table->endBatch();
+        auto other = Table::open(dir.path("B.DBF"));
+        other->setOrder("T");
+        QCOMPARE(walk(*other), (std::vector<std::string>{"a", "b", "c"}));
+        std::string bytes = readBytes(dir.path("B.DBF"));
+        QCOMPARE(int(bytes[14]), 0);
+        QCOMPARE(int(static_cast<unsigned char>(bytes[4])), 3);
+    }
+
     void tagOrderIsKeptOnEveryChange()
     {
         TempDir dir;

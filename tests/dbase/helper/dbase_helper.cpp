@@ -3,7 +3,7 @@
 //
 //   hold PATH shared|exclusive|readonly   open, print "ready", wait for a line on stdin
 //   writer PATH COUNT SEED                append COUNT records, editing and deleting as it goes
-//   append-forever PATH                   append until killed, printing each record number posted
+//   append-forever PATH [batch]           append until killed, printing each record number posted
 //   pack PATH | addtag PATH | rebuild PATH   one exclusive operation, "started" printed first
 #include "dbase/DatabaseError.h"
 #include "dbase/Table.h"
@@ -62,9 +62,11 @@ int writer(const std::string& path, int count, unsigned seed)
     return 0;
 }
 
-int appendForever(const std::string& path)
+int appendForever(const std::string& path, bool batch)
 {
     auto table = Table::open(path);
+    if (batch)
+        table->beginBatch();
     for (int i = 0;; ++i) {
         table->append();
         fill(*table, "forever-" + std::to_string(i), 1000 + (i * 7919) % 9000);
@@ -99,7 +101,7 @@ int main(int argc, char** argv)
         if (command == "writer" && argc == 5)
             return writer(path, std::stoi(argv[3]), static_cast<unsigned>(std::stoul(argv[4])));
         if (command == "append-forever")
-            return appendForever(path);
+            return appendForever(path, argc > 3 && std::string(argv[3]) == "batch");
         auto table = Table::open(path, Access::Exclusive);
         std::printf("started\n");
         std::fflush(stdout);
