@@ -206,7 +206,14 @@ void Table::Impl::openIndex(bool tolerateDamage)
     try {
         if (!fs.exists(ip))
             throw DatabaseError("The index file " + ip + " of the table " + path + " is missing.");
-        mdx = MdxFile::open(fs.open(ip, access == Access::ReadOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite));
+        auto file = fs.open(ip, access == Access::ReadOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite);
+        try {
+            mdx = MdxFile::open(std::move(file));
+        } catch (const IoError&) {
+            throw;
+        } catch (const DatabaseError& e) {
+            throw DatabaseError("The index of the table " + path + " is damaged and must be rebuilt. " + e.what());
+        }
     } catch (const DatabaseError& e) {
         if (!tolerateDamage)
             throw;

@@ -439,6 +439,35 @@ private slots:
         QCOMPARE(walk(*reopened), (std::vector<std::string>{"a", "b", "c"}));
     }
 
+    void damagedIndexNeverLocksTheUserOut()
+    {
+        TempDir dir;
+        auto table = makeTable(dir.path("M.DBF"), {"b", "a"});
+        table->addTag("T", "TITLE");
+        table.reset();
+        std::string mdx = readBytes(dir.path("M.MDX"));
+        mdx.replace(0, 64, std::string(64, '\xee'));
+        writeBytes(dir.path("M.MDX"), mdx);
+
+        try {
+            Table::open(dir.path("M.DBF"));
+            QFAIL("a damaged index was accepted");
+        } catch (const DatabaseError& e) {
+            QVERIFY2(QString(e.what()).contains("M.MDX"), e.what());
+            QVERIFY2(QString(e.what()).contains("damaged"), e.what());
+        }
+        auto physical = Table::openIgnoringIndex(dir.path("M.DBF"), Access::Exclusive);
+        QVERIFY(QString::fromStdString(physical->indexError()).contains("damaged"));
+        QCOMPARE(walk(*physical), (std::vector<std::string>{"b", "a"}));
+        physical->first();
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, physical->edit());
+        physical->regenerateIndexes();
+        QVERIFY(physical->indexError().empty());
+        physical->addTag("T", "TITLE");
+        physical->setOrder("T");
+        QCOMPARE(walk(*physical), (std::vector<std::string>{"a", "b"}));
+    }
+
     void createReplacesATableAndItsIndex()
     {
         TempDir dir;
