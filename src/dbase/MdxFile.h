@@ -68,7 +68,11 @@ public:
     // entries in order. Throws DatabaseError on damage.
     std::vector<IndexEntry> verify(int tag);
 
+    // Writes the changed blocks, the header last. Changes not flushed are
+    // lost when the object is destroyed.
     void flush();
+    // flush(), then waits until the file is on the disk.
+    void sync();
     void invalidate();
     // Ordering of two keys of a tag, honouring its type and direction.
     int compareKeys(int tag, std::string_view a, std::string_view b) const;
