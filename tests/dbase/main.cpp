@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <QTest>
+#include <clocale>
 #include <memory>
 
 namespace testing {
@@ -15,6 +16,9 @@ std::vector<Factory>& registry()
 // Runs every registered test class; a class name as first argument runs that one alone.
 int main(int argc, char** argv)
 {
+    // Take the locale from the environment, as every Qt program does, so that a
+    // run under LC_ALL=de_DE.UTF-8 shows the engine ignores it.
+    std::setlocale(LC_ALL, "");
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);

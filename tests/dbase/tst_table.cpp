@@ -6,6 +6,7 @@
 #include "dbase/DatabaseError.h"
 
 #include <QTest>
+#include <clocale>
 #include <fstream>
 
 using namespace dbase;
@@ -136,6 +137,34 @@ private slots:
         QCOMPARE(table->floating(3), 0.0);
         QVERIFY(table->date(4).isNull());
         QVERIFY_THROWS_EXCEPTION(DatabaseError, table->setFloating(3, 1e30));
+    }
+
+    void numbersIgnoreTheProcessLocale()
+    {
+        std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+        if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+            QSKIP("the de_DE.UTF-8 locale is not installed");
+        TempDir dir;
+        auto table = makeTable(dir.path("LC.DBF"), {"a", "b"});
+        table->addTag("COST", "STR(COST,12,2)");
+        table->first();
+        table->edit();
+        table->setText(3, "1234.5");
+        table->post();
+        table->last();
+        table->edit();
+        table->setFloating(3, 0.25);
+        table->post();
+        std::string texts = table->text(3);
+        table->setOrder("COST");
+        table->first();
+        QString first = QString::fromStdString(table->text(3));
+        std::setlocale(LC_NUMERIC, previous.c_str());
+        QCOMPARE(QString::fromStdString(texts), QString("0.2500"));
+        QCOMPARE(first, QString("0.2500"));
+        std::string bytes = readBytes(dir.path("LC.DBF"));
+        QVERIFY(bytes.find("1234.5000") != std::string::npos);
+        QVERIFY(bytes.find(',') == std::string::npos);
     }
 
     void navigationFollowsDatasetRules()
