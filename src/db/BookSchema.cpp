@@ -1,0 +1,73 @@
+#include "BookSchema.h"
+
+namespace db {
+namespace {
+
+using Kind = dbase::FieldSpec::Kind;
+
+constexpr BookField text(std::string_view name, std::string_view key, int width, std::string_view title)
+{
+    return {name, key, Kind::Character, width, title};
+}
+
+constexpr BookField value(std::string_view name, std::string_view key, Kind kind, std::string_view title)
+{
+    return {name, key, kind, 0, title};
+}
+
+constexpr std::array<BookField, kBookFieldCount> kBookFields{{
+    text("TITLE", "Title", 90, "Title"),
+    text("AUTHOR", "Author", 90, "Author"),
+    value("YEARPUB", "YearPub", Kind::Whole, "Year Pub"),
+    text("PUBLISHER", "Publisher", 60, "Publisher"),
+    text("CATEGORY", "Category", 20, "Category"),
+    text("WHEREPURCH", "WherePurch", 30, "Where Purchased"),
+    value("COST", "Cost", Kind::Floating, "Cost"),
+    value("VALUE", "Value", Kind::Floating, "Value"),
+    text("DESCRIPTIO", "Descriptio", 110, "Description"),
+    text("ISBN", "ISBN", 20, "ISBN"),
+    text("RATING", "Rating", 15, "Rating"),
+    value("PURCHDATE", "PurchDate", Kind::Date, "Purchase Date"),
+    text("BOOKTYPE", "BookType", 15, "Book Type"),
+    text("CATALOGNUM", "CatalogNum", 15, "Cat Num"),
+    text("SUB1", "Sub1", 6, "Sub Cat1"),
+    text("SUB2", "Sub2", 6, "Sub Cat2"),
+    text("CHECKOUT", "CheckOut", 3, "Checked Out"),
+    value("CHECKDATE", "CheckDate", Kind::Date, "Check Out Date"),
+    text("CHECKNAME", "CheckName", 30, "Check Out Person"),
+    text("VOLUME", "Volume", 8, "Volume"),
+    text("ISSUE", "Issue", 8, "Issue"),
+    text("EDITION", "Edition", 10, "Edition"),
+    text("KEYWORDS", "KeyWords", 80, "Key Words"),
+    value("PAGES", "Pages", Kind::Whole, "Pages"),
+    text("LOCATION", "Location", 30, "Location"),
+    text("CONDITION", "Condition", 20, "Condition"),
+    text("EDITOR", "Editor", 30, "Editor"),
+    text("DEWEY", "Dewey", 20, "Dewey Decimal"),
+    value("LOWMARKET", "LowMarket", Kind::Floating, "Low Market"),
+    value("HIGHMARKET", "HighMarket", Kind::Floating, "High Market"),
+    text("USERDEF1", "UserDef1", 40, "User Defined 1"),
+    text("USERDEF2", "UserDef2", 40, "User Defined 2"),
+    text("USERDEF3", "UserDef3", 40, "User Defined 3"),
+    text("USERDEF4", "UserDef4", 40, "User Defined 4"),
+    text("USERDEF5", "UserDef5", 40, "User Defined 5"),
+    text("USERDEF6", "UserDef6", 40, "User Defined 6"),
+}};
+
+} // namespace
+
+const std::array<BookField, kBookFieldCount>& bookFields()
+{
+    return kBookFields;
+}
+
+std::vector<dbase::FieldSpec> bookFieldSpecs()
+{
+    std::vector<dbase::FieldSpec> fields;
+    fields.reserve(kBookFields.size());
+    for (const BookField& field : kBookFields)
+        fields.push_back({std::string(field.name), field.kind, field.width});
+    return fields;
+}
+
+} // namespace db
