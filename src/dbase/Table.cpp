@@ -808,6 +808,32 @@ std::uint32_t Table::recordCount()
     return d->countVisible();
 }
 
+std::vector<std::uint32_t> Table::visibleRecords()
+{
+    OperationLock lock(*d, LockKind::Read);
+    if (d->filter && !d->acceptedValid)
+        d->buildAccepted();
+    std::vector<std::uint8_t> live;
+    if (!d->filter) {
+        live.assign(std::size_t(d->dataRecords) + 1, 0);
+        for (std::uint32_t n = 1; n <= d->dataRecords; ++n)
+            live[n] = d->recordAt(n, true)[0] != '*';
+    }
+    const std::vector<std::uint8_t>& ok = d->filter ? d->accepted : live;
+    auto shown = [&](std::uint32_t n) { return n >= 1 && n <= d->dataRecords && n < ok.size() && ok[n]; };
+    std::vector<std::uint32_t> out;
+    if (d->order < 0) {
+        for (std::uint32_t n = 1; n <= d->dataRecords; ++n)
+            if (shown(n))
+                out.push_back(n);
+    } else {
+        for (auto e = d->mdx->first(d->order); e; e = d->mdx->after(d->order, *e))
+            if (shown(e->recno))
+                out.push_back(e->recno);
+    }
+    return out;
+}
+
 void Table::setFilter(RecordFilter filter)
 {
     d->filter = std::move(filter);

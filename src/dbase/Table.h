@@ -104,6 +104,10 @@ public:
     bool gotoBookmark(std::uint32_t recno);
     void refresh(); // re-reads the current record and drops cached pages
 
+    // Record numbers of every visible record in the current order, read under
+    // one lock with one sequential scan; the current record does not move.
+    std::vector<std::uint32_t> visibleRecords();
+
     // Exact count of records that are not deleted and pass the filter.
     std::uint32_t recordCount();
     std::uint32_t physicalCount() const; // records in the file, deleted ones included

@@ -308,8 +308,16 @@ private slots:
         table->setOrder("CHEAP");
         QCOMPARE(walk(*table), (std::vector<std::string>{"pear", "zucchini"}));
         QCOMPARE(table->recordCount(), 2u);
+        std::vector<std::uint32_t> walked;
+        for (table->first(); !table->eof(); table->next())
+            walked.push_back(table->recno());
+        QCOMPARE(table->visibleRecords(), walked);
+        table->setFilter([](const RecordView& r) { return r.text(0) != "pear"; });
+        QCOMPARE(table->visibleRecords(), std::vector<std::uint32_t>{2});
+        table->setFilter({});
         table->setOrder("");
         QCOMPARE(walk(*table).front(), std::string("pear"));
+        QCOMPARE(table->visibleRecords(), (std::vector<std::uint32_t>{1, 2, 4, 5, 6}));
     }
 
     void tagsNeedExclusiveUse()
