@@ -163,14 +163,27 @@ void Table::Impl::openFiles(const std::string& p, Access a, bool tolerateIndexDa
         throw DatabaseError("The table " + path + " is opened for exclusive use by another program.");
     }
 
-    header = DbfHeader::read(*dbf);
-    headerBytes.resize(header.headerLength);
-    dbf->readExact(0, headerBytes.data(), headerBytes.size());
-    codePage = &CodePage::forLanguageDriver(header.languageDriver);
-    stamp = dbf->stamp();
-    dataRecords = std::min(header.recordCount, recordsInFile(stamp.size));
+    // Read the table's header and its index as one state: a writer holds the
+    // header lock for the whole of its change, so a read under it is never torn.
+    bool locked = access != Access::Exclusive;
+    if (locked)
+        dbf->lock(locks::kHeader, 1, LockKind::Read);
+    try {
+        header = DbfHeader::read(*dbf);
+        headerBytes.resize(header.headerLength);
+        dbf->readExact(0, headerBytes.data(), headerBytes.size());
+        codePage = &CodePage::forLanguageDriver(header.languageDriver);
+        stamp = dbf->stamp();
+        dataRecords = std::min(header.recordCount, recordsInFile(stamp.size));
+        openIndex(tolerateIndexDamage);
+    } catch (...) {
+        if (locked)
+            dbf->unlock(locks::kHeader, 1);
+        throw;
+    }
+    if (locked)
+        dbf->unlock(locks::kHeader, 1);
 
-    openIndex(tolerateIndexDamage);
     if (header.incomplete || recordsInFile(stamp.size) != header.recordCount ||
         stamp.size != endOfData() + 1)
         recoverFromCrash();

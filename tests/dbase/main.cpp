@@ -2,6 +2,9 @@
 
 #include <QStringList>
 #include <QTest>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <clocale>
 #include <memory>
 
@@ -19,6 +22,20 @@ int main(int argc, char** argv)
     // Take the locale from the environment, as every Qt program does, so that a
     // run under LC_ALL=de_DE.UTF-8 shows the engine ignores it.
     std::setlocale(LC_ALL, "");
+    // An exception that escapes a test function ends the run at once with its
+    // message, instead of going through abort() and the test library's crash handler.
+    std::set_terminate([] {
+        try {
+            if (auto current = std::current_exception())
+                std::rethrow_exception(current);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "Uncaught exception: %s\n", e.what());
+        } catch (...) {
+            std::fprintf(stderr, "Uncaught exception\n");
+        }
+        std::fflush(nullptr);
+        std::_Exit(3);
+    });
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
