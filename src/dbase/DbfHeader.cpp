@@ -204,22 +204,22 @@ std::vector<Field> layoutFields(const std::vector<FieldSpec>& specs)
     std::vector<Field> fields;
     std::set<std::string> names;
     int offset = 1;
-    for (const FieldSpec& spec : specs) {
+    for (const FieldSpec& wanted : specs) {
         Field f;
-        f.name = upper(spec.name);
+        f.name = upper(wanted.name);
         bool nameOk = !f.name.empty() && f.name.size() <= 10 && f.name[0] >= 'A' && f.name[0] <= 'Z';
         for (char c : f.name)
             nameOk = nameOk && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_');
         if (!nameOk)
-            throw DatabaseError("\"" + spec.name + "\" is not a valid dBase field name.");
+            throw DatabaseError("\"" + wanted.name + "\" is not a valid dBase field name.");
         if (!names.insert(f.name).second)
             throw DatabaseError("The field name " + f.name + " occurs twice.");
-        switch (spec.kind) {
+        switch (wanted.kind) {
         case FieldSpec::Kind::Character:
-            if (spec.width < 1 || spec.width > 254)
+            if (wanted.width < 1 || wanted.width > 254)
                 throw DatabaseError("The character field " + f.name + " must be 1 to 254 characters wide.");
             f.type = FieldType::Character;
-            f.length = spec.width;
+            f.length = wanted.width;
             break;
         case FieldSpec::Kind::Whole:
             f.type = FieldType::Numeric;

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "dbase/Table.h"
+
+#include <QObject>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace db {
+
+// The open book table: the engine table, its current order, its record filter
+// and the row map — the record numbers of the records that pass the filter,
+// in the current order, one per grid row. The grid, the record count and the
+// navigator all read this one map, so they always agree, and the table's
+// current record is the record of currentRow().
+//
+// Changes made through append()/edit()/post()/cancel()/deleteCurrent() update
+// the map for that one record. adopt(), reopen(), setFilter(), setOrder() and
+// rebuild() walk the whole order again. Changes made on table() directly, and
+// other programs' changes, are seen after the next rebuild().
+//
+// The signals are emitted synchronously around each change of the map, in the
+// pairs a QAbstractItemModel needs (aboutTo… before, the other after).
+class BookTable : public QObject {
+    Q_OBJECT
+
+public:
+    // `fs` serves reopen(); it must outlive the BookTable.
+    explicit BookTable(dbase::FileSystem& fs = dbase::defaultFileSystem(), QObject* parent = nullptr);
+    ~BookTable() override;
+
+    // Shows `table` in its current order with `filter` installed (empty: none),
+    // closing the table open before. The new map is built before the old table
+    // is given up, so a failure leaves everything as it was.
+    void adopt(std::unique_ptr<dbase::Table> table, dbase::RecordFilter filter = {});
+    // Closes the table; reopen() opens the same file shared again with the same
+    // filter, in the same order while its tag exists (else in physical order),
+    // back on the same record when it is still there.
+    void close();
+    void reopen();
+    bool isOpen() const { return m_table != nullptr; }
+    // Path of the open table, or of the one last closed; empty when none was ever open.
+    const std::string& path() const { return m_path; }
+
+    // The open table. Throws DatabaseError when none is open.
+    dbase::Table& table();
+    const dbase::Table& table() const;
+
+    void setFilter(dbase::RecordFilter filter); // empty removes it
+    bool hasFilter() const { return static_cast<bool>(m_filter); }
+    void setOrder(const std::string& tagName); // empty: physical order
+    // Walks the current order again; a pending edit is posted first. On failure
+    // the map is left empty and the error is thrown.
+    void rebuild();
+
+    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    std::uint32_t recnoAt(int row) const; // 0 out of range
+    int rowOf(std::uint32_t recno) const; // -1 when the record has no row
+    int currentRow() const;               // -1 when there is no current record
+    // Makes the record of `row` current, posting a pending edit first. False when
+    // `row` is out of range or its record has gone (the map is then rebuilt).
+    bool gotoRow(int row);
+
+    // Reads `count` rows from `first`: `visit` sees the table on each row's
+    // record in turn. The current record is put back afterwards, also when
+    // `visit` throws. While a record is being edited or appended nothing is
+    // visited (moving would post it) and the answer is false.
+    bool readRows(int first, int count, const std::function<void(int row, const dbase::Table&)>& visit);
+
+    void append(); // a blank record in edit state; posts a pending edit first
+    void edit();
+    void post(); // writes the record and moves its row to where the order puts it
+    void cancel();
+    void deleteCurrent(); // deletes the current record (or drops an unposted append)
+
+signals:
+    void aboutToReset();
+    void resetDone();
+    void aboutToRemoveRow(int row);
+    void rowRemoved(int row);
+    void aboutToInsertRow(int row);
+    void rowInserted(int row);
+    void rowChanged(int row);
+    void allRowsChanged();
+    void currentRowChanged(int row);
+
+private:
+    static std::vector<std::uint32_t> walk(dbase::Table& table);
+    void install(std::unique_ptr<dbase::Table> table, std::vector<std::uint32_t> rows);
+    void resetRows(std::vector<std::uint32_t> rows);
+    void setRows(std::vector<std::uint32_t> rows);
+    void placePosted(std::uint32_t recno, int oldRow);
+    void removeRow(int row);
+    void insertRow(int row, std::uint32_t recno);
+    void settleOn(int row);
+
+    dbase::FileSystem& m_fs;
+    std::unique_ptr<dbase::Table> m_table;
+    std::string m_path;
+    std::string m_order;
+    dbase::RecordFilter m_filter;
+    std::vector<std::uint32_t> m_rows;
+    mutable int m_hint = -1; // last row found by rowOf(), tried first next time
+    bool m_appending = false;
+    std::uint32_t m_lastRecno = 0; // current record when the table was closed, for reopen()
+};
+
+} // namespace db

@@ -1,0 +1,157 @@
+#include "BookFixture.h"
+#include "TempDir.h"
+#include "TestRegistry.h"
+#include "db/BookGridModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QCoreApplication>
+#include <QTest>
+
+namespace {
+
+bool notX(const dbase::RecordView& record) // books whose titles start with "X" are filtered out
+{
+    return record.text(0).rfind('X', 0) != 0;
+}
+
+std::vector<std::uint32_t> rowsOf(const db::BookTable& table)
+{
+    std::vector<std::uint32_t> rows;
+    for (int row = 0; row < table.rowCount(); ++row)
+        rows.push_back(table.recnoAt(row));
+    return rows;
+}
+
+// What a fresh walk of a separate open gives.
+std::vector<std::uint32_t> freshWalk(const std::string& path, const std::string& order,
+                                     dbase::RecordFilter filter)
+{
+    auto table = dbase::Table::open(path);
+    table->setOrder(order);
+    table->setFilter(filter);
+    std::vector<std::uint32_t> rows;
+    for (table->first(); !table->eof(); table->next())
+        rows.push_back(table->recno());
+    return rows;
+}
+
+} // namespace
+
+class TestBookTable : public QObject {
+    Q_OBJECT
+
+    db::ShortDateText m_dates;
+
+private slots:
+    // Each change updates the map for one record; it must equal a fresh walk, and the model
+    // tester checks that the signals announced exactly the rows that changed.
+    void mapFollowsChanges_data()
+    {
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("title");
+        const QString tag = "NEWINDEX";
+        // The rows: alpha, bravo, charlie, delta, echo; Xray is filtered out.
+        // clang-format off
+        QTest::newRow("edit stays")             << tag << "edit"     << 1 << "bravo2";
+        QTest::newRow("edit moves down")        << tag << "edit"     << 0 << "foxtrot";
+        QTest::newRow("edit moves up")          << tag << "edit"     << 4 << "aardvark";
+        QTest::newRow("edit to an equal key")   << tag << "edit"     << 0 << "charlie";
+        QTest::newRow("edit leaves the filter") << tag << "edit"     << 2 << "Xenon";
+        QTest::newRow("append first")           << tag << "append"   << 0 << "Aaron";
+        QTest::newRow("append middle")          << tag << "append"   << 0 << "cat";
+        QTest::newRow("append last")            << tag << "append"   << 0 << "zulu";
+        QTest::newRow("append filtered out")    << tag << "append"   << 0 << "Xylo";
+        QTest::newRow("delete first")           << tag << "delete"   << 0 << "";
+        QTest::newRow("delete middle")          << tag << "delete"   << 2 << "";
+        QTest::newRow("delete last")            << tag << "delete"   << 4 << "";
+        QTest::newRow("filter removed")         << tag << "unfilter" << 0 << "";
+        QTest::newRow("sorted to physical")     << tag << "physical" << 0 << "";
+        QTest::newRow("physical edit")          << ""  << "edit"     << 2 << "zzz";
+        QTest::newRow("physical append")        << ""  << "append"   << 0 << "new";
+        QTest::newRow("physical delete")        << ""  << "delete"   << 0 << "";
+        // clang-format on
+    }
+
+    void mapFollowsChanges()
+    {
+        QFETCH(QString, order);
+        QFETCH(QString, op);
+        QFETCH(int, row);
+        QFETCH(QString, title);
+        TempDir dir;
+        std::string path = dir.path("B.DBF");
+        makeBooks(path, {"delta", "alpha", "echo", "charlie", "bravo", "Xray"});
+        addTag(path, "NewIndex", "UPPER(TITLE)");
+        auto opened = dbase::Table::open(path);
+        opened->setOrder(order.toStdString());
+        db::BookTable table;
+        table.adopt(std::move(opened), notX);
+        db::BookGridModel model(table, m_dates, {});
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+        dbase::RecordFilter filter = notX;
+        if (op == "edit" || op == "delete")
+            QVERIFY(table.gotoRow(row));
+        if (op == "edit" || op == "append") {
+            op == "edit" ? table.edit() : table.append();
+            table.table().setText(0, title.toStdString());
+            table.post();
+        } else if (op == "delete") {
+            table.deleteCurrent();
+        } else {
+            op == "unfilter" ? table.setFilter(filter = {}) : table.setOrder("");
+            order = op == "unfilter" ? order : "";
+        }
+        QCOMPARE(rowsOf(table), freshWalk(path, order.toStdString(), filter));
+        int current = table.currentRow();
+        QCOMPARE(table.recnoAt(current), table.table().recno());
+        if ((op == "edit" || op == "append") && !title.startsWith('X'))
+            QCOMPARE(model.data(model.index(current, 0)).toString(), title);
+        model.data(model.index(table.rowCount() - 1, 0)); // painting other rows keeps the current record
+        QCOMPARE(table.currentRow(), current);
+    }
+
+    // Cells as read; after an engine error while painting, placeholders and one message once the
+    // event loop runs.
+    void gridCells()
+    {
+        char name[] = "tst_db";
+        char* argv[] = {name};
+        int argc = 1;
+        QCoreApplication app(argc, argv); // for the deferred message
+        TempDir dir;
+        std::string path = dir.path("B.DBF");
+        std::vector<std::string> titles;
+        for (int i = 0; i < 300; ++i) // more rows than one read and the cache hold
+            titles.push_back("book " + std::to_string(i));
+        makeBooks(path, titles);
+        db::BookTable table;
+        table.adopt(dbase::Table::open(path));
+        QStringList messages;
+        db::BookGridModel model(table, m_dates, [&](const QString& message) { messages << message; });
+        QCOMPARE(model.headerData(17, Qt::Horizontal).toString(), "Check Out Date");
+        for (int row : {299, 0, 150, 10, 299}) {
+            QCOMPARE(model.data(model.index(row, 0)).toString(), QStringLiteral("book %1").arg(row));
+            QCOMPARE(model.data(model.index(row, 11)).toString(),
+                     QStringLiteral("1/%1/01").arg(row % 28 + 1));
+        }
+        model.refreshAll(); // forgets the rows read
+        QByteArray recordLength = fileBytes(path).mid(10, 2);
+        patchFile(path, 10, QByteArray("\x01\x01", 2)); // another program "restructured" the table
+        QCOMPARE(model.data(model.index(0, 0)).toString(), "?");
+        QCOMPARE(model.data(model.index(2, 5)).toString(), "?");
+        QVERIFY(messages.isEmpty());
+        QCoreApplication::processEvents();
+        model.data(model.index(1, 0));
+        QCoreApplication::processEvents();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(QString::fromStdString(path)), qPrintable(messages[0]));
+        patchFile(path, 10, recordLength);
+        QCOMPARE(model.data(model.index(1, 0)).toString(), "book 1");
+    }
+};
+
+REGISTER_TEST(TestBookTable)
+#include "tst_booktable.moc"
