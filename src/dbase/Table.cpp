@@ -165,10 +165,8 @@ void Table::Impl::openFiles(const std::string& p, Access a, bool tolerateIndexDa
 
     // Read the table's header and its index as one state: a writer holds the
     // header lock for the whole of its change, so a read under it is never torn.
-    bool locked = access != Access::Exclusive;
-    if (locked)
-        dbf->lock(locks::kHeader, 1, LockKind::Read);
-    try {
+    {
+        HeaderLock lock(*dbf, access != Access::Exclusive, LockKind::Read);
         header = DbfHeader::read(*dbf);
         headerBytes.resize(header.headerLength);
         dbf->readExact(0, headerBytes.data(), headerBytes.size());
@@ -176,13 +174,7 @@ void Table::Impl::openFiles(const std::string& p, Access a, bool tolerateIndexDa
         stamp = dbf->stamp();
         dataRecords = std::min(header.recordCount, recordsInFile(stamp.size));
         openIndex(tolerateIndexDamage);
-    } catch (...) {
-        if (locked)
-            dbf->unlock(locks::kHeader, 1);
-        throw;
     }
-    if (locked)
-        dbf->unlock(locks::kHeader, 1);
 
     if (header.incomplete || recordsInFile(stamp.size) != header.recordCount ||
         stamp.size != endOfData() + 1)
@@ -264,39 +256,29 @@ void Table::Impl::recoverFromCrash()
 {
     if (access == Access::ReadOnly)
         return; // read what is there; the count was clamped to the data
-    bool locked = access != Access::Exclusive;
-    if (locked)
-        dbf->lock(locks::kHeader, 1, LockKind::Write);
-    try {
-        unsigned char h[dbf::kHeaderSize];
-        dbf->readExact(0, h, sizeof h);
-        header.readCounters(h);
-        stamp = dbf->stamp();
-        crashPending = crashPending || header.incomplete;
-        std::uint32_t inFile = recordsInFile(stamp.size);
-        if (inFile < header.recordCount) {
-            header.recordCount = inFile; // the file was cut short: keep what is there
-            crashPending = true;
-        }
-        dataRecords = header.recordCount;
-        adoptUnfinishedAppends(inFile);
-        if (stamp.size != endOfData() + 1) {
-            // Cut a partly written record and restore the end mark.
-            dbf->truncate(endOfData());
-            const char mark = static_cast<char>(dbf::kEndMark);
-            dbf->writeAt(endOfData(), &mark, 1);
-        }
-        header.incomplete = crashPending;
-        endChange();
-        stamp = dbf->stamp();
-        ownWrite = false;
-    } catch (...) {
-        if (locked)
-            dbf->unlock(locks::kHeader, 1);
-        throw;
+    HeaderLock lock(*dbf, access != Access::Exclusive, LockKind::Write);
+    unsigned char h[dbf::kHeaderSize];
+    dbf->readExact(0, h, sizeof h);
+    header.readCounters(h);
+    stamp = dbf->stamp();
+    crashPending = crashPending || header.incomplete;
+    std::uint32_t inFile = recordsInFile(stamp.size);
+    if (inFile < header.recordCount) {
+        header.recordCount = inFile; // the file was cut short: keep what is there
+        crashPending = true;
     }
-    if (locked)
-        dbf->unlock(locks::kHeader, 1);
+    dataRecords = header.recordCount;
+    adoptUnfinishedAppends(inFile);
+    if (stamp.size != endOfData() + 1) {
+        // Cut a partly written record and restore the end mark.
+        dbf->truncate(endOfData());
+        const char mark = static_cast<char>(dbf::kEndMark);
+        dbf->writeAt(endOfData(), &mark, 1);
+    }
+    header.incomplete = crashPending;
+    endChange();
+    stamp = dbf->stamp();
+    ownWrite = false;
 }
 
 // Records written in full past the header's count belong to appends that died

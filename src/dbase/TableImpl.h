@@ -162,6 +162,32 @@ struct Table::Impl {
     std::string encodeText(const Field& f, const std::string& utf8) const;
 };
 
+// Holds the header lock for a scope when `active` (a shared or read-only open).
+class HeaderLock {
+public:
+    HeaderLock(File& file, bool active, LockKind kind) : m_file(file), m_active(active)
+    {
+        if (active)
+            file.lock(locks::kHeader, 1, kind);
+    }
+    ~HeaderLock()
+    {
+        if (m_active) {
+            try {
+                m_file.unlock(locks::kHeader, 1);
+            } catch (...) {
+                // Closing the file releases the lock anyway.
+            }
+        }
+    }
+    HeaderLock(const HeaderLock&) = delete;
+    HeaderLock& operator=(const HeaderLock&) = delete;
+
+private:
+    File& m_file;
+    bool m_active;
+};
+
 // RAII lock on the header byte for one operation of a shared open; in
 // exclusive mode nobody else can write and no lock is taken.
 class OperationLock {

@@ -2,6 +2,9 @@
 
 #include <QStringList>
 #include <QTest>
+#ifdef SHELVANO_TESTS_NEED_WIDGETS
+#include <QApplication>
+#endif
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -36,6 +39,9 @@ int main(int argc, char** argv)
         std::fflush(nullptr);
         std::_Exit(3);
     });
+#ifdef SHELVANO_TESTS_NEED_WIDGETS
+    QApplication app(argc, argv); // suites that build widgets
+#endif
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
