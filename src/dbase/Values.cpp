@@ -142,11 +142,17 @@ std::string decodeNumberText(std::string_view raw)
     auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), probe, std::chars_format::fixed);
     if (ec != std::errc() || ptr != t.data() + t.size())
         return {};
+    // A leading zero before a bare point, built by appending (GCC 12 warns
+    // falsely about "literal" + string here).
+    std::string out;
+    if (t.front() == '-') {
+        out += '-';
+        t.remove_prefix(1);
+    }
     if (t.front() == '.')
-        return "0" + std::string(t);
-    if (t.size() > 1 && t[0] == '-' && t[1] == '.')
-        return "-0" + std::string(t.substr(1));
-    return std::string(t);
+        out += '0';
+    out += t;
+    return out;
 }
 
 double decodeNumber(std::string_view raw)
