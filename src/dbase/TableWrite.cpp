@@ -400,9 +400,8 @@ std::vector<std::string> Table::Impl::rebuildIndex()
     tagStates = std::move(states);
     for (std::size_t t = 0; t < definitions.size(); ++t)
         fresh->addTag(definitions[t], collectEntries(static_cast<int>(t)));
-    fresh->flush();
+    fresh->sync(); // on the disk before it replaces the old index
     fresh.reset();
-    fs.open(temporary, OpenMode::ReadWrite)->sync();
     mdx.reset();
     fs.rename(temporary, finalPath);
     fs.syncDirectory(directoryOf(finalPath));
