@@ -195,14 +195,22 @@ template <class Work> void BookDatabase::thenDisplayCount(Work work)
         m_hooks.displayCount();
 }
 
+// The file dialog both database commands show, starting where the current database lies.
+static platform::FileDialogOptions databaseDialog(const QString& title, const QString& currentPath)
+{
+    platform::FileDialogOptions options;
+    options.title = title;
+    options.filters = {kDatabaseFilter};
+    options.defaultSuffix = QStringLiteral("DBF");
+    options.startDirectory = splitDatabasePath(currentPath).directory;
+    return options;
+}
+
 void BookDatabase::DoNew()
 {
     thenDisplayCount([this] {
-        platform::FileDialogOptions options;
-        options.title = QStringLiteral("New Database File");
-        options.filters = {kDatabaseFilter};
-        options.defaultSuffix = QStringLiteral("DBF");
-        options.startDirectory = splitDatabasePath(m_currentPath).directory;
+        platform::FileDialogOptions options =
+            databaseDialog(QStringLiteral("New Database File"), m_currentPath);
         options.promptOverwrite = true;
         QString path = m_dialogs.saveFile(options);
         if (path.isEmpty())
@@ -216,11 +224,8 @@ void BookDatabase::DoNew()
 void BookDatabase::DoOpen()
 {
     thenDisplayCount([this] {
-        platform::FileDialogOptions options;
-        options.title = QStringLiteral("Open Database File");
-        options.filters = {kDatabaseFilter};
-        options.defaultSuffix = QStringLiteral("DBF");
-        options.startDirectory = splitDatabasePath(m_currentPath).directory;
+        platform::FileDialogOptions options =
+            databaseDialog(QStringLiteral("Open Database File"), m_currentPath);
         options.mustExist = true;
         QString path = m_dialogs.openFile(options);
         if (!path.isEmpty() && acceptablePath(path) && CheckDBaseFormat(path))

@@ -15,7 +15,10 @@ std::uint32_t get32(const unsigned char* p)
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-std::uint16_t get16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t get16(const unsigned char* p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 
 void put32(unsigned char* p, std::uint32_t v)
 {
@@ -90,7 +93,8 @@ DbfHeader DbfHeader::read(File& file)
     int offset = 1;
     std::set<std::string> names;
     std::size_t pos = 0;
-    for (; pos + 32 <= descriptors.size() && static_cast<unsigned char>(descriptors[pos]) != 0x0D; pos += 32) {
+    for (; pos + 32 <= descriptors.size() && static_cast<unsigned char>(descriptors[pos]) != 0x0D;
+         pos += 32) {
         const auto* d = reinterpret_cast<const unsigned char*>(descriptors.data() + pos);
         Field f;
         std::size_t nameLength = 0;
@@ -103,7 +107,8 @@ DbfHeader DbfHeader::read(File& file)
             damaged(file, "field " + std::to_string(header.fields.size() + 1) + " has no name");
         for (char c : f.name)
             if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E)
-                damaged(file, "field " + std::to_string(header.fields.size() + 1) + " has an unreadable name");
+                damaged(file,
+                        "field " + std::to_string(header.fields.size() + 1) + " has an unreadable name");
         if (!names.insert(f.name).second)
             damaged(file, "the field name " + f.name + " occurs twice");
         f.type = static_cast<FieldType>(d[11]);
@@ -135,7 +140,8 @@ DbfHeader DbfHeader::read(File& file)
                 damaged(file, "the memo field " + f.name + " is not 10 characters wide");
             break;
         default:
-            damaged(file, "the field " + f.name + " has the unknown type '" + std::string(1, char(d[11])) + "'");
+            damaged(file,
+                    "the field " + f.name + " has the unknown type '" + std::string(1, char(d[11])) + "'");
         }
         if (f.length == 0)
             damaged(file, "the field " + f.name + " has no width");
@@ -173,7 +179,8 @@ void DbfHeader::writeFixedPart(unsigned char* h) const
     h[30] = h[31] = 0;
 }
 
-std::string DbfHeader::build(const std::vector<Field>& fields, std::uint8_t languageDriver, std::uint8_t version)
+std::string DbfHeader::build(const std::vector<Field>& fields, std::uint8_t languageDriver,
+                             std::uint8_t version)
 {
     DbfHeader header;
     header.version = version;

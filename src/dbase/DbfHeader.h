@@ -43,7 +43,8 @@ struct DbfHeader {
     // Fixed part only, for re-reading the counters under a lock.
     void readCounters(const unsigned char* header32);
     // Builds the bytes of a new table's header and descriptors (with the 0x0D terminator).
-    static std::string build(const std::vector<Field>& fields, std::uint8_t languageDriver, std::uint8_t version);
+    static std::string build(const std::vector<Field>& fields, std::uint8_t languageDriver,
+                             std::uint8_t version);
     // The 32-byte fixed part as it stands now, dated today.
     void writeFixedPart(unsigned char* header32) const;
 };

@@ -17,11 +17,11 @@ enum class FieldType : char {
 
 // One column of a table as stored in the .DBF descriptor.
 struct Field {
-    std::string name;     // upper case as stored, at most 10 characters
+    std::string name; // upper case as stored, at most 10 characters
     FieldType type = FieldType::Character;
-    int length = 0;       // bytes in the record
+    int length = 0; // bytes in the record
     int decimals = 0;
-    int offset = 0;       // from the start of the record, the deletion flag being byte 0
+    int offset = 0; // from the start of the record, the deletion flag being byte 0
 };
 
 // What a caller asks for when creating a table.

@@ -12,15 +12,16 @@
 namespace dbase {
 
 IoError::IoError(const std::string& path, const std::string& action, int errorNumber)
-    : DatabaseError("Cannot " + action + " " + path + ": " + std::strerror(errorNumber) + "."), m_errno(errorNumber)
+    : DatabaseError("Cannot " + action + " " + path + ": " + std::strerror(errorNumber) + "."),
+      m_errno(errorNumber)
 {
 }
 
 void File::readExact(std::uint64_t offset, void* buffer, std::size_t n)
 {
     if (readAt(offset, buffer, n) != n)
-        throw DatabaseError("The file " + path() + " is truncated: " + std::to_string(n) + " bytes at offset " +
-                            std::to_string(offset) + " are missing.");
+        throw DatabaseError("The file " + path() + " is truncated: " + std::to_string(n) +
+                            " bytes at offset " + std::to_string(offset) + " are missing.");
 }
 
 namespace {
@@ -97,7 +98,10 @@ public:
         setLock(F_OFD_SETLKW, start, length, kind == LockKind::Read ? F_RDLCK : F_WRLCK);
     }
 
-    void unlock(std::uint64_t start, std::uint64_t length) override { setLock(F_OFD_SETLK, start, length, F_UNLCK); }
+    void unlock(std::uint64_t start, std::uint64_t length) override
+    {
+        setLock(F_OFD_SETLK, start, length, F_UNLCK);
+    }
 
 private:
     struct stat stat()

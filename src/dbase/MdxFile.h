@@ -19,11 +19,11 @@ struct IndexEntry {
 
 // What a tag is: its name and expressions as written in the tag header.
 struct TagDefinition {
-    std::string name;            // at most 10 characters, stored upper case
+    std::string name; // at most 10 characters, stored upper case
     std::string expression;
-    std::string forExpression;   // empty for none
+    std::string forExpression; // empty for none
     ValueType keyType = ValueType::Character;
-    int keyLength = 0;           // bytes; 12 for numeric, 8 for date keys
+    int keyLength = 0; // bytes; 12 for numeric, 8 for date keys
     bool descending = false;
     bool unique = false;
 };

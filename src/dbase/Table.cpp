@@ -176,8 +176,7 @@ void Table::Impl::openFiles(const std::string& p, Access a, bool tolerateIndexDa
         openIndex(tolerateIndexDamage);
     }
 
-    if (header.incomplete || recordsInFile(stamp.size) != header.recordCount ||
-        stamp.size != endOfData() + 1)
+    if (header.incomplete || recordsInFile(stamp.size) != header.recordCount || stamp.size != endOfData() + 1)
         recoverFromCrash();
     if (crashPending && access == Access::Exclusive) {
         rebuildIndex();
@@ -217,7 +216,8 @@ void Table::Impl::openIndex(bool tolerateDamage)
         } catch (const IoError&) {
             throw;
         } catch (const DatabaseError& e) {
-            throw DatabaseError("The index of the table " + path + " is damaged and must be rebuilt. " + e.what());
+            throw DatabaseError("The index of the table " + path + " is damaged and must be rebuilt. " +
+                                e.what());
         }
     } catch (const DatabaseError& e) {
         if (!tolerateDamage)
@@ -327,7 +327,8 @@ void Table::Impl::syncWithDisk()
     DbfHeader fresh = header;
     fresh.readCounters(h);
     FileStamp now = dbf->stamp();
-    bool countersSame = fresh.changeCounter == header.changeCounter && fresh.recordCount == header.recordCount;
+    bool countersSame =
+        fresh.changeCounter == header.changeCounter && fresh.recordCount == header.recordCount;
     if (!stale && countersSame && (now == stamp || ownWrite)) {
         stamp = now;
         ownWrite = false;
@@ -360,7 +361,10 @@ const Field& Table::Impl::fieldAt(int index) const
     return header.fields[index];
 }
 
-const char* Table::Impl::recordAt(std::uint32_t n, bool scan) { return window.get(*dbf, header, n, scan); }
+const char* Table::Impl::recordAt(std::uint32_t n, bool scan)
+{
+    return window.get(*dbf, header, n, scan);
+}
 
 void Table::Impl::buildAccepted()
 {
@@ -401,7 +405,10 @@ bool Table::Impl::visible(std::uint32_t n)
     return n < accepted.size() && accepted[n];
 }
 
-std::string Table::Impl::tagKey(int tag, const char* rec) const { return tagStates[tag].key->key(rec); }
+std::string Table::Impl::tagKey(int tag, const char* rec) const
+{
+    return tagStates[tag].key->key(rec);
+}
 
 bool Table::Impl::inTag(int tag, const char* rec) const
 {
@@ -550,9 +557,15 @@ std::string Table::Impl::fieldText(const char* rec, int index) const
     }
     case FieldType::Logical:
         switch (raw[0]) {
-        case 'T': case 't': case 'Y': case 'y':
+        case 'T':
+        case 't':
+        case 'Y':
+        case 'y':
             return "T";
-        case 'F': case 'f': case 'N': case 'n':
+        case 'F':
+        case 'f':
+        case 'N':
+        case 'n':
             return "F";
         default:
             return {};
@@ -606,13 +619,34 @@ std::unique_ptr<Table> Table::openIgnoringIndex(const std::string& path, Access 
     return table;
 }
 
-const std::string& Table::path() const { return d->path; }
-Access Table::access() const { return d->access; }
-const std::vector<Field>& Table::fields() const { return d->header.fields; }
-int Table::fieldIndex(const std::string& name) const { return findField(d->header.fields, name); }
-std::uint8_t Table::languageDriver() const { return d->header.languageDriver; }
-const std::string& Table::indexError() const { return d->indexError; }
-std::uint32_t Table::physicalCount() const { return d->dataRecords; }
+const std::string& Table::path() const
+{
+    return d->path;
+}
+Access Table::access() const
+{
+    return d->access;
+}
+const std::vector<Field>& Table::fields() const
+{
+    return d->header.fields;
+}
+int Table::fieldIndex(const std::string& name) const
+{
+    return findField(d->header.fields, name);
+}
+std::uint8_t Table::languageDriver() const
+{
+    return d->header.languageDriver;
+}
+const std::string& Table::indexError() const
+{
+    return d->indexError;
+}
+std::uint32_t Table::physicalCount() const
+{
+    return d->dataRecords;
+}
 
 std::vector<TagInfo> Table::tags() const
 {
@@ -627,9 +661,15 @@ std::vector<TagInfo> Table::tags() const
     return out;
 }
 
-bool Table::hasTag(const std::string& name) const { return d->mdx && d->mdx->findTag(name) >= 0; }
+bool Table::hasTag(const std::string& name) const
+{
+    return d->mdx && d->mdx->findTag(name) >= 0;
+}
 
-std::string Table::order() const { return d->orderName; }
+std::string Table::order() const
+{
+    return d->orderName;
+}
 
 void Table::setOrder(const std::string& tagName)
 {
@@ -719,9 +759,18 @@ void Table::prior()
     d->atEof = false;
 }
 
-bool Table::bof() const { return d->atBof; }
-bool Table::eof() const { return d->atEof; }
-std::uint32_t Table::recno() const { return d->recno; }
+bool Table::bof() const
+{
+    return d->atBof;
+}
+bool Table::eof() const
+{
+    return d->atEof;
+}
+std::uint32_t Table::recno() const
+{
+    return d->recno;
+}
 
 bool Table::seek(const std::string& value)
 {
@@ -838,8 +887,14 @@ void Table::setFilter(RecordFilter filter)
 
 // ---------------------------------------------------------------- values
 
-std::string Table::text(int field) const { return d->fieldText(d->record.data(), field); }
-std::string Table::text(const std::string& field) const { return text(fieldIndex(field) < 0 ? -1 : fieldIndex(field)); }
+std::string Table::text(int field) const
+{
+    return d->fieldText(d->record.data(), field);
+}
+std::string Table::text(const std::string& field) const
+{
+    return text(fieldIndex(field) < 0 ? -1 : fieldIndex(field));
+}
 
 long long Table::whole(int field) const
 {

@@ -117,9 +117,9 @@ public:
     // --- Values of the current record (or of the record being edited) ---
     std::string text(int field) const;
     std::string text(const std::string& field) const;
-    long long whole(int field) const;   // blank: 0
-    double floating(int field) const;   // blank: 0
-    Date date(int field) const;         // blank: null date
+    long long whole(int field) const; // blank: 0
+    double floating(int field) const; // blank: 0
+    Date date(int field) const;       // blank: null date
     bool isBlank(int field) const;
     void setText(int field, const std::string& value);
     void setText(const std::string& field, const std::string& value);
@@ -129,9 +129,9 @@ public:
     std::string memo(int field) const; // text of a memo field from the .DBT; "" when the .DBT is missing
 
     // --- Changes ---
-    void append();  // a blank new record in edit state, not yet in the file
-    void edit();    // puts the current record into edit state
-    void post();    // writes the edited or appended record and maintains every tag
+    void append(); // a blank new record in edit state, not yet in the file
+    void edit();   // puts the current record into edit state
+    void post();   // writes the edited or appended record and maintains every tag
     void cancel();
     bool editing() const;
     void deleteRecord(); // marks the current record deleted and moves to the next visible one

@@ -25,7 +25,8 @@ std::string baseName(const std::string& path)
 // Takes every lock an exclusive open holds, on a file about to replace the table.
 void lockExclusively(File& file)
 {
-    if (!file.tryLock(locks::kOpenMarker, 1, LockKind::Write) || !file.tryLock(locks::kTable, 2, LockKind::Write) ||
+    if (!file.tryLock(locks::kOpenMarker, 1, LockKind::Write) ||
+        !file.tryLock(locks::kTable, 2, LockKind::Write) ||
         !file.tryLock(locks::kTableRange, locks::kTableRangeLength, LockKind::Write))
         throw DatabaseError("Cannot lock the new file " + file.path() + ".");
 }
@@ -186,7 +187,10 @@ void Table::edit()
     d->state = EditState::Edit;
 }
 
-bool Table::editing() const { return d->state != EditState::None; }
+bool Table::editing() const
+{
+    return d->state != EditState::None;
+}
 
 void Table::post()
 {
@@ -270,7 +274,8 @@ void Table::create(const std::string& path, const std::vector<FieldSpec>& specs,
     std::unique_ptr<File> file;
     if (fs.exists(path)) {
         file = fs.open(path, OpenMode::ReadWrite);
-        if (!file->tryLock(locks::kOpenMarker, 1, LockKind::Write) || !file->tryLock(locks::kTable, 2, LockKind::Write))
+        if (!file->tryLock(locks::kOpenMarker, 1, LockKind::Write) ||
+            !file->tryLock(locks::kTable, 2, LockKind::Write))
             throw DatabaseError("The table " + path + " is in use and cannot be replaced.");
         file->truncate(0);
     } else {
@@ -315,7 +320,8 @@ void Table::addTag(const std::string& name, const std::string& expression, const
     if (!forExpression.empty())
         condition = Expression::compile(forExpression, d->header.fields);
     if (key.type() == ValueType::Logical)
-        throw DatabaseError("The index expression \"" + expression + "\" gives a logical value; keys must be text, "
+        throw DatabaseError("The index expression \"" + expression +
+                            "\" gives a logical value; keys must be text, "
                             "numbers or dates.");
     if (key.type() == ValueType::Character && key.length() > 100)
         throw DatabaseError("The index expression \"" + expression + "\" gives keys of " +
@@ -338,7 +344,9 @@ void Table::addTag(const std::string& name, const std::string& expression, const
     def.expression = expression;
     def.forExpression = forExpression;
     def.keyType = key.type();
-    def.keyLength = key.type() == ValueType::Character ? key.length() : key.type() == ValueType::Numeric ? 12 : 8;
+    def.keyLength = key.type() == ValueType::Character ? key.length()
+                    : key.type() == ValueType::Numeric ? 12
+                                                       : 8;
     def.descending = descending;
     def.unique = unique;
     TagState state;

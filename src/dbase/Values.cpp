@@ -14,8 +14,8 @@ namespace {
 
 [[noreturn]] void refuse(const Field& field, std::string_view value, const char* why)
 {
-    throw DatabaseError("The value \"" + std::string(value) + "\" cannot be stored in the field " + field.name +
-                        ": " + why + ".");
+    throw DatabaseError("The value \"" + std::string(value) + "\" cannot be stored in the field " +
+                        field.name + ": " + why + ".");
 }
 
 std::string_view trim(std::string_view s)
@@ -109,7 +109,8 @@ std::string encodeNumberText(const Field& field, std::string_view text)
     if (field.decimals > 0)
         out += "." + fraction;
     if (static_cast<int>(out.size()) > field.length)
-        refuse(field, text, ("it is wider than the field's " + std::to_string(field.length) + " characters").c_str());
+        refuse(field, text,
+               ("it is wider than the field's " + std::to_string(field.length) + " characters").c_str());
     return std::string(field.length - out.size(), ' ') + out;
 }
 
@@ -222,9 +223,15 @@ std::string encodeLogicalText(const Field& field, std::string_view text)
     if (t.empty())
         return " ";
     switch (t.front()) {
-    case 'T': case 't': case 'Y': case 'y':
+    case 'T':
+    case 't':
+    case 'Y':
+    case 'y':
         return "T";
-    case 'F': case 'f': case 'N': case 'n':
+    case 'F':
+    case 'f':
+    case 'N':
+    case 'n':
         return "F";
     case '?':
         return "?";

@@ -5,10 +5,10 @@
 #ifdef SHELVANO_TESTS_NEED_WIDGETS
 #include <QApplication>
 #endif
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <clocale>
 #include <memory>
 
 namespace testing {

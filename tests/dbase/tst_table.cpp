@@ -43,25 +43,43 @@ private slots:
         QTest::addColumn<int>("field");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("character keeps text") << 0 << "Dune" << "Dune";
-        QTest::newRow("character drops trailing blanks") << 0 << "Dune   " << "Dune";
+        QTest::newRow("character keeps text") << 0 << "Dune"
+                                              << "Dune";
+        QTest::newRow("character drops trailing blanks") << 0 << "Dune   "
+                                                         << "Dune";
         QTest::newRow("character cut to width") << 1 << QString(25, 'x') << QString(20, 'x');
-        QTest::newRow("windows-1252 letters") << 1 << "Brontë € œ" << "Brontë € œ";
-        QTest::newRow("whole") << 2 << "1954" << "1954";
-        QTest::newRow("whole negative") << 2 << "-12" << "-12";
-        QTest::newRow("whole with zero fraction") << 2 << "12.00" << "12";
-        QTest::newRow("blank whole") << 2 << "" << "";
-        QTest::newRow("floating pads decimals") << 3 << "12.5" << "12.5000";
-        QTest::newRow("floating rounds half away from zero") << 3 << "2.67505" << "2.6751";
-        QTest::newRow("negative rounds away from zero") << 3 << "-2.67505" << "-2.6751";
-        QTest::newRow("rounding carries") << 3 << "9.99995" << "10.0000";
-        QTest::newRow("leading point") << 3 << ".5" << "0.5000";
-        QTest::newRow("negative zero is zero") << 3 << "-0.00001" << "0.0000";
-        QTest::newRow("date") << 4 << "19960704" << "19960704";
-        QTest::newRow("leap day") << 4 << "20000229" << "20000229";
-        QTest::newRow("blank date") << 4 << "" << "";
-        QTest::newRow("logical yes") << 5 << "y" << "T";
-        QTest::newRow("logical false") << 5 << "F" << "F";
+        QTest::newRow("windows-1252 letters") << 1 << "Brontë € œ"
+                                              << "Brontë € œ";
+        QTest::newRow("whole") << 2 << "1954"
+                               << "1954";
+        QTest::newRow("whole negative") << 2 << "-12"
+                                        << "-12";
+        QTest::newRow("whole with zero fraction") << 2 << "12.00"
+                                                  << "12";
+        QTest::newRow("blank whole") << 2 << ""
+                                     << "";
+        QTest::newRow("floating pads decimals") << 3 << "12.5"
+                                                << "12.5000";
+        QTest::newRow("floating rounds half away from zero") << 3 << "2.67505"
+                                                             << "2.6751";
+        QTest::newRow("negative rounds away from zero") << 3 << "-2.67505"
+                                                        << "-2.6751";
+        QTest::newRow("rounding carries") << 3 << "9.99995"
+                                          << "10.0000";
+        QTest::newRow("leading point") << 3 << ".5"
+                                       << "0.5000";
+        QTest::newRow("negative zero is zero") << 3 << "-0.00001"
+                                               << "0.0000";
+        QTest::newRow("date") << 4 << "19960704"
+                              << "19960704";
+        QTest::newRow("leap day") << 4 << "20000229"
+                                  << "20000229";
+        QTest::newRow("blank date") << 4 << ""
+                                    << "";
+        QTest::newRow("logical yes") << 5 << "y"
+                                     << "T";
+        QTest::newRow("logical false") << 5 << "F"
+                                       << "F";
     }
 
     void valuesRoundTrip()
@@ -84,16 +102,26 @@ private slots:
         QTest::addColumn<int>("field");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("message");
-        QTest::newRow("letters in a number") << 2 << "19x5" << "\"19x5\" cannot be stored in the field YEARPUB";
-        QTest::newRow("fraction in a whole field") << 2 << "12.5" << "YEARPUB: the field holds whole numbers only";
-        QTest::newRow("too wide") << 2 << "123456789012" << "wider than the field's 11 characters";
-        QTest::newRow("exponent") << 3 << "1e5" << "it is not a number";
-        QTest::newRow("infinity") << 3 << "inf" << "it is not a number";
-        QTest::newRow("hex") << 3 << "0x10" << "it is not a number";
-        QTest::newRow("lone sign") << 3 << "-" << "it is not a number";
-        QTest::newRow("impossible date") << 4 << "20230229" << "not a valid date";
-        QTest::newRow("date in another form") << 4 << "1996-07-04" << "YYYYMMDD";
-        QTest::newRow("character outside the code page") << 0 << "Ωmega" << "\"Ω\" cannot be stored in the field TITLE";
+        QTest::newRow("letters in a number") << 2 << "19x5"
+                                             << "\"19x5\" cannot be stored in the field YEARPUB";
+        QTest::newRow("fraction in a whole field") << 2 << "12.5"
+                                                   << "YEARPUB: the field holds whole numbers only";
+        QTest::newRow("too wide") << 2 << "123456789012"
+                                  << "wider than the field's 11 characters";
+        QTest::newRow("exponent") << 3 << "1e5"
+                                  << "it is not a number";
+        QTest::newRow("infinity") << 3 << "inf"
+                                  << "it is not a number";
+        QTest::newRow("hex") << 3 << "0x10"
+                             << "it is not a number";
+        QTest::newRow("lone sign") << 3 << "-"
+                                   << "it is not a number";
+        QTest::newRow("impossible date") << 4 << "20230229"
+                                         << "not a valid date";
+        QTest::newRow("date in another form") << 4 << "1996-07-04"
+                                              << "YYYYMMDD";
+        QTest::newRow("character outside the code page") << 0 << "Ωmega"
+                                                         << "\"Ω\" cannot be stored in the field TITLE";
     }
 
     void refusedValues()
@@ -569,9 +597,11 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("empty file") << 0 << QByteArray() << 0 << "shorter than a table header";
         QTest::newRow("not a table") << 0 << QByteArray("\x42", 1) << -1 << "not a dBase table";
-        QTest::newRow("header length too small") << 8 << QByteArray("\x05\x00", 2) << -1 << "impossible lengths";
+        QTest::newRow("header length too small")
+            << 8 << QByteArray("\x05\x00", 2) << -1 << "impossible lengths";
         QTest::newRow("header length past the end") << 8 << QByteArray("\xff\xff", 2) << -1 << "cut short";
-        QTest::newRow("record length wrong") << 10 << QByteArray("\x09\x00", 2) << -1 << "does not match the fields";
+        QTest::newRow("record length wrong")
+            << 10 << QByteArray("\x09\x00", 2) << -1 << "does not match the fields";
         QTest::newRow("duplicate field names") << 64 << QByteArray("TITLE\0", 6) << -1 << "occurs twice";
         QTest::newRow("garbage field type") << 43 << QByteArray("Z", 1) << -1 << "unknown type";
         QTest::newRow("unreadable name") << 32 << QByteArray("\x01\x02", 2) << -1 << "unreadable name";

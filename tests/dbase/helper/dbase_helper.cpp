@@ -88,7 +88,7 @@ int main(int argc, char** argv)
     try {
         if (command == "hold" && argc == 4) {
             std::string mode = argv[3];
-            Access access = mode == "exclusive" ? Access::Exclusive
+            Access access = mode == "exclusive"  ? Access::Exclusive
                             : mode == "readonly" ? Access::ReadOnly
                                                  : Access::Shared;
             auto table = Table::open(path, access);
