@@ -289,20 +289,28 @@ void Table::Impl::adoptUnfinishedAppends(std::uint32_t inFile)
     if (inFile <= header.recordCount)
         return;
     window.clear();
-    bool tagsUsable = indexError.empty() && (mdx || !header.productionIndex);
+    // A change marked incomplete may have left the index torn: it is rebuilt
+    // whole, so do not build on it.
+    bool tagsUsable = !crashPending && indexError.empty() && (mdx || !header.productionIndex);
     for (const TagState& s : tagStates)
         tagsUsable = tagsUsable && s.usable();
-    for (std::uint32_t n = header.recordCount + 1; n <= inFile; ++n) {
-        const char* rec = recordAt(n, true);
-        if (!tagsUsable)
-            continue;
-        for (int t = 0; t < static_cast<int>(tagStates.size()); ++t) {
-            if (!inTag(t, rec))
-                continue;
-            std::string k = tagKey(t, rec);
-            mdx->remove(t, k, n);
-            mdx->insert(t, k, n);
+    try {
+        for (std::uint32_t n = header.recordCount + 1; tagsUsable && n <= inFile; ++n) {
+            const char* rec = recordAt(n, true);
+            for (int t = 0; t < static_cast<int>(tagStates.size()); ++t) {
+                if (!inTag(t, rec))
+                    continue;
+                std::string k = tagKey(t, rec);
+                mdx->remove(t, k, n);
+                mdx->insert(t, k, n);
+            }
         }
+    } catch (const IoError&) {
+        throw;
+    } catch (const DatabaseError&) {
+        tagsUsable = false; // a damaged tree: the rebuild will mend it
+        if (mdx)
+            mdx->invalidate();
     }
     crashPending = crashPending || !tagsUsable;
     header.recordCount = inFile;

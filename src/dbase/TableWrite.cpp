@@ -127,15 +127,15 @@ void Table::Impl::postLocked()
         if (sharedAccess())
             adoptUnfinishedAppends(recordsInFile(stamp.size));
         std::uint32_t n = header.recordCount + 1;
-        // No incomplete mark: a record past the header's count already tells
-        // the next open that this append did not finish.
+        // Without an index a record past the header's count tells the next
+        // open all it needs; with one, a flush cut short may leave a torn tree.
         change(
             [&] {
                 writeRecord(n, record, true);
                 header.recordCount = n;
                 maintainTags(n, nullptr, record.data());
             },
-            false);
+            mdx != nullptr);
         dataRecords = n;
         noteAccepted(n, record.data());
         if (liveCount)
