@@ -1,5 +1,6 @@
 #include "DbfHeader.h"
 
+#include "Bytes.h"
 #include "DatabaseError.h"
 
 #include <cstring>
@@ -9,28 +10,6 @@
 namespace dbase {
 
 namespace {
-
-std::uint32_t get32(const unsigned char* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-std::uint16_t get16(const unsigned char* p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-void put32(unsigned char* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-void put16(unsigned char* p, std::uint16_t v)
-{
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
 
 [[noreturn]] void damaged(const File& file, const std::string& what)
 {

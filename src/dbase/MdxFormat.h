@@ -3,6 +3,8 @@
 // Private to the .MDX sources: the layout of a dBase IV multiple index file
 // and the little helpers every part of it uses.
 
+#include "Bytes.h"
+
 #include <charconv>
 #include <cstdint>
 #include <string>
@@ -88,30 +90,10 @@ inline constexpr int kNodeItems = 8;
 inline constexpr int kFreeLink = 4;
 inline constexpr int kBlockPayload = kBlockSize - 12;
 
-inline std::uint32_t get32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-
-inline std::uint16_t get16(const std::uint8_t* p)
-{
-    return std::uint16_t(p[0] | p[1] << 8);
-}
-
-inline void put32(std::uint8_t* p, std::uint32_t v)
-{
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-    p[2] = std::uint8_t(v >> 16);
-    p[3] = std::uint8_t(v >> 24);
-}
-
-inline void put16(std::uint8_t* p, std::uint16_t v)
-{
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-}
+using dbase::get16;
+using dbase::get32;
+using dbase::put16;
+using dbase::put32;
 
 inline std::string decimal(std::uint64_t value)
 {

@@ -1,5 +1,6 @@
 #include "Table.h"
 
+#include "Bytes.h"
 #include "DatabaseError.h"
 #include "MemoFile.h"
 #include "TableImpl.h"
@@ -344,8 +345,8 @@ void Table::Impl::syncWithDisk()
     }
     stale = false;
     ownWrite = false;
-    std::uint16_t headerLength = static_cast<std::uint16_t>(h[8] | (h[9] << 8));
-    std::uint16_t recordLength = static_cast<std::uint16_t>(h[10] | (h[11] << 8));
+    std::uint16_t headerLength = get16(h + dbf::kHeaderLength);
+    std::uint16_t recordLength = get16(h + dbf::kRecordLength);
     if (headerLength != header.headerLength || recordLength != header.recordLength)
         throw DatabaseError("The table " + path + " was restructured by another program; open it again.");
     bool hadIndex = header.productionIndex;
