@@ -1,5 +1,7 @@
 #include "MemoFile.h"
 
+#include "Bytes.h"
+
 #include "DatabaseError.h"
 
 #include <algorithm>
@@ -13,11 +15,6 @@ namespace {
 constexpr std::uint32_t kDbase3BlockSize = 512;
 constexpr unsigned char kEndOfText = 0x1A;
 constexpr unsigned char kBlockSignature[4] = {0xFF, 0xFF, 0x08, 0x00};
-
-std::uint32_t littleEndian32(const unsigned char* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
-}
 
 std::string decimal(std::uint64_t n)
 {
@@ -91,7 +88,7 @@ std::string MemoFile::readDbase4(std::uint64_t offset, std::uint32_t block)
         fail(block, "is cut off by the end of the file");
     if (std::memcmp(header, kBlockSignature, sizeof kBlockSignature) != 0)
         fail(block, "does not start with a memo header");
-    const std::uint32_t length = littleEndian32(header + 4);
+    const std::uint32_t length = get32(header + 4);
     if (length < sizeof header)
         fail(block, "has a length of " + decimal(length) + " bytes, less than its own header");
     const std::uint32_t textLength = length - sizeof header;
