@@ -21,6 +21,8 @@ const QString kDatabaseFilter = QStringLiteral("Database Files (*.DBF *.dbf)");
 const QString kNotBookDatabase = QStringLiteral(
     "This DBase file was not created with Shelvano Books 95.  It cannot be opened.  You may, however, "
     "import data from this file using the import function.");
+const QString kQuitWithoutDatabase = QStringLiteral(
+    "No database is open.  Do you want to quit Shelvano Books 95?  Choose No to select a database.");
 const QString kInvalidLastDatabase = QStringLiteral(
     "The last database used as recorded in the INI file is not a valid Shelvano Books 95 file.  You will "
     "need to choose a new file.");
@@ -223,14 +225,22 @@ void BookDatabase::DoNew()
 
 void BookDatabase::DoOpen()
 {
-    thenDisplayCount([this] {
+    openFromDialog();
+}
+
+bool BookDatabase::openFromDialog()
+{
+    bool chosen = false;
+    thenDisplayCount([&] {
         platform::FileDialogOptions options =
             databaseDialog(QStringLiteral("Open Database File"), m_currentPath);
         options.mustExist = true;
         QString path = m_dialogs.openFile(options);
-        if (!path.isEmpty() && acceptablePath(path) && CheckDBaseFormat(path))
+        chosen = !path.isEmpty();
+        if (chosen && acceptablePath(path) && CheckDBaseFormat(path))
             makeCurrent(path, TagStep::Rebuild);
     });
+    return chosen;
 }
 
 void BookDatabase::OpenSaveFile(const QString& path)
@@ -241,29 +251,48 @@ void BookDatabase::OpenSaveFile(const QString& path)
     });
 }
 
-bool BookDatabase::startUp(const QString& lastDatabase, const QString& dataDir)
+BookDatabase::StartUp BookDatabase::startUp(const QString& lastDatabase, const QString& dataDir)
 {
     QString path = lastDatabase;
     if (path.isEmpty() || !m_fs.exists(native(path))) {
         path = defaultDatabasePath(dataDir);
-        if (!m_fs.exists(native(path)) && !MakeNewDB(path))
-            return false;
+        if (!m_fs.exists(native(path)) && !createDefault(path))
+            return StartUp::CannotCreate;
     }
     m_currentPath = path;
     if (recognisedAtStartUp(path)) {
         becomeCurrent(path, prepare(native(absolute(path)), TagStep::KeepWhenFitting));
-        return true;
+        return StartUp::Opened;
     }
     showMessage(QStringLiteral("Error"), kInvalidLastDatabase, Icon::Error);
     do {
         // No database is open yet: a file that fails to open is reported and the dialog comes back.
+        bool chosen = true;
         try {
-            DoOpen();
+            chosen = openFromDialog();
         } catch (const dbase::DatabaseError& error) {
             showMessage(QStringLiteral("Error"), QString::fromStdString(error.what()), Icon::Error);
         }
+        // Without a way out the dialog would come back for ever.
+        if (!chosen && m_dialogs.message(QStringLiteral("Confirm"), kQuitWithoutDatabase,
+                                         Button::Yes | Button::No, Button::No, Icon::Question) == Button::Yes)
+            return StartUp::UserQuit;
     } while (!recognisedAtStartUp(m_currentPath));
-    return true;
+    return StartUp::Opened;
+}
+
+bool BookDatabase::createDefault(const QString& path)
+{
+    try {
+        if (MakeNewDB(path))
+            return true;
+    } catch (const std::exception& error) {
+        showMessage(QStringLiteral("Error"),
+                    QStringLiteral("The default database \"%1\" could not be created.  %2")
+                        .arg(path, QString::fromStdString(error.what())),
+                    Icon::Error);
+    }
+    return false;
 }
 
 bool BookDatabase::recognisedAtStartUp(const QString& path)

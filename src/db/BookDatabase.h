@@ -82,11 +82,16 @@ public:
     void DoOpen();
     void OpenSaveFile(const QString& path);
 
+    enum class StartUp {
+        Opened,
+        CannotCreate, // the default database could not be created; the reason was shown
+        UserQuit,     // the user chose to quit rather than pick a database
+    };
     // Chooses and opens the first database: `lastDatabase` when it exists,
     // else the data directory's MASTER.DBF, created when missing. When it is
-    // not a book database the open dialog runs until one is chosen. False when
-    // no database could be created: the program has to end.
-    bool startUp(const QString& lastDatabase, const QString& dataDir);
+    // not a book database the open dialog runs until one is chosen; a
+    // cancelled dialog offers to quit.
+    StartUp startUp(const QString& lastDatabase, const QString& dataDir);
 
 private:
     // Rebuild: the "NewIndex" tag is made afresh whenever the file can be had
@@ -94,6 +99,8 @@ private:
     // sort string is used as it is.
     enum class TagStep { Rebuild, KeepWhenFitting };
 
+    bool openFromDialog(); // false when the dialog was cancelled
+    bool createDefault(const QString& path);
     void makeCurrent(const QString& path, TagStep step);
     void becomeCurrent(const QString& path, std::unique_ptr<dbase::Table> table);
     std::unique_ptr<dbase::Table> prepare(const std::string& path, TagStep step);

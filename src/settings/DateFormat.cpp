@@ -159,7 +159,7 @@ int DateFormat::currentYear() const
     return m_today.isNull() ? QDate::currentDate().year() : m_today.year;
 }
 
-QString DateFormat::write(const dbase::Date& date) const
+QString DateFormat::write(dbase::Date date) const
 {
     if (date.isNull())
         return {};

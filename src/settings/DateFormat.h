@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/FieldText.h"
 #include "dbase/Table.h"
 
 #include <QChar>
@@ -14,7 +15,7 @@ namespace settings {
 // A pattern is written in the m/d/y language: "m" and "mm" the month without and
 // with a leading zero, "d" and "dd" the day, "yy" the last two digits of the year,
 // "yyyy" the whole year, "/" the separator.
-class DateFormat {
+class DateFormat final : public db::DateText {
 public:
     // Starts with the locale's short date pattern and separator in force and no format
     // number; `localePattern` is a Qt date format ("dd.MM.yy", "M/d/yy", "yyyy-MM-dd").
@@ -34,13 +35,13 @@ public:
     const QString& pattern() const { return m_pattern; }
 
     // `date` in the pattern; empty for no date.
-    QString write(const dbase::Date& date) const;
+    QString write(dbase::Date date) const override;
     // Two or three numbers of up to four digits separated by the separator, blanks allowed
     // before each number and each separator, one more separator and blanks at the end;
     // two numbers take the current year. A year 0-99 becomes the year ending in those
     // digits among the hundred years ending 20 years after the current year. Nullopt when
     // the text is not such a calendar date.
-    std::optional<dbase::Date> read(const QString& text) const;
+    std::optional<dbase::Date> read(const QString& text) const override;
 
     // Replaces the clock for "the current year"; a null date goes back to the clock.
     void setToday(const dbase::Date& today) { m_today = today; }

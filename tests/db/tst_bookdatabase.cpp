@@ -200,7 +200,7 @@ private slots:
         }
         QByteArray index = fileBytes(h.file("A.MDX"));
         if (atStartUp)
-            QVERIFY(h.database.startUp(h.path("A.DBF"), h.path("")));
+            QCOMPARE(h.database.startUp(h.path("A.DBF"), h.path("")), db::BookDatabase::StartUp::Opened);
         else
             h.database.OpenSaveFile(h.path("A.DBF"));
         QCOMPARE(h.dialogs.problems(), QStringList());
@@ -215,7 +215,7 @@ private slots:
     void defaultDatabase()
     {
         Harness h;
-        QVERIFY(h.database.startUp(h.path("GONE.DBF"), h.path("")));
+        QCOMPARE(h.database.startUp(h.path("GONE.DBF"), h.path("")), db::BookDatabase::StartUp::Opened);
         QCOMPARE(h.database.currentPath(), h.path("MASTER.DBF"));
         QCOMPARE(h.table.rowCount(), 0);
         QFile::rename(h.path("MASTER.DBF"), h.path("master.dbf"));

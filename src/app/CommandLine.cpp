@@ -1,0 +1,51 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+
+namespace {
+
+std::filesystem::path toPath(const QString& text)
+{
+    return std::filesystem::path(QFile::encodeName(text).toStdString());
+}
+
+} // namespace
+
+bool asksForBrowseMode(const QStringList& positional)
+{
+    return !positional.isEmpty() && positional.first().toUpper() == QStringLiteral("/BROWSE");
+}
+
+CommandLine parseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Shelvano Books 95: a catalogue for a book collection."));
+    parser.addHelpOption();
+    QCommandLineOption dataDir(QStringLiteral("data-dir"),
+                               QStringLiteral("Directory of the book databases, pick lists and reports."),
+                               QStringLiteral("DIR"));
+    QCommandLineOption configDir(QStringLiteral("config-dir"),
+                                 QStringLiteral("Directory of the settings file SHVBOOK.INI."),
+                                 QStringLiteral("DIR"));
+    QCommandLineOption browse(QStringLiteral("browse"),
+                              QStringLiteral("Browse mode: view the books, change nothing."));
+    QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                  QStringLiteral("Save the window to FILE and quit."),
+                                  QStringLiteral("FILE"));
+    screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({dataDir, configDir, browse, screenshot});
+    parser.addPositionalArgument(QStringLiteral("/BROWSE"), QStringLiteral("The same as --browse."),
+                                 QStringLiteral("[/BROWSE]"));
+    // "/BROWSE" is not an option to the parser, so it lands among the positional arguments.
+    parser.process(arguments);
+
+    CommandLine line;
+    if (parser.isSet(dataDir))
+        line.paths.dataDir = toPath(parser.value(dataDir));
+    if (parser.isSet(configDir))
+        line.paths.configDir = toPath(parser.value(configDir));
+    line.browse = parser.isSet(browse) || asksForBrowseMode(parser.positionalArguments());
+    line.screenshot = parser.value(screenshot);
+    return line;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+class QPushButton;
+class QTextBrowser;
+
+// The program's manual, an HTML book inside the program (":/help/"). One window per main
+// window: it is shown non-modally and raised when asked for again; while a modal window is
+// open it comes up modal itself, since a modal window blocks input to every other window.
+class HelpWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit HelpWindow(QWidget* parent = nullptr);
+
+    // Opens the manual's first page and shows and raises the window.
+    void showContents();
+    // Opens the section of a window's help keyword ("Input Window", letter case ignored);
+    // a keyword the manual has no section for opens the first page.
+    void showKeyword(const QString& keyword);
+    QUrl currentUrl() const;
+
+    // The section name a keyword is filed under: lower case, each run of other characters
+    // than letters and digits one hyphen ("Input Window" -> "input-window").
+    static QString anchorFor(const QString& keyword);
+    // The manual's first page.
+    static QUrl contentsUrl();
+
+private:
+    void open(const QUrl& url);
+    void present();
+    QUrl urlOfSection(const QString& anchor);
+
+    QTextBrowser* m_browser;
+    QPushButton* m_backButton;
+    QPushButton* m_forwardButton;
+    QPushButton* m_contentsButton;
+    QHash<QString, QString> m_pageOfSection; // section name -> page file name, filled on first use
+};

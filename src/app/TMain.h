@@ -1,0 +1,231 @@
+#pragma once
+
+#include "app/BookNavigator.h"
+#include "app/RecentList.h"
+#include "db/BookDatabase.h"
+#include "db/BookTable.h"
+#include "platform/AppPaths.h"
+#include "settings/DateFormat.h"
+#include "settings/Fonts.h"
+#include "settings/Settings.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QActionGroup;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QPushButton;
+class QTableView;
+class QToolButton;
+class HelpWindow;
+class TMyEdit;
+class TMyReport;
+class TMySearch;
+
+namespace db {
+class BookGridModel;
+}
+namespace platform {
+class Dialogs;
+class Screen;
+} // namespace platform
+
+// The main window: the book table, the viewer grid, every command, and the
+// program-wide state (search on, browse mode, edit mode, the settings). It
+// owns the book table; the other windows work on it through this window.
+class TMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Every command of the window, shared by its menu item, lettered button and speed button.
+    enum class Command {
+        New,
+        Open,
+        Update,
+        BackUp,
+        Restore,
+        Print,
+        PrinterSetup,
+        Exit,
+        Add,
+        Edit,
+        Copy,
+        Delete,
+        Import,
+        Export,
+        Search,
+        EndSearch,
+        Locate,
+        LocateNext,
+        Reports,
+        Viewer,
+        SortOrder,
+        ColorMain,
+        ColorEdit,
+        ColorSearch,
+        ColorReport,
+        ColorConfigure,
+        ColorAll,
+        LabelFont,
+        EditFont,
+        ButtonFont,
+        SearchReplace,
+        RebuildIndexes,
+        Pack,
+        Help,
+        Tips,
+        About,
+    };
+
+    // `dialogs` and `screen` must outlive the window. Nothing is read or opened
+    // until startUp().
+    TMain(platform::Dialogs& dialogs, platform::Screen& screen, const platform::AppPaths& paths, bool browse,
+          QWidget* parent = nullptr);
+    ~TMain() override;
+
+    // The start-up work, before the window is first shown: settings, formats, the
+    // database, the layout. False when the program has to end; exitCode() says how.
+    bool startUp();
+    int exitCode() const { return m_exitCode; }
+
+    // The three other windows that live for the whole run.
+    void setWindows(TMyEdit* edit, TMyReport* report, TMySearch* search);
+
+    // Operations the other windows use.
+    void DisplayCount();
+    void EnableEndSearch();
+    void DisableEndSearch();
+    void DoEndSearch();
+    bool DBaseInUse(const QString& path);
+    void SetViewerOptions();
+    void SetMenuLastFiles();
+    void DoLastFiles(const QString& previousPath, const QString& newPath);
+    void SetButtonBar();
+
+    // The commands.
+    void DoNew();
+    void DoOpen();
+    void DoAdd();
+    void DoEdit();
+    void DoCopy();
+    void DoDelete();
+    void DoSearch();
+    void DoReports();
+    void DoPrinterSetup();
+    void DoHelp();
+    void DoAbout();
+    void DoScreenSize(int size);
+    void DoAccessMode(int mode);
+    void DoFont(QFont settings::SharedFonts::*font);
+    void DoDateFormat(int number);
+    void DoLeadingZeros();
+    void DoCurrencyFormat(int style);
+    void DoNumericFormat(int style);
+    void DoRecentFile(int index);
+    void NavigatorClick(BookNavigator::Button button);
+
+    // State other windows and tests read.
+    db::BookTable& bookTable() { return m_table; }
+    db::BookDatabase& database() { return *m_database; }
+    settings::Settings& settings() { return m_settings; }
+    const settings::DateFormat& dateFormat() const { return m_dateFormat; }
+    settings::SharedFonts& fonts() { return m_fonts; }
+    double scaleFactor() const { return m_scale; }
+    bool searchOn() const { return m_searchOn; }
+    bool browseMode() const { return m_browse; }
+    int editMode() const { return m_editMode; }
+    QAction* action(Command command) const;
+    HelpWindow* helpWindow() const { return m_help; }
+
+    // Runs a command; when it ends with the book table closed (an error half-way
+    // through), the table is opened again before the error goes on.
+    void runCommand(const std::function<void()>& command);
+
+    // Writes the whole settings file; shows why when it cannot. False on failure.
+    bool writeSettings();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct CommandDesign;
+    static const std::vector<CommandDesign>& commandDesigns();
+
+    void createActions();
+    void createMenus();
+    void createClient();
+    void createSpeedPanel();
+    void createLetteredButtons();
+    void createViewer();
+    void connectTable();
+    void applyLayout();
+    void applyFrame();
+    void applyBrowseMode();
+    void tickScreenSize();
+    void tickFormats();
+    void readSettings();
+    void syncGridToTable(int row);
+    void updateNavigator();
+    void reopenIfClosed();
+    std::filesystem::path settingsPath() const;
+    db::DatabaseHooks databaseHooks();
+
+    platform::Dialogs& m_dialogs;
+    platform::Screen& m_screen;
+    platform::AppPaths m_paths;
+    const bool m_browse;
+
+    settings::Settings m_settings;
+    settings::DateFormat m_dateFormat;
+    settings::SharedFonts m_fonts;
+    double m_scale = 1.0;
+    bool m_searchOn = false;
+    int m_editMode = 0;
+    bool m_rememberedFieldEditing = false;
+    int m_exitCode = 0;
+
+    db::BookTable m_table;
+    std::unique_ptr<db::BookDatabase> m_database;
+    db::BookGridModel* m_model = nullptr;
+    std::unique_ptr<QPrinter> m_printer;
+
+    QPointer<TMyEdit> m_editWindow;
+    QPointer<TMyReport> m_reportWindow;
+    QPointer<TMySearch> m_searchWindow;
+    HelpWindow* m_help = nullptr;
+
+    std::vector<QAction*> m_actions; // by Command
+    std::array<QAction*, 4> m_screenSizeItems{};
+    std::array<QAction*, 3> m_accessItems{};
+    std::array<QAction*, 12> m_dateItems{};
+    QAction* m_leadingZerosItem = nullptr;
+    std::array<QAction*, 2> m_currencyItems{};
+    std::array<QAction*, 2> m_numericItems{};
+    QMenu* m_maintainMenu = nullptr;
+    QAction* m_exitSeparator = nullptr;
+    std::array<QAction*, 5> m_recentItems{};
+
+    QWidget* m_client = nullptr;
+    QFrame* m_speedPanel = nullptr;
+    std::vector<QPushButton*> m_letteredButtons;
+    std::vector<QFrame*> m_bevels;
+    QLabel* m_navigatorLabel = nullptr;
+    BookNavigator* m_navigator = nullptr;
+    QLabel* m_countLabel = nullptr;
+    QLabel* m_count2Label = nullptr;
+    QLabel* m_searchOnLabel = nullptr;
+    QFrame* m_viewerBevel = nullptr;
+    QLabel* m_viewerLabel = nullptr;
+    QTableView* m_grid = nullptr;
+    bool m_syncing = false;
+};

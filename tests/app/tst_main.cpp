@@ -1,0 +1,476 @@
+#include "BookFixture.h"
+#include "TempDir.h"
+#include "TestRegistry.h"
+#include "app/Application.h"
+#include "app/CommandLine.h"
+#include "app/MainLayout.h"
+#include "app/RecentList.h"
+#include "app/TMain.h"
+#include "dbase/DatabaseError.h"
+#include "platform/ProfileFile.h"
+#include "platform/Screen.h"
+#include "platform/ScriptedDialogs.h"
+#include "search/SortString.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+#include <filesystem>
+
+namespace {
+
+using platform::Button;
+using Command = TMain::Command;
+const QString kNotBook = "This DBase file was not created with Shelvano Books 95.";
+
+// A main window over its own data and settings directories, answering through scripted dialogs.
+struct Program {
+    TempDir data;
+    TempDir config;
+    platform::ScriptedDialogs dialogs;
+    platform::FixedScreen screen{QSize(1280, 1024)};
+    std::unique_ptr<TMain> main;
+
+    QString path(const char* name) const { return QString::fromStdString(data.path(name)); }
+    std::filesystem::path settingsFile() const { return std::filesystem::path(config.dir()) / "SHVBOOK.INI"; }
+    void setSetting(const QString& section, const QString& key, const QString& value)
+    {
+        platform::ProfileFile file = platform::ProfileFile::load(settingsFile());
+        file.setValue(section, key, value);
+        file.save(settingsFile());
+    }
+    QString setting(const QString& section, const QString& key) const
+    {
+        return platform::ProfileFile::load(settingsFile()).value(section, key, "<missing>");
+    }
+    bool start(bool browse = false)
+    {
+        main = std::make_unique<TMain>(dialogs, screen, platform::AppPaths{data.dir(), config.dir()}, browse);
+        return main->startUp();
+    }
+    // Starts and shows the main window, as the program does.
+    void show(bool browse = false)
+    {
+        QVERIFY(start(browse));
+        main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+    }
+    QStringList captions(const QString& caption) const
+    {
+        QStringList texts;
+        for (const auto& message : dialogs.transcript())
+            if (message.caption == caption)
+                texts << message.text;
+        return texts;
+    }
+    template <class T> T* child(const char* name) const { return main->findChild<T*>(name); }
+    QString count() const { return child<QLabel>("CountLabel")->text(); }
+    QRect client(const char* name) const { return child<QWidget>(name)->geometry(); }
+    QSize clientSize() const { return child<QWidget>("Client")->size(); }
+};
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // No settings file: MASTER.DBF is made, the defaults hold, and closing writes them.
+    void startsWithoutSettings()
+    {
+        Program p;
+        p.show();
+        QVERIFY(QFile::exists(p.path("MASTER.DBF")));
+        QCOMPARE(p.main->windowTitle(), "Shelvano Books 95 (MASTER)");
+        QCOMPARE(p.count(), "0");
+        QCOMPARE(p.main->settings().buttonBar, 1);
+        QVERIFY(p.child<QWidget>("SpeedPanel")->isVisible());
+        QVERIFY(!p.child<QWidget>("AddButton")->isVisible());
+        QVERIFY(!p.child<QLabel>("SearchOnLabel")->isVisible());
+        QVERIFY(!p.main->action(Command::EndSearch)->isEnabled());
+        QVERIFY(!p.child<QAction>("MenuExitSep")->isVisible());
+        QCOMPARE(p.main->scaleFactor(), 1.0);
+        QVERIFY(p.child<QAction>("Menu640")->isChecked());
+        QVERIFY(p.main->close());
+        QCOMPARE(p.setting("Misc", "Last Database"), p.path("MASTER.DBF"));
+        QCOMPARE(p.setting("Misc", "Button Bar"), "1");
+        QCOMPARE(p.dialogs.problems(), QStringList());
+    }
+
+    // An invalid last database: its message, the start-up message, then the open dialog until a
+    // book database is chosen; a cancelled dialog offers to quit.
+    void invalidLastDatabase_data()
+    {
+        QTest::addColumn<bool>("quit");
+        QTest::newRow("cancel, stay, choose") << false;
+        QTest::newRow("cancel, quit") << true;
+    }
+    void invalidLastDatabase()
+    {
+        QFETCH(bool, quit);
+        Program p;
+        dbase::Table::create(p.data.path("OTHER.DBF"), {{"NAME", dbase::FieldSpec::Kind::Character, 10}});
+        makeBooks(p.data.path("BOOKS.DBF"), {"x", "y"});
+        p.setSetting("Misc", "Last Database", p.path("OTHER.DBF"));
+        p.dialogs.expectOpenFile("");
+        p.dialogs.expectQuestion("Do you want to quit", quit ? Button::Yes : Button::No);
+        if (!quit)
+            p.dialogs.expectOpenFile(p.path("BOOKS.DBF"));
+        QCOMPARE(p.start(), !quit);
+        QCOMPARE(p.main->exitCode(), 0);
+        QCOMPARE(p.dialogs.problems(), QStringList());
+        // The refusal comes again after the cancelled dialog, before the dialog reopens.
+        QCOMPARE(p.captions("Error").size(), quit ? 2 : 3);
+        QVERIFY(p.captions("Error")[0].startsWith(kNotBook));
+        QVERIFY(p.captions("Error")[1].startsWith("The last database used as recorded in the INI file"));
+        if (!quit) {
+            QVERIFY(p.captions("Error")[2].startsWith(kNotBook));
+            QCOMPARE(p.main->database().currentPath(), p.path("BOOKS.DBF"));
+            QCOMPARE(p.main->bookTable().rowCount(), 2);
+        }
+    }
+
+    // The default database cannot be made (the data directory is a file): why, and a non-zero exit.
+    void cannotCreateDefaultDatabase()
+    {
+        Program p;
+        QFile blocker(p.path("plain-file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        p.main = std::make_unique<TMain>(
+            p.dialogs, p.screen, platform::AppPaths{p.data.path("plain-file"), p.config.dir()}, false);
+        QVERIFY(!p.main->startUp());
+        QCOMPARE(p.main->exitCode(), 1);
+        QCOMPARE(p.captions("Error").size(), 1);
+        QVERIFY(p.captions("Error")[0].contains("could not be created"));
+    }
+
+    // Opening B while A is current puts A first and takes B out; the same database again goes first.
+    void recentList()
+    {
+        Program p;
+        makeBooks(p.data.path("A.DBF"), {"a"});
+        makeBooks(p.data.path("B.DBF"), {"b", "bb"});
+        p.setSetting("Misc", "Last Database", p.path("A.DBF"));
+        p.setSetting("Misc", "Last File 1", p.path("B.DBF"));
+        p.setSetting("Misc", "Last File 2", p.path("C.DBF"));
+        p.show();
+        p.dialogs.expectOpenFile(p.path("B.DBF"));
+        p.main->action(Command::Open)->trigger();
+        QCOMPARE(p.count(), "2");
+        RecentFiles expected{p.path("A.DBF"), p.path("C.DBF"), "", "", ""};
+        QCOMPARE(p.main->settings().lastFiles, expected);
+        QAction* first = p.child<QAction>("MenuLastFile1");
+        QCOMPARE(first->text(), "&1   " + p.path("A.DBF"));
+        QVERIFY(first->isVisible() && p.child<QAction>("MenuLastFile2")->isVisible());
+        QVERIFY(!p.child<QAction>("MenuLastFile3")->isVisible());
+
+        first->trigger(); // back to A from the menu
+        QCOMPARE(p.count(), "1");
+        QCOMPARE(p.main->settings().lastFiles[0], p.path("B.DBF"));
+        QCOMPARE(p.main->settings().lastFiles[1], p.path("C.DBF"));
+
+        // A recent entry whose file is gone: the engine's message, A stays current.
+        p.main->settings().lastFiles[1] = p.path("C.DBF");
+        p.dialogs.setThrowOnUnexpected(false);
+        QVERIFY_THROWS_EXCEPTION(dbase::DatabaseError, p.main->DoRecentFile(1));
+        QCOMPARE(p.main->database().currentPath(), p.path("A.DBF"));
+        QVERIFY(p.main->bookTable().isOpen());
+    }
+
+    // A damaged database chosen from the menu leaves the current one open and unchanged.
+    void damagedDatabaseKeepsCurrent()
+    {
+        Program p;
+        makeBooks(p.data.path("A.DBF"), {"a", "b", "c"});
+        makeBooks(p.data.path("BAD.DBF"), {"x"});
+        patchFile(p.data.path("BAD.DBF"), 8,
+                  QByteArray("\xff\xff\x00\x00", 4)); // header length past the file
+        p.setSetting("Misc", "Last Database", p.path("A.DBF"));
+        p.show();
+        p.dialogs.expectOpenFile(p.path("BAD.DBF"));
+        try {
+            p.main->action(Command::Open)->trigger();
+        } catch (const dbase::DatabaseError&) {
+            // The application's error display shows it in the program.
+        }
+        QCOMPARE(p.main->database().currentPath(), p.path("A.DBF"));
+        QCOMPARE(p.main->windowTitle(), "Shelvano Books 95 (A)");
+        QVERIFY(p.main->bookTable().isOpen());
+        QCOMPARE(p.count(), "3");
+        QCOMPARE(p.main->settings().lastFiles[0], QString());
+    }
+
+    // Browse mode disables what changes data, whatever access mode comes later.
+    void browseMode()
+    {
+        Program p;
+        p.setSetting("Viewer Options", "Field Editing", "Yes");
+        p.show(true);
+        for (Command c : {Command::Add, Command::Copy, Command::Delete, Command::BackUp, Command::Restore,
+                          Command::Viewer, Command::Import, Command::SearchReplace})
+            QVERIFY(!p.main->action(c)->isEnabled());
+        QVERIFY(p.child<QMenu>("MenuMaintain")->isEnabled() == false);
+        p.main->DoAccessMode(2);
+        QVERIFY(p.child<QPushButton>("AddButton")->isVisible());
+        QVERIFY(!p.child<QPushButton>("DeleteButton")->isEnabled());
+        QVERIFY(p.child<QPushButton>("ButtonExit")->isEnabled());
+        auto* navigator = p.child<BookNavigator>("MyNavigator");
+        QVERIFY(navigator->isButtonVisible(BookNavigator::Next));
+        QVERIFY(!navigator->isButtonVisible(BookNavigator::Insert));
+        QVERIFY(!p.main->settings().fieldEditing);
+        QVERIFY(p.main->close());
+        QCOMPARE(p.setting("Viewer Options", "Field Editing"), "Yes");
+    }
+
+    void browseArgument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("browse");
+        QTest::newRow("none") << QStringList{"shelvano"} << false;
+        QTest::newRow("lower case") << QStringList{"shelvano", "/browse"} << true;
+        QTest::newRow("after our options")
+            << QStringList{"shelvano", "--data-dir", "/tmp", "/Browse", "x"} << true;
+        QTest::newRow("second argument") << QStringList{"shelvano", "x", "/BROWSE"} << false;
+        QTest::newRow("long option") << QStringList{"shelvano", "--browse"} << true;
+    }
+    void browseArgument()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, browse);
+        QCOMPARE(parseCommandLine(arguments).browse, browse);
+    }
+
+    // The access-mode table, and what a resize re-applies.
+    void accessModeLayout_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QRect>("navigator"); // left -1: client width - 207
+        QTest::addColumn<int>("gridTop");
+        QTest::addColumn<int>("countTop");
+        QTest::newRow("speed buttons") << 1 << QRect(424, 3, 241, 25) << 70 << 38;
+        QTest::newRow("lettered buttons") << 2 << QRect(400, 47, 221, 25) << 122 << 90;
+        QTest::newRow("none") << 3 << QRect(-1, 8, 201, 25) << 40 << 8;
+    }
+    void accessModeLayout()
+    {
+        QFETCH(int, mode);
+        QFETCH(QRect, navigator);
+        QFETCH(int, gridTop);
+        QFETCH(int, countTop);
+        Program p;
+        p.show();
+        p.main->action(Command::Exit); // the menu exists before any mode is chosen
+        p.child<QAction>(mode == 1   ? "MenuSpeedButtons"
+                         : mode == 2 ? "MenuLetteredButtons"
+                                     : "MenuNoButtons")
+            ->trigger();
+        for (QSize size : {QSize(900, 700), QSize(700, 500)}) {
+            p.main->resize(size);
+            QCoreApplication::processEvents();
+            const QSize client = p.clientSize();
+            QRect expected = navigator;
+            if (expected.left() < 0)
+                expected.moveLeft(client.width() - 207);
+            QCOMPARE(p.client("MyNavigator"), expected);
+            QCOMPARE(p.client("ViewerGrid"),
+                     QRect(7, gridTop, client.width() - 14, client.height() - gridTop - 7));
+            QCOMPARE(p.client("ViewerBevel").width(), client.width() - 6);
+            QCOMPARE(p.client("CountLabel").top(), countTop);
+            const QRect title = p.client("ViewerLabel");
+            QVERIFY(qAbs(title.center().x() - client.width() / 2) <= 1);
+        }
+        QCOMPARE(p.child<QWidget>("AddButton")->isVisible(), mode == 2);
+        QCOMPARE(p.child<QWidget>("NavigatorLabel")->isVisible(), mode == 2);
+        QCOMPARE(p.child<QWidget>("SpeedPanel")->isVisible(), mode == 1);
+        QCOMPARE(p.child<QAction>("MenuLetteredButtons")->isChecked(), mode == 2);
+        // Nothing overlaps: the grid lies below the buttons and the navigator inside the client.
+        QVERIFY(p.client("MyNavigator").right() < p.clientSize().width());
+        QVERIFY(mainlayout::forMode(4, QSize(700, 500)) == std::nullopt);
+    }
+
+    // Screen-size commands: refused on a small screen; a value the screen cannot show is kept.
+    void screenSizeCommands()
+    {
+        Program p;
+        p.screen.setSize(QSize(800, 600));
+        p.setSetting("Misc", "Window Size", "1024");
+        p.show();
+        QCOMPARE(p.main->scaleFactor(), 1.0);
+        QVERIFY(p.child<QAction>("Menu640")->isChecked());
+        p.child<QAction>("Menu1024")->trigger(); // already the setting: nothing happens
+        QVERIFY(p.dialogs.transcript().empty());
+        p.child<QAction>("Menu1280")->trigger();
+        QCOMPARE(p.captions("Error"),
+                 QStringList{"Your current screen resolution does not support 1280 x 1024 pixels."});
+        p.child<QAction>("Menu800")->trigger();
+        QCOMPARE(p.main->scaleFactor(), 1.25);
+        QVERIFY(p.child<QAction>("Menu800")->isChecked() && !p.child<QAction>("Menu640")->isChecked());
+    }
+
+    // Every menu shortcut wins over the keys a focused line edit would take for itself.
+    void shortcutsWinOverLineEdits()
+    {
+        Program p;
+        makeBooks(p.data.path("A.DBF"), {"a", "b"});
+        p.setSetting("Misc", "Last Database", p.path("A.DBF"));
+        p.show();
+        auto* edit = new QLineEdit(p.child<QWidget>("Client"));
+        edit->setGeometry(0, 0, 50, 20);
+        edit->show();
+        QApplication::setActiveWindow(p.main.get());
+        edit->setFocus();
+        QVERIFY(QTest::qWaitForWindowActive(p.main.get()));
+        // Keys a line edit claims for itself on Linux: delete line, backspace, cut.
+        edit->setText("some text");
+        p.dialogs.expectPrinterSetup(false);
+        QTest::keyClick(edit, Qt::Key_U, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_H, Qt::ControlModifier);
+        QVERIFY(p.main->helpWindow() != nullptr);
+        p.dialogs.expectQuestion("Delete this record?", Button::No);
+        QTest::keyClick(edit, Qt::Key_D, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_F2, Qt::ControlModifier); // lettered buttons
+        QCOMPARE(p.main->settings().buttonBar, 2);
+        QCOMPARE(edit->text(), "some text");
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier); // Exit, not Cut
+        QVERIFY(!p.main->isVisible());
+        QCOMPARE(edit->text(), "some text");
+        QCOMPARE(p.dialogs.problems(), QStringList());
+        QCOMPARE(p.count(), "2");
+        QCOMPARE(p.dialogs.beepCount(), 1);
+    }
+
+    void deleteAsksFirst()
+    {
+        Program p;
+        makeBooks(p.data.path("A.DBF"), {"a", "b", "c"});
+        p.setSetting("Misc", "Last Database", p.path("A.DBF"));
+        p.show();
+        auto* navigator = p.child<BookNavigator>("MyNavigator");
+        navigator->button(BookNavigator::Next)->click();
+        QCOMPARE(p.main->bookTable().currentRow(), 1);
+        QCOMPARE(p.child<QTableView>("ViewerGrid")->currentIndex().row(), 1);
+        p.dialogs.expectQuestion("Delete this record?", Button::No);
+        p.main->action(Command::Delete)->trigger();
+        QCOMPARE(p.count(), "3");
+        p.dialogs.expectQuestion("Delete this record?", Button::Yes);
+        p.child<QPushButton>("DeleteButton")->click();
+        QCOMPARE(p.count(), "2");
+        QCOMPARE(p.dialogs.transcript().back().defaultButton, Button::No);
+        // Choosing a row in the grid makes its record current.
+        QTableView* grid = p.child<QTableView>("ViewerGrid");
+        grid->setCurrentIndex(grid->model()->index(0, 0));
+        QCOMPARE(p.main->bookTable().currentRow(), 0);
+        QVERIFY(!navigator->button(BookNavigator::Prior)->isEnabled());
+        QVERIFY(navigator->button(BookNavigator::Last)->isEnabled());
+    }
+
+    // Settings changed in the window survive a restart, geometry kept on the screen.
+    void settingsSurviveRestart()
+    {
+        Program p;
+        p.setSetting("Unknown Section", "Kept", "yes");
+        p.show();
+        p.main->DoAccessMode(3);
+        p.main->move(40, 30);
+        p.main->resize(700, 520);
+        p.main->DoDateFormat(6);
+        QVERIFY(p.main->close());
+        QCOMPARE(p.setting("Unknown Section", "Kept"), "yes");
+        p.show();
+        QCOMPARE(p.main->settings().buttonBar, 3);
+        QCOMPARE(p.main->size(), QSize(700, 520));
+        QCOMPARE(p.main->dateFormat().number(), 6);
+        QVERIFY(p.child<QAction>("MenuDate6")->isChecked());
+    }
+
+    // An unwritable settings file gives a message, never a crash.
+    void unwritableSettings()
+    {
+        Program p;
+        p.show();
+        std::filesystem::create_directory(p.settingsFile()); // a directory where the file belongs
+        QVERIFY(p.main->close());
+        QCOMPARE(p.captions("Error").size(), 1);
+        QVERIFY(p.captions("Error")[0].startsWith("Your settings could not be saved."));
+    }
+
+    // A command that fails after closing the book table leaves it open again; the error goes on.
+    void failedCommandReopensTable()
+    {
+        Program p;
+        p.show();
+        QVERIFY_THROWS_EXCEPTION(dbase::DatabaseError, p.main->runCommand([&] {
+            p.main->bookTable().close();
+            throw dbase::DatabaseError("The disk is full.");
+        }));
+        QVERIFY(p.main->bookTable().isOpen());
+        showUncaughtError(p.dialogs, std::make_exception_ptr(dbase::DatabaseError("The disk is full.")));
+        QCOMPARE(p.captions("Error"), QStringList{"The disk is full."});
+    }
+};
+
+// The pure rules beside the window.
+class MainRulesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void recentPush_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("previous");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("empty") << QStringList{"", "", "", "", ""} << "A"
+                               << "B" << QStringList{"A", "", "", "", ""};
+        QTest::newRow("opened leaves the list") << QStringList{"B", "C", "D", "E", "F"} << "A"
+                                                << "D" << QStringList{"A", "B", "C", "E", "F"};
+        QTest::newRow("full list drops the last") << QStringList{"B", "C", "D", "E", "F"} << "A"
+                                                  << "G" << QStringList{"A", "B", "C", "D", "E"};
+        QTest::newRow("same again") << QStringList{"B", "", "", "", ""} << "A"
+                                    << "A" << QStringList{"A", "B", "", "", ""};
+    }
+    void recentPush()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QString, previous);
+        QFETCH(QString, opened);
+        QFETCH(QStringList, after);
+        RecentFiles files;
+        std::copy(before.begin(), before.end(), files.begin());
+        pushRecent(files, previous, opened);
+        QCOMPARE(QStringList(files.begin(), files.end()), after);
+    }
+
+    void sortString_data()
+    {
+        QTest::addColumn<QList<int>>("levels");
+        QTest::addColumn<QString>("expression");
+        QTest::newRow("author") << QList<int>{2, 0, 0, 0} << "Upper(Left(Author,80))";
+        QTest::newRow("author, title")
+            << QList<int>{2, 1, 0, 0} << "Upper(Left(Author,40))+Upper(Left(Title,40))";
+        QTest::newRow("category, date, cost")
+            << QList<int>{5, 12, 7, 0} << "Upper(Left(Category,26))+DTOS(PurchDate)+STR(Cost,12,2)";
+        QTest::newRow("gaps and whole numbers")
+            << QList<int>{0, 3, 0, 2} << "STR(YearPub,12,0)+Upper(Left(Author,40))";
+        QTest::newRow("none") << QList<int>{0, 0, 0, 0} << "";
+        QTest::newRow("out of range") << QList<int>{37, -1, 0, 0} << "";
+    }
+    void sortString()
+    {
+        QFETCH(QList<int>, levels);
+        QFETCH(QString, expression);
+        QCOMPARE(BuildSortString({levels[0], levels[1], levels[2], levels[3]}), expression);
+    }
+};
+
+REGISTER_TEST(MainWindowTest)
+REGISTER_TEST(MainRulesTest)
+
+#include "tst_main.moc"
