@@ -59,6 +59,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent)
     layout->addWidget(qt);
     layout->addSpacing(10);
     layout->addWidget(buttons);
-    setMinimumWidth(380);
+    // Wrapped labels take the width of the widest line they must not break.
+    formats->setMinimumWidth(360);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }

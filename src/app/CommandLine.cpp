@@ -34,7 +34,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
                                   QStringLiteral("Save the window to FILE and quit."),
                                   QStringLiteral("FILE"));
     screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({dataDir, configDir, browse, screenshot});
+    QCommandLineOption firstPaint(QStringLiteral("exit-after-first-paint"),
+                                  QStringLiteral("Print \"painted\" when the grid has painted, and quit."));
+    firstPaint.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({dataDir, configDir, browse, screenshot, firstPaint});
     parser.addPositionalArgument(QStringLiteral("/BROWSE"), QStringLiteral("The same as --browse."),
                                  QStringLiteral("[/BROWSE]"));
     // "/BROWSE" is not an option to the parser, so it lands among the positional arguments.
@@ -47,5 +50,6 @@ CommandLine parseCommandLine(const QStringList& arguments)
         line.paths.configDir = toPath(parser.value(configDir));
     line.browse = parser.isSet(browse) || asksForBrowseMode(parser.positionalArguments());
     line.screenshot = parser.value(screenshot);
+    line.exitAfterFirstPaint = parser.isSet(firstPaint);
     return line;
 }

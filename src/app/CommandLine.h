@@ -10,6 +10,8 @@ struct CommandLine {
     platform::PathOverrides paths;
     bool browse = false;
     QString screenshot; // when set, the main window is saved to this image file and the program ends
+    bool exitAfterFirstPaint =
+        false; // for the benchmark: print "painted" once the grid has painted, then end
 };
 
 // Reads `arguments` (the program name first). Our own options are taken out

@@ -49,15 +49,15 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(QStringLiteral("Shelvano Books 95 Help"));
 
-    m_backButton = makeButton(QStringLiteral("&Back"), QStyle::SP_ArrowBack,
-                              QStringLiteral("The page shown before (Alt+Left)"), this);
-    m_backButton->setObjectName(QStringLiteral("BackButton"));
-    m_forwardButton = makeButton(QStringLiteral("&Forward"), QStyle::SP_ArrowForward,
-                                 QStringLiteral("The page shown after (Alt+Right)"), this);
-    m_forwardButton->setObjectName(QStringLiteral("ForwardButton"));
-    m_contentsButton = makeButton(QStringLiteral("&Contents"), QStyle::SP_DirHomeIcon,
-                                  QStringLiteral("The first page of the manual (Home)"), this);
-    m_contentsButton->setObjectName(QStringLiteral("ContentsButton"));
+    auto* backButton = makeButton(QStringLiteral("&Back"), QStyle::SP_ArrowBack,
+                                  QStringLiteral("The page shown before (Alt+Left)"), this);
+    backButton->setObjectName(QStringLiteral("BackButton"));
+    auto* forwardButton = makeButton(QStringLiteral("&Forward"), QStyle::SP_ArrowForward,
+                                     QStringLiteral("The page shown after (Alt+Right)"), this);
+    forwardButton->setObjectName(QStringLiteral("ForwardButton"));
+    auto* contentsButton = makeButton(QStringLiteral("&Contents"), QStyle::SP_DirHomeIcon,
+                                      QStringLiteral("The first page of the manual (Home)"), this);
+    contentsButton->setObjectName(QStringLiteral("ContentsButton"));
     auto* closeButton = new QPushButton(QStringLiteral("Close"), this);
     closeButton->setObjectName(QStringLiteral("CloseButton"));
     closeButton->setToolTip(QStringLiteral("Close the manual (Esc)"));
@@ -66,25 +66,26 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(QStringLiteral("HelpBrowser"));
     m_browser->setOpenExternalLinks(true);
-    m_backButton->setEnabled(false);
-    m_forwardButton->setEnabled(false);
+    m_browser->document()->setDocumentMargin(12);
+    backButton->setEnabled(false);
+    forwardButton->setEnabled(false);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(m_backButton);
-    buttons->addWidget(m_forwardButton);
-    buttons->addWidget(m_contentsButton);
+    buttons->addWidget(backButton);
+    buttons->addWidget(forwardButton);
+    buttons->addWidget(contentsButton);
     buttons->addStretch();
     buttons->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addWidget(m_browser, 1);
 
-    connect(m_backButton, &QPushButton::clicked, m_browser, &QTextBrowser::backward);
-    connect(m_forwardButton, &QPushButton::clicked, m_browser, &QTextBrowser::forward);
-    connect(m_contentsButton, &QPushButton::clicked, this, [this] { open(contentsUrl()); });
+    connect(backButton, &QPushButton::clicked, m_browser, &QTextBrowser::backward);
+    connect(forwardButton, &QPushButton::clicked, m_browser, &QTextBrowser::forward);
+    connect(contentsButton, &QPushButton::clicked, this, [this] { open(contentsUrl()); });
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
-    connect(m_browser, &QTextBrowser::backwardAvailable, m_backButton, &QPushButton::setEnabled);
-    connect(m_browser, &QTextBrowser::forwardAvailable, m_forwardButton, &QPushButton::setEnabled);
+    connect(m_browser, &QTextBrowser::backwardAvailable, backButton, &QPushButton::setEnabled);
+    connect(m_browser, &QTextBrowser::forwardAvailable, forwardButton, &QPushButton::setEnabled);
 
     // Window-wide keys, so they work whichever control has the focus.
     auto addKey = [this](QKeyCombination key, auto slot) {

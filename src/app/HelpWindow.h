@@ -5,7 +5,6 @@
 #include <QUrl>
 #include <QWidget>
 
-class QPushButton;
 class QTextBrowser;
 
 // The program's manual, an HTML book inside the program (":/help/"). One window per main
@@ -36,8 +35,5 @@ private:
     QUrl urlOfSection(const QString& anchor);
 
     QTextBrowser* m_browser;
-    QPushButton* m_backButton;
-    QPushButton* m_forwardButton;
-    QPushButton* m_contentsButton;
     QHash<QString, QString> m_pageOfSection; // section name -> page file name, filled on first use
 };
