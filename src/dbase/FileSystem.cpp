@@ -236,12 +236,11 @@ std::string findFileIgnoringCase(const std::string& directory, const std::string
         return {};
     std::string found;
     while (dirent* entry = ::readdir(dir)) {
+        // Several spellings of one name: the first in byte order, whatever the directory's order.
         if (equalsIgnoringCase(name, entry->d_name)) {
             std::string candidate = directory + "/" + entry->d_name;
-            if (defaultFileSystem().exists(candidate)) {
+            if ((found.empty() || candidate < found) && defaultFileSystem().exists(candidate))
                 found = candidate;
-                break;
-            }
         }
     }
     ::closedir(dir);

@@ -73,7 +73,8 @@ FileSystem& defaultFileSystem();
 // The directory part of a path (everything before the last '/'), "." when there is none.
 std::string directoryOf(const std::string& path);
 
-// The file in `directory` whose name equals `name` ignoring ASCII case; an exact match wins.
+// The file in `directory` whose name equals `name` ignoring ASCII case; an exact match wins,
+// else the first in byte order.
 // Returns the full path, or an empty string when there is none.
 std::string findFileIgnoringCase(const std::string& directory, const std::string& name);
 

@@ -1,5 +1,7 @@
 #include "AppPaths.h"
 
+#include "dbase/FileSystem.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
@@ -40,13 +42,6 @@ fs::path chooseDirectory(const fs::path& given, const std::optional<std::string>
     return standard().lexically_normal();
 }
 
-bool equalIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : char(c); };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 } // namespace
 
 std::optional<std::string> processEnvironment(const std::string& name)
@@ -80,17 +75,9 @@ void ensureDirectory(const fs::path& dir)
 
 fs::path findFileIgnoringCase(const fs::path& dir, std::string_view name)
 {
-    std::error_code error;
-    if (fs::exists(dir / name, error))
-        return dir / name;
-    fs::path found;
-    for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
-        fs::path candidate = it->path();
-        std::string candidateName = candidate.filename().string();
-        if (equalIgnoringAsciiCase(candidateName, name) && (found.empty() || candidate < found))
-            found = candidate;
-    }
-    return found;
+    // One rule for every file the program looks up, the engine's.
+    std::string found = dbase::findFileIgnoringCase(dir.string(), std::string(name));
+    return found.empty() ? fs::path() : fs::path(found);
 }
 
 } // namespace platform
