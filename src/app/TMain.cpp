@@ -553,7 +553,12 @@ bool TMain::startUp()
     }
     m_settings.lastDatabase = m_database->currentPath();
 
+    // A stored mode the window does not know changes nothing, so the window starts in mode 1's
+    // layout; the setting is written back as it was read.
+    const int stored = m_settings.buttonBar;
+    m_settings.buttonBar = mainlayout::forMode(stored, {}) ? stored : mainlayout::SpeedButtons;
     SetButtonBar();
+    m_settings.buttonBar = stored;
     m_scale = settings::scaleFactor(m_settings.windowSize, screen);
     tickScreenSize();
     SetMenuLastFiles();
@@ -649,6 +654,7 @@ void TMain::SetButtonBar()
     std::optional<mainlayout::Layout> layout = mainlayout::forMode(mode, m_client->size());
     if (!layout)
         return;
+    m_layoutMode = mode;
     for (int i = 0; i < 3; ++i)
         m_accessItems[static_cast<std::size_t>(i)]->setChecked(mode == i + 1);
     for (QPushButton* button : m_letteredButtons)
@@ -667,7 +673,7 @@ void TMain::SetButtonBar()
 
 void TMain::applyFrame()
 {
-    const int mode = m_settings.buttonBar;
+    const int mode = m_layoutMode;
     const QSize client = m_client->size();
     std::optional<mainlayout::Frame> frame = mainlayout::frameFor(mode, client);
     if (!frame)

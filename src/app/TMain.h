@@ -193,6 +193,7 @@ private:
     int m_editMode = 0;
     bool m_rememberedFieldEditing = false;
     int m_exitCode = 0;
+    int m_layoutMode = 1; // the access mode last laid out; a stored mode outside 1-3 keeps it
 
     db::BookTable m_table;
     std::unique_ptr<db::BookDatabase> m_database;

@@ -294,6 +294,22 @@ private slots:
         QVERIFY(mainlayout::forMode(4, QSize(700, 500)) == std::nullopt);
     }
 
+    // A stored mode outside 1-3 lays nothing out of its own: the window starts in mode 1's
+    // layout, resizes with it, and the setting goes back as it was read.
+    void unknownAccessMode()
+    {
+        Program p;
+        p.setSetting("Misc", "Button Bar", "9");
+        p.show();
+        QVERIFY(p.child<QWidget>("SpeedPanel")->isVisible());
+        QCOMPARE(p.client("MyNavigator"), QRect(424, 3, 241, 25));
+        p.main->resize(900, 700);
+        QCoreApplication::processEvents();
+        QCOMPARE(p.client("ViewerGrid").height(), p.clientSize().height() - 77);
+        QVERIFY(p.main->close());
+        QCOMPARE(p.setting("Misc", "Button Bar"), "9");
+    }
+
     // Screen-size commands: refused on a small screen; a value the screen cannot show is kept.
     void screenSizeCommands()
     {

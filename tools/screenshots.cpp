@@ -1,0 +1,61 @@
+// shelvano_screenshots DATA_DIR OUT_DIR
+//
+// Saves every window the program has so far to OUT_DIR as PNG files, for looking
+// at the layout after a change. DATA_DIR holds the database to show (its
+// MASTER.DBF, or the one a SHVBOOK.INI in DATA_DIR/config names).
+#include "app/AboutBox.h"
+#include "app/HelpWindow.h"
+#include "app/TMain.h"
+#include "platform/Screen.h"
+#include "platform/ScriptedDialogs.h"
+
+#include <QApplication>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTest>
+#include <cstdio>
+
+namespace {
+
+bool save(QWidget* window, const QString& file)
+{
+    QTest::qWait(100);
+    const bool saved = window->grab().save(file);
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: shelvano_screenshots DATA_DIR OUT_DIR\n");
+        return 2;
+    }
+    const std::filesystem::path data = argv[1];
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    platform::ScriptedDialogs dialogs;
+    dialogs.setThrowOnUnexpected(false);
+    platform::FixedScreen screen(QSize(1280, 1024));
+    TMain main(dialogs, screen, platform::AppPaths{data, data / "config"}, false);
+    if (!main.startUp())
+        return 1;
+    main.resize(800, 560);
+    main.show();
+    bool ok = true;
+    for (int mode = 1; mode <= 3; ++mode) {
+        main.DoAccessMode(mode);
+        ok &= save(&main, QStringLiteral("%1/main-mode%2.png").arg(out).arg(mode));
+    }
+    main.DoHelp();
+    ok &= save(main.helpWindow(), out + QStringLiteral("/help.png"));
+    main.helpWindow()->close();
+    AboutBox about(&main);
+    about.show();
+    ok &= save(&about, out + QStringLiteral("/about.png"));
+    return ok ? 0 : 1;
+}
