@@ -175,6 +175,16 @@ private slots:
         QCOMPARE(p.main->settings().lastFiles[0], p.path("B.DBF"));
         QCOMPARE(p.main->settings().lastFiles[1], p.path("C.DBF"));
 
+        // A new database becomes current and A goes to the top.
+        p.dialogs.expectSaveFile(p.path("NEW.DBF"));
+        p.main->action(Command::New)->trigger();
+        QCOMPARE(p.main->windowTitle(), "Shelvano Books 95 (NEW)");
+        QCOMPARE(p.count(), "0");
+        QCOMPARE(p.main->settings().lastFiles[0], p.path("A.DBF"));
+        QCOMPARE(p.main->settings().lastFiles[1], p.path("B.DBF"));
+        QCOMPARE(p.main->settings().lastDatabase, p.path("NEW.DBF"));
+        p.child<QAction>("MenuLastFile1")->trigger();
+
         // A recent entry whose file is gone: the engine's message, A stays current.
         p.main->settings().lastFiles[1] = p.path("C.DBF");
         p.dialogs.setThrowOnUnexpected(false);
@@ -415,6 +425,26 @@ private slots:
         QVERIFY(p.main->close());
         QCOMPARE(p.captions("Error").size(), 1);
         QVERIFY(p.captions("Error")[0].startsWith("Your settings could not be saved."));
+    }
+
+    // Ending a search drops the filter and brings every record back.
+    void endSearch()
+    {
+        Program p;
+        makeBooks(p.data.path("A.DBF"), {"a", "b", "c", "d"});
+        p.setSetting("Misc", "Last Database", p.path("A.DBF"));
+        p.show();
+        p.main->bookTable().setFilter([](const dbase::RecordView& record) { return record.text(0) < "c"; });
+        p.main->EnableEndSearch();
+        p.main->DisplayCount();
+        QCOMPARE(p.count(), "2");
+        QVERIFY(p.child<QLabel>("SearchOnLabel")->isVisible());
+        QVERIFY(p.child<QPushButton>("EndSearchButton")->isEnabled());
+        QTest::keyClick(p.child<QTableView>("ViewerGrid"), Qt::Key_I, Qt::ControlModifier);
+        QCOMPARE(p.count(), "4");
+        QVERIFY(!p.main->searchOn());
+        QVERIFY(!p.child<QLabel>("SearchOnLabel")->isVisible());
+        QVERIFY(!p.main->action(Command::EndSearch)->isEnabled());
     }
 
     // A command that fails after closing the book table leaves it open again; the error goes on.
