@@ -6,6 +6,7 @@
 #include "db/BookGridModel.h"
 #include "edit/TMyEdit.h"
 #include "platform/Dialogs.h"
+#include "platform/MenuShortcuts.h"
 #include "platform/ProfileFile.h"
 #include "platform/Screen.h"
 #include "reports/TMyReport.h"
@@ -120,13 +121,10 @@ TMain::TMain(platform::Dialogs& dialogs, platform::Screen& screen, const platfor
     createClient();
     connectTable();
     // Menu shortcuts must win over the keys a focused line edit or grid would take.
-    qApp->installEventFilter(this);
+    new platform::MenuShortcuts(this);
 }
 
-TMain::~TMain()
-{
-    qApp->removeEventFilter(this);
-}
+TMain::~TMain() = default;
 
 void TMain::setWindows(TMyEdit* edit, TMyReport* report, TMySearch* search)
 {
@@ -698,20 +696,6 @@ bool TMain::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_client && event->type() == QEvent::Resize) {
         applyFrame();
         return false;
-    }
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        QWidget* focus = QApplication::focusWidget();
-        if (focus && focus->window() == this) {
-            const QKeySequence pressed(key->keyCombination());
-            for (QAction* item : findChildren<QAction*>()) {
-                if (!item->shortcut().isEmpty() && item->shortcut() == pressed) {
-                    // Not accepting the override lets the shortcut fire instead of the widget's own key.
-                    event->ignore();
-                    return true;
-                }
-            }
-        }
     }
     return QMainWindow::eventFilter(watched, event);
 }
