@@ -1,0 +1,152 @@
+#include "reportengine/TPrinterReport.h"
+#include "reportengine/PageMeasure.h"
+
+#include <QFile>
+#include <QPageSize>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+namespace reportengine {
+
+namespace {
+
+std::unique_ptr<QPrinter> defaultPrinter()
+{
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (!info.isNull()) {
+        printer->setPrinterName(info.printerName());
+    } else {
+        // The reference sheet, so that layout matches a run that only previews.
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setPageSize(QPageSize(QPageSize::Letter));
+    }
+    return printer;
+}
+
+} // namespace
+
+TPrinterReport::TPrinterReport() : m_ownPrinter(defaultPrinter()), m_printer(*m_ownPrinter)
+{
+    DeviceSettingsChanged();
+}
+
+TPrinterReport::TPrinterReport(QPrinter& printer) : m_printer(printer)
+{
+    DeviceSettingsChanged();
+}
+
+TPrinterReport::~TPrinterReport()
+{
+    if (m_painter.isActive())
+        m_painter.end();
+}
+
+bool TPrinterReport::printsToPdf() const
+{
+    return m_printer.outputFormat() == QPrinter::PdfFormat || !m_printer.isValid() ||
+           m_printer.printerName().isEmpty();
+}
+
+// A PDF page has no unprintable borders.
+void TPrinterReport::DeviceSettingsChanged()
+{
+    if (printsToPdf()) {
+        m_printer.setOutputFormat(QPrinter::PdfFormat);
+        m_printer.setFullPage(true);
+        m_printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    }
+    if (Orientation() != poDefault)
+        m_printer.setPageOrientation(Orientation() == poLandScape ? QPageLayout::Landscape
+                                                                  : QPageLayout::Portrait);
+    m_printer.setCopyCount(std::max(1, Copies()));
+    readGeometry();
+}
+
+void TPrinterReport::readGeometry()
+{
+    const int dpi = m_printer.resolution();
+    const QPageLayout layout = m_printer.pageLayout();
+    const QRectF full = layout.fullRectPoints();
+    const QRectF paint = m_printer.fullPage() ? full : layout.paintRectPoints();
+    PageDevice device;
+    device.dpiX = device.dpiY = dpi;
+    device.paperWidth = full.width() / 72.0;
+    device.paperHeight = full.height() / 72.0;
+    device.borderLeft = paint.left() / 72.0;
+    device.borderTop = paint.top() / 72.0;
+    device.borderRight = (full.right() - paint.right()) / 72.0;
+    device.borderBottom = (full.bottom() - paint.bottom()) / 72.0;
+    SetDevice(device);
+    SetMeasurer(std::make_shared<DeviceMeasurer>(m_printer));
+}
+
+bool TPrinterReport::CanRun()
+{
+    if (printsToPdf() && m_printer.outputFileName().isEmpty()) {
+        if (!choosePdfFile) {
+            if (!showMessage)
+                throw ReportError(kNoPrinters);
+            showMessage(QString::fromLatin1(kNoPrinters));
+            return false;
+        }
+        const QString file = choosePdfFile();
+        if (file.isEmpty())
+            return false;
+        m_printer.setOutputFileName(file);
+    }
+    DeviceSettingsChanged();
+    m_printer.setDocName(Title());
+    return true;
+}
+
+void TPrinterReport::StartPageOutput(int)
+{
+    if (m_painter.isActive()) {
+        m_printer.newPage();
+    } else if (!m_painter.begin(&m_printer)) {
+        const QString where = printsToPdf() ? m_printer.outputFileName() : m_printer.printerName();
+        throw ReportError(QStringLiteral("Cannot start the print job on \"%1\".").arg(where).toStdString());
+    }
+    AttachPainter(&m_painter);
+    ApplyState();
+}
+
+// A PDF file of an aborted job is removed: the job did not print.
+void TPrinterReport::CloseOutput(bool aborted)
+{
+    AttachPainter(nullptr);
+    if (!m_painter.isActive())
+        return;
+    if (aborted && !printsToPdf())
+        m_printer.abort();
+    m_painter.end();
+    if (aborted && printsToPdf())
+        QFile::remove(m_printer.outputFileName());
+}
+
+QPainter& TPrinterReport::Canvas()
+{
+    if (!m_painter.isActive())
+        throw ReportError(kCanvasNotActive);
+    return m_painter;
+}
+
+QString TPrinterReport::DeviceName() const
+{
+    return printsToPdf() ? QStringLiteral("PDF") : m_printer.printerName();
+}
+
+QString TPrinterReport::DriverName() const
+{
+    return printsToPdf() ? QStringLiteral("PDF") : QStringLiteral("CUPS");
+}
+
+QString TPrinterReport::PortName() const
+{
+    if (printsToPdf())
+        return m_printer.outputFileName();
+    return QPrinterInfo::printerInfo(m_printer.printerName()).location();
+}
+
+} // namespace reportengine

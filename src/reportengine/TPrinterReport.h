@@ -1,0 +1,57 @@
+#pragma once
+
+#include "reportengine/TCanvasReport.h"
+
+#include <QPainter>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QPrinter;
+
+namespace reportengine {
+
+// A page engine printing straight to a printer: the one chosen in printer
+// setup, else the system's default printer. With no system printer it writes
+// a PDF file whose name choosePdfFile supplies. Text is measured on the
+// printer itself. The print job begins with the first page actually output,
+// so a run that outputs no page prints nothing.
+class TPrinterReport : public TCanvasReport {
+public:
+    // Uses the system's default printer (or a PDF file when there is none).
+    TPrinterReport();
+    // Uses printer, which must outlive the engine. A printer already set to
+    // PDF output with a file name writes that file without asking.
+    explicit TPrinterReport(QPrinter& printer);
+    ~TPrinterReport() override;
+
+    // Asked, before the run, for the PDF file when no system printer exists;
+    // an empty answer cancels the run quietly (no job, no message).
+    std::function<QString()> choosePdfFile;
+    // Shows the engine's messages (kNoPrinters); unassigned, they are thrown as ReportError.
+    std::function<void(const QString&)> showMessage;
+
+    QPrinter& Printer() { return m_printer; }
+    // The canvas of the running job; raises kCanvasNotActive before the job has begun.
+    QPainter& Canvas();
+
+protected:
+    bool CanRun() override;
+    void StartPageOutput(int pageNumber) override;
+    void EndPageOutput() override {}
+    void CloseOutput(bool aborted) override;
+    QString DeviceName() const override;
+    QString DriverName() const override;
+    QString PortName() const override;
+    void DeviceSettingsChanged() override;
+
+private:
+    bool printsToPdf() const;
+    void readGeometry();
+
+    std::unique_ptr<QPrinter> m_ownPrinter;
+    QPrinter& m_printer;
+    QPainter m_painter;
+};
+
+} // namespace reportengine
