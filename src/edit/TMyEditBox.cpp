@@ -1,0 +1,191 @@
+#include "TMyEditBox.h"
+
+#include "edit/PickLists.h"
+#include "platform/Dialogs.h"
+#include "settings/Scaling.h"
+
+#include <QCollator>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+constexpr QSize kDesignSize{262, 442};
+
+QPushButton* makeButton(const QString& text, const QString& name, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    return button;
+}
+
+void setColors(QWidget* widget, QPalette::ColorRole background, int backgroundColor, QPalette::ColorRole text,
+               int textColor)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(background, settings::colorFromWindows(backgroundColor));
+    palette.setColor(text, settings::colorFromWindows(textColor));
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+namespace edit {
+
+bool maintainPickList(QWidget* parent, PickLists& lists, int list, platform::Dialogs& dialogs,
+                      const DialogServices& services)
+{
+    TMyEditBox window(lists, list, dialogs, services, parent);
+    return window.exec() == QDialog::Accepted;
+}
+
+} // namespace edit
+
+TMyEditBox::TMyEditBox(edit::PickLists& lists, int list, platform::Dialogs& dialogs,
+                       const edit::DialogServices& services, QWidget* parent)
+    : QDialog(parent), m_lists(lists), m_dialogs(dialogs), m_services(services),
+      m_list(edit::pickListInfo(list).number)
+{
+    setObjectName(QStringLiteral("TMyEditBox"));
+    setModal(true);
+    const edit::PickListInfo& info = edit::pickListInfo(list);
+    setWindowTitle(QStringLiteral("Edit \"%1\" List").arg(QLatin1String(info.captionName)));
+
+    AddInfo = new QLineEdit(this);
+    AddInfo->setObjectName(QStringLiteral("AddInfo"));
+    AddInfo->setMaxLength(info.maxEntryLength);
+    AddButton = makeButton(QStringLiteral("&Add"), QStringLiteral("AddButton"), this);
+    // Enter in the entry box adds the entry rather than closing the window.
+    AddButton->setDefault(true);
+    TheList = new QListWidget(this);
+    TheList->setObjectName(QStringLiteral("TheList"));
+    TheList->setSelectionMode(QAbstractItemView::SingleSelection);
+    TheList->setUniformItemSizes(true); // long lists stay quick to fill
+    TheList->addItems(lists.entries(list));
+    DeleteButton = makeButton(QStringLiteral("&Delete"), QStringLiteral("DeleteButton"), this);
+    SortButton = makeButton(QStringLiteral("&Sort"), QStringLiteral("SortButton"), this);
+    OkButton = makeButton(QStringLiteral("&Ok"), QStringLiteral("OkButton"), this);
+    CancelButton = makeButton(QStringLiteral("&Cancel"), QStringLiteral("CancelButton"), this);
+
+    auto* entryRow = new QHBoxLayout;
+    entryRow->addWidget(AddInfo, 1);
+    entryRow->addWidget(AddButton);
+    auto* buttons = new QGridLayout;
+    buttons->addWidget(DeleteButton, 0, 0);
+    buttons->addWidget(SortButton, 0, 1);
+    buttons->addWidget(OkButton, 1, 0);
+    buttons->addWidget(CancelButton, 1, 1);
+    buttons->setVerticalSpacing(10);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->addLayout(entryRow);
+    layout->addWidget(TheList, 1);
+    layout->addSpacing(4);
+    layout->addLayout(buttons);
+    resize(kDesignSize);
+
+    connect(AddButton, &QPushButton::clicked, this, &TMyEditBox::AddButtonClick);
+    connect(DeleteButton, &QPushButton::clicked, this, &TMyEditBox::DeleteButtonClick);
+    connect(SortButton, &QPushButton::clicked, this, &TMyEditBox::SortButtonClick);
+    connect(OkButton, &QPushButton::clicked, this, &TMyEditBox::OkButtonClick);
+    connect(CancelButton, &QPushButton::clicked, this, &TMyEditBox::CancelButtonClick);
+}
+
+QStringList TMyEditBox::items() const
+{
+    QStringList items;
+    items.reserve(TheList->count());
+    for (int row = 0; row < TheList->count(); ++row)
+        items.append(TheList->item(row)->text());
+    return items;
+}
+
+void TMyEditBox::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TMyEditBox::FormShow()
+{
+    if (m_services.fonts)
+        settings::applyFonts(this, *m_services.fonts);
+    settings::scaleAndCentre(this, m_services.factor, m_services.screen, false);
+    applyColors();
+    TheList->setFocus();
+    if (TheList->count() > 0)
+        TheList->setCurrentRow(0);
+}
+
+void TMyEditBox::applyColors()
+{
+    if (!m_services.colors)
+        return;
+    const settings::ColorScheme& scheme = *m_services.colors;
+    auto color = [&scheme](settings::SchemeColor which) { return scheme[std::size_t(which)]; };
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window,
+                     settings::colorFromWindows(color(settings::SchemeColor::MainBackground)));
+    setPalette(palette);
+    setColors(AddInfo, QPalette::Base, color(settings::SchemeColor::EditBackground), QPalette::Text,
+              color(settings::SchemeColor::EditText));
+    setColors(TheList, QPalette::Base, color(settings::SchemeColor::ListBoxBackground), QPalette::Text,
+              color(settings::SchemeColor::ListBoxText));
+}
+
+void TMyEditBox::AddButtonClick()
+{
+    const QString entry = AddInfo->text().trimmed();
+    if (!entry.isEmpty())
+        TheList->addItem(entry);
+    AddInfo->clear();
+    AddInfo->setFocus();
+}
+
+void TMyEditBox::DeleteButtonClick()
+{
+    const QList<QListWidgetItem*> selected = TheList->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const int row = TheList->row(selected.first());
+    delete TheList->takeItem(row);
+    if (TheList->count() > 0)
+        TheList->setCurrentRow(std::min(row, TheList->count() - 1));
+}
+
+void TMyEditBox::SortButtonClick()
+{
+    m_dialogs.beep();
+    const platform::Button answer = m_dialogs.message(
+        QStringLiteral("Confirm"),
+        QStringLiteral("Are you sure you want to sort the data?  Sorting cannot be undone."),
+        platform::Button::Yes | platform::Button::No, platform::Button::No, platform::Icon::Question);
+    if (answer != platform::Button::Yes)
+        return;
+    QStringList entries = items();
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(entries.begin(), entries.end(),
+                     [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    TheList->clear();
+    TheList->addItems(entries);
+}
+
+void TMyEditBox::OkButtonClick()
+{
+    m_lists.setEntries(m_list, items());
+    accept();
+}
+
+void TMyEditBox::CancelButtonClick()
+{
+    reject();
+}
