@@ -4,8 +4,11 @@
 #include "app/HelpWindow.h"
 #include "app/MainLayout.h"
 #include "db/BookGridModel.h"
+#include "db/BookSchema.h"
 #include "edit/TMyEdit.h"
+#include "edit/TMyEditBox.h"
 #include "platform/Dialogs.h"
+#include "platform/Intl.h"
 #include "platform/MenuShortcuts.h"
 #include "platform/ProfileFile.h"
 #include "platform/Screen.h"
@@ -18,6 +21,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFrame>
@@ -81,7 +85,7 @@ const std::vector<TMain::CommandDesign>& TMain::commandDesigns()
         {Command::Delete, "MenuDelete", "&Delete", "Ctrl+D", "Delete Record", "delete-record", "DeleteButton", "&Delete", true, true},
         {Command::Import, "MenuImport", "&Import", "Ctrl+M", "Import Records", "import-records", nullptr, nullptr, false, true},
         {Command::Export, "MenuExport", "E&xport", "Ctrl+T", "Export Records", "export-records", nullptr, nullptr, false, false},
-        {Command::Search, "MenuSearch", "&Search (Query)", "Ctrl+S", "Search Records", "search-records", "SearchButton", "&Search", false, false},
+        {Command::Search, "MenuSearch", "&Search (Query)", "Ctrl+S", "Search Records", "search-records", "SearchButton", "&Search", true, false},
         {Command::EndSearch, "MenuEndSearch", "&End Search", "Ctrl+I", "End Search", "end-search", "EndSearchButton", "E&nd Srch", true, false},
         {Command::Locate, "MenuLocate", "&Locate", "Ctrl+L", "Locate Record", "locate-record", nullptr, nullptr, false, false},
         {Command::LocateNext, "MenuLocateNext", "Locate &Next", "Ctrl+N", "Locate Next Record", "locate-next", nullptr, nullptr, false, false},
@@ -111,7 +115,7 @@ const std::vector<TMain::CommandDesign>& TMain::commandDesigns()
 TMain::TMain(platform::Dialogs& dialogs, platform::Screen& screen, const platform::AppPaths& paths,
              bool browse, QWidget* parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_screen(screen), m_paths(paths), m_browse(browse),
-      m_settings(QDir::currentPath())
+      m_settings(QDir::currentPath()), m_pickLists(paths.dataDir)
 {
     setObjectName(QStringLiteral("TMain"));
     setWindowTitle(kAppTitle);
@@ -351,7 +355,30 @@ void TMain::createClient()
     m_viewerLabel->setFont(title);
 
     createViewer();
+    createPickCombos();
     DisableEndSearch();
+}
+
+// The grid's drop-down editors for the nine pick-list fields: hidden until the grid edits one.
+void TMain::createPickCombos()
+{
+    for (const edit::PickListInfo& info : edit::pickListInfos()) {
+        auto* combo = new QComboBox(m_client);
+        combo->setObjectName(latin(info.mainCombo));
+        const int field = db::bookFieldIndex(info.field);
+        edit::setUpPickCombo(combo, db::bookFields()[static_cast<std::size_t>(field)].width);
+        combo->hide();
+        m_pickCombos[static_cast<std::size_t>(info.number - 1)] = combo;
+    }
+    connect(&m_pickLists, &edit::PickLists::changed, this, [this](int list) {
+        edit::loadPickCombo(m_pickCombos[static_cast<std::size_t>(list - 1)], m_pickLists.entries(list));
+    });
+}
+
+void TMain::loadPickCombos()
+{
+    for (int list = 1; list <= edit::kPickListCount; ++list)
+        edit::loadPickCombo(m_pickCombos[static_cast<std::size_t>(list - 1)], m_pickLists.entries(list));
 }
 
 void TMain::createSpeedPanel()
@@ -536,7 +563,10 @@ bool TMain::startUp()
     move(geometry.left, geometry.top);
 
     m_dateFormat.apply(m_settings.dateFormat, m_settings.dateLeadingZeros);
+    m_numberText = settings::NumberText(platform::Intl::fromProcessLocale(), m_settings.currencyFormat,
+                                        m_settings.numericFormat);
     tickFormats();
+    loadPickListsReporting();
 
     const QString dataDir = QFile::decodeName(m_paths.dataDir.string().c_str());
     switch (m_database->startUp(m_settings.lastDatabase, dataDir)) {
@@ -604,6 +634,7 @@ void TMain::showEvent(QShowEvent* event)
         return; // the window coming back from minimised is not a new showing
     settings::applyFonts(this, m_fonts);
     SetViewerOptions();
+    loadPickCombos();
     DisplayCount();
 }
 
@@ -876,6 +907,13 @@ void TMain::DoHelp()
     m_help->showContents();
 }
 
+void TMain::showHelp(const QString& keyword)
+{
+    if (!m_help)
+        m_help = new HelpWindow(this);
+    m_help->showKeyword(keyword);
+}
+
 void TMain::DoAbout()
 {
     AboutBox box(this);
@@ -930,13 +968,39 @@ void TMain::DoLeadingZeros()
 void TMain::DoCurrencyFormat(int style)
 {
     m_settings.currencyFormat = style;
+    m_numberText.setCurrencyFormat(style);
     tickFormats();
 }
 
 void TMain::DoNumericFormat(int style)
 {
     m_settings.numericFormat = style;
+    m_numberText.setNumericFormat(style);
     tickFormats();
+}
+
+void TMain::DoMaintainList(int list)
+{
+    edit::maintainPickList(
+        this, m_pickLists, list, m_dialogs,
+        {m_scale, screenSize(), &m_fonts, &m_settings.scheme(settings::WindowGroup::Configure)});
+    // The lists belong to the installation: what the user confirmed is on disk at once.
+    m_pickLists.saveAll();
+}
+
+QSize TMain::screenSize() const
+{
+    return m_screen.size();
+}
+
+void TMain::loadPickListsReporting()
+{
+    try {
+        m_pickLists.loadAll();
+    } catch (const edit::PickListError& error) {
+        m_dialogs.message(QStringLiteral("Error"), QString::fromUtf8(error.what()), Button::Ok, Button::Ok,
+                          Icon::Error);
+    }
 }
 
 void TMain::NavigatorClick(BookNavigator::Button button)

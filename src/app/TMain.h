@@ -4,9 +4,11 @@
 #include "app/RecentList.h"
 #include "db/BookDatabase.h"
 #include "db/BookTable.h"
+#include "edit/PickLists.h"
 #include "platform/AppPaths.h"
 #include "settings/DateFormat.h"
 #include "settings/Fonts.h"
+#include "settings/NumberText.h"
 #include "settings/Settings.h"
 
 #include <QMainWindow>
@@ -18,6 +20,7 @@
 
 class QAction;
 class QActionGroup;
+class QComboBox;
 class QFrame;
 class QLabel;
 class QMenu;
@@ -121,6 +124,8 @@ public:
     void DoReports();
     void DoPrinterSetup();
     void DoHelp();
+    // Opens the manual at `keyword`, for the Help buttons of the other windows.
+    void showHelp(const QString& keyword);
     void DoAbout();
     void DoScreenSize(int size);
     void DoAccessMode(int mode);
@@ -130,6 +135,7 @@ public:
     void DoCurrencyFormat(int style);
     void DoNumericFormat(int style);
     void DoRecentFile(int index);
+    void DoMaintainList(int list);
     void NavigatorClick(BookNavigator::Button button);
 
     // State other windows and tests read.
@@ -137,6 +143,10 @@ public:
     db::BookDatabase& database() { return *m_database; }
     settings::Settings& settings() { return m_settings; }
     const settings::DateFormat& dateFormat() const { return m_dateFormat; }
+    const settings::NumberText& numberText() const { return m_numberText; }
+    edit::PickLists& pickLists() { return m_pickLists; }
+    platform::Dialogs& dialogs() { return m_dialogs; }
+    QSize screenSize() const;
     settings::SharedFonts& fonts() { return m_fonts; }
     double scaleFactor() const { return m_scale; }
     bool searchOn() const { return m_searchOn; }
@@ -174,6 +184,9 @@ private:
     void tickScreenSize();
     void tickFormats();
     void readSettings();
+    void createPickCombos();
+    void loadPickCombos();
+    void loadPickListsReporting();
     void syncGridToTable(int row);
     void updateNavigator();
     void reopenIfClosed();
@@ -188,6 +201,8 @@ private:
     settings::Settings m_settings;
     settings::DateFormat m_dateFormat;
     settings::SharedFonts m_fonts;
+    settings::NumberText m_numberText;
+    edit::PickLists m_pickLists;
     double m_scale = 1.0;
     bool m_searchOn = false;
     int m_editMode = 0;
@@ -228,5 +243,6 @@ private:
     QFrame* m_viewerBevel = nullptr;
     QLabel* m_viewerLabel = nullptr;
     QTableView* m_grid = nullptr;
+    std::array<QComboBox*, edit::kPickListCount> m_pickCombos{};
     bool m_syncing = false;
 };

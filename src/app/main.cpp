@@ -80,7 +80,21 @@ int main(int argc, char** argv)
     TMain main(dialogs, screen, paths, options.browse);
     TMyEdit edit(&main);
     TMyReport report(&main);
-    TMySearch search(&main);
+    TMySearch search(search::SearchServices{
+                         .dialogs = dialogs,
+                         .table = main.bookTable(),
+                         .settings = main.settings(),
+                         .dates = main.dateFormat(),
+                         .fonts = main.fonts(),
+                         .screen = screen,
+                         .scaleFactor = [&main] { return main.scaleFactor(); },
+                         .pickList = [&main](int list) { return main.pickLists().entries(list); },
+                         .searchOn = [&main] { return main.searchOn(); },
+                         .enableEndSearch = [&main] { main.EnableEndSearch(); },
+                         .endSearch = [&main] { main.DoEndSearch(); },
+                         .showHelp = [&main](const QString& keyword) { main.showHelp(keyword); },
+                     },
+                     &main);
     main.setWindows(&edit, &report, &search);
 
     try {

@@ -70,4 +70,12 @@ std::vector<dbase::FieldSpec> bookFieldSpecs()
     return fields;
 }
 
+int bookFieldIndex(std::string_view name)
+{
+    for (int i = 0; i < kBookFieldCount; ++i)
+        if (kBookFields[static_cast<std::size_t>(i)].name == name)
+            return i;
+    return -1;
+}
+
 } // namespace db

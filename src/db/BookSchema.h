@@ -23,6 +23,9 @@ inline constexpr int kBookFieldCount = 36;
 // The 36 fields of the book record in their fixed order. The views point to static storage.
 const std::array<BookField, kBookFieldCount>& bookFields();
 
+// Position of the field named `name` (upper case, as stored); -1 when there is none.
+int bookFieldIndex(std::string_view name);
+
 // The book record as the engine needs it to create a table (none of the fields is required).
 std::vector<dbase::FieldSpec> bookFieldSpecs();
 
