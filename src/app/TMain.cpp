@@ -7,6 +7,8 @@
 #include "db/BookSchema.h"
 #include "edit/TMyEdit.h"
 #include "edit/TMyEditBox.h"
+#include "edit/TViewConfig.h"
+#include "edit/ViewerOptions.h"
 #include "platform/Dialogs.h"
 #include "platform/Intl.h"
 #include "platform/MenuShortcuts.h"
@@ -90,7 +92,7 @@ const std::vector<TMain::CommandDesign>& TMain::commandDesigns()
         {Command::Locate, "MenuLocate", "&Locate", "Ctrl+L", "Locate Record", "locate-record", nullptr, nullptr, false, false},
         {Command::LocateNext, "MenuLocateNext", "Locate &Next", "Ctrl+N", "Locate Next Record", "locate-next", nullptr, nullptr, false, false},
         {Command::Reports, "MenuReports", "&Reports", "Ctrl+R", "Reports", "reports", "ReportsButton", "&Reports", false, false},
-        {Command::Viewer, "MenuViewer", "&Viewer", "Ctrl+V", "Viewer Configuration", "viewer-configuration", "ViewerButton", "&Viewer", false, true},
+        {Command::Viewer, "MenuViewer", "&Viewer", "Ctrl+V", "Viewer Configuration", "viewer-configuration", "ViewerButton", "&Viewer", true, true},
         {Command::SortOrder, "MenuSortOrder", "Sort &Order", "Ctrl+Q", "Set Sorting Order", "sort-order", nullptr, nullptr, false, false},
         {Command::ColorMain, "MenuColorMain", "&Main Window Color", "Ctrl+F4", nullptr, nullptr, nullptr, nullptr, false, false},
         {Command::ColorEdit, "MenuColorEdit", "&Edit Window Color", "Ctrl+F5", nullptr, nullptr, nullptr, nullptr, false, false},
@@ -174,6 +176,7 @@ void TMain::createActions()
     on(Command::Delete, &TMain::DoDelete);
     on(Command::Search, &TMain::DoSearch);
     on(Command::Reports, &TMain::DoReports);
+    on(Command::Viewer, &TMain::DoViewer);
     on(Command::Print, &TMain::DoReports);
     on(Command::EndSearch, &TMain::DoEndSearch);
     on(Command::Help, &TMain::DoHelp);
@@ -770,12 +773,25 @@ bool TMain::DBaseInUse(const QString& path)
 
 void TMain::SetViewerOptions()
 {
-    // Every field under its default title until the viewer can be configured; widths in characters.
-    const int charWidth = m_grid->fontMetrics().averageCharWidth();
-    for (int column = 0; column < db::kBookFieldCount; ++column) {
-        const int characters = std::clamp(m_settings.fields[static_cast<std::size_t>(column)].width, 3, 60);
-        m_grid->setColumnWidth(column, characters * charWidth + 8);
-    }
+    edit::ViewerHooks hooks;
+    hooks.pickList = [this](int list) { return m_pickLists.entries(list); };
+    hooks.readMoney = [this](const QString& text) { return m_numberText.readMoney(text); };
+    hooks.writeMoney = [this](double value) { return m_numberText.money(1, value); };
+    hooks.deleteRecord = [this] {
+        if (action(Command::Delete)->isEnabled())
+            runCommand([this] { DoDelete(); });
+    };
+    edit::applyViewerOptions(*m_grid, *m_model, m_settings, m_fonts, m_browse, hooks);
+    for (QComboBox* combo : m_pickCombos)
+        combo->setFont(m_fonts.grid);
+}
+
+void TMain::DoViewer()
+{
+    TViewConfig window(m_settings, m_fonts, m_dialogs, m_scale, m_screen.size(), this);
+    window.setHelp([this](const QString& keyword) { showHelp(keyword); });
+    window.exec();
+    SetViewerOptions();
 }
 
 void TMain::SetMenuLastFiles()
@@ -945,7 +961,8 @@ void TMain::DoFont(QFont settings::SharedFonts::*font)
         return;
     m_fonts.*font = *chosen;
     settings::applyFonts(this, m_fonts);
-    applyFrame(); // labels may have grown
+    SetViewerOptions(); // the grid keeps its own fonts, not the edit font
+    applyFrame();       // labels may have grown
 }
 
 void TMain::DoDateFormat(int number)

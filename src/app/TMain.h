@@ -122,6 +122,7 @@ public:
     void DoDelete();
     void DoSearch();
     void DoReports();
+    void DoViewer();
     void DoPrinterSetup();
     void DoHelp();
     // Opens the manual at `keyword`, for the Help buttons of the other windows.

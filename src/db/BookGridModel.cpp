@@ -1,16 +1,38 @@
 #include "BookGridModel.h"
 
 #include "db/BookSchema.h"
+#include "dbase/DatabaseError.h"
 
 #include <QTimer>
 #include <algorithm>
 #include <exception>
 
 namespace db {
+namespace {
+
+std::vector<GridColumn> everyField()
+{
+    std::vector<GridColumn> columns;
+    columns.reserve(kBookFieldCount);
+    for (int field = 0; field < kBookFieldCount; ++field) {
+        std::string_view title = bookFields()[static_cast<std::size_t>(field)].title;
+        columns.push_back({field, QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()))});
+    }
+    return columns;
+}
+
+bool sameFields(const std::vector<GridColumn>& a, const std::vector<GridColumn>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const GridColumn& x, const GridColumn& y) { return x.field == y.field; });
+}
+
+} // namespace
 
 BookGridModel::BookGridModel(BookTable& table, const DateText& dates, ErrorReporter reportError,
                              QObject* parent)
-    : QAbstractTableModel(parent), m_table(table), m_dates(dates), m_reportError(std::move(reportError))
+    : QAbstractTableModel(parent), m_table(table), m_dates(dates), m_reportError(std::move(reportError)),
+      m_columns(everyField())
 {
     connectTable();
 }
@@ -35,9 +57,15 @@ void BookGridModel::connectTable()
     });
     connect(&m_table, &BookTable::rowChanged, this, [this](int row) {
         forget();
-        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+        emitRowChanged(row);
     });
     connect(&m_table, &BookTable::allRowsChanged, this, &BookGridModel::refreshAll);
+}
+
+void BookGridModel::emitRowChanged(int row)
+{
+    if (columnCount() > 0)
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
 int BookGridModel::rowCount(const QModelIndex& parent) const
@@ -47,7 +75,7 @@ int BookGridModel::rowCount(const QModelIndex& parent) const
 
 int BookGridModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : kBookFieldCount;
+    return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
 }
 
 QVariant BookGridModel::data(const QModelIndex& index, int role) const
@@ -66,18 +94,88 @@ QVariant BookGridModel::data(const QModelIndex& index, int role) const
 
 QVariant BookGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
-        section < kBookFieldCount) {
-        std::string_view title = bookFields()[static_cast<std::size_t>(section)].title;
-        return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
-    }
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < columnCount())
+        return m_columns[static_cast<std::size_t>(section)].title;
     return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags BookGridModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (m_editable && index.isValid())
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool BookGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!m_editable || role != Qt::EditRole || !index.isValid() || index.column() >= columnCount())
+        return false;
+    const QString text = value.toString();
+    if (text == data(index, Qt::EditRole).toString())
+        return false;
+    try {
+        writeCell(index.row(), fieldAt(index.column()), text);
+        return true;
+    } catch (const std::exception& error) {
+        reportRefusal(QString::fromStdString(error.what()));
+    } catch (...) {
+        reportRefusal(QStringLiteral("The change could not be saved."));
+    }
+    return false;
+}
+
+// A cell edit is a whole edit of its record: a half-written record is never left behind.
+void BookGridModel::writeCell(int row, int field, const QString& text)
+{
+    if (!m_table.gotoRow(row))
+        throw dbase::DatabaseError("The book could not be found any more; another program may have "
+                                   "deleted it.  Your change was not saved.");
+    dbase::Table& table = m_table.table();
+    m_table.edit();
+    try {
+        if (m_writeCell)
+            m_writeCell(table, field, text);
+        else
+            setFieldText(table, field, text, m_dates);
+        m_table.post();
+    } catch (...) {
+        if (table.editing())
+            m_table.cancel();
+        throw;
+    }
+}
+
+void BookGridModel::setColumns(std::vector<GridColumn> columns)
+{
+    std::erase_if(columns, [](const GridColumn& c) { return c.field < 0 || c.field >= kBookFieldCount; });
+    if (!sameFields(columns, m_columns)) {
+        beginResetModel();
+        m_columns = std::move(columns);
+        forget();
+        endResetModel();
+    } else if (columns != m_columns) {
+        m_columns = std::move(columns);
+        emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    }
+}
+
+int BookGridModel::fieldAt(int column) const
+{
+    return column >= 0 && column < columnCount() ? m_columns[static_cast<std::size_t>(column)].field : -1;
+}
+
+int BookGridModel::columnOf(int field) const
+{
+    auto found = std::find_if(m_columns.begin(), m_columns.end(),
+                              [field](const GridColumn& c) { return c.field == field; });
+    return found == m_columns.end() ? -1 : static_cast<int>(found - m_columns.begin());
 }
 
 void BookGridModel::refreshAll()
 {
     forget();
-    if (rowCount() > 0)
+    if (rowCount() > 0 && columnCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
@@ -88,7 +186,7 @@ QString BookGridModel::cellText(int row, int column) const
         return {};
     const dbase::Table& table = m_table.table();
     if (table.editing() && table.recno() == recno)
-        return fieldText(table, column, m_dates); // the edit in progress
+        return fieldText(table, fieldAt(column), m_dates); // the edit in progress
     if (const QStringList* values = cachedRow(recno))
         return values->value(column);
     readBlock(row);
@@ -103,15 +201,16 @@ const QStringList* BookGridModel::cachedRow(std::uint32_t recno) const
     return found == m_rows.end() ? nullptr : &found->second;
 }
 
-// Reads the rows around `row`, mostly below it, as a view paints downwards.
+// Reads the rows around `row`, mostly below it, as a view paints downwards. Only the
+// fields shown are decoded.
 void BookGridModel::readBlock(int row) const
 {
     int first = std::max(0, row - kReadBlock / 4);
     bool read = m_table.readRows(first, kReadBlock, [this](int, const dbase::Table& table) {
         QStringList values;
-        values.reserve(kBookFieldCount);
-        for (int column = 0; column < kBookFieldCount; ++column)
-            values << fieldText(table, column, m_dates);
+        values.reserve(columnCount());
+        for (const GridColumn& column : m_columns)
+            values << fieldText(table, column.field, m_dates);
         remember(table.recno(), std::move(values));
     });
     if (!read)
@@ -145,6 +244,14 @@ void BookGridModel::report(const QString& message) const
     m_errorReported = true;
     auto* self = const_cast<BookGridModel*>(this);
     QTimer::singleShot(0, self, [self, message] { self->m_reportError(message); });
+}
+
+// Deferred like read errors: the edit that failed is still being closed by the view.
+void BookGridModel::reportRefusal(const QString& message)
+{
+    if (!m_reportError)
+        return;
+    QTimer::singleShot(0, this, [this, message] { m_reportError(message); });
 }
 
 } // namespace db

@@ -1,0 +1,569 @@
+#include "ViewerOptions.h"
+
+#include "edit/PickLists.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+
+namespace edit {
+namespace {
+
+constexpr int kMoneyFields[] = {6, 7, 28, 29}; // COST, VALUE, LOWMARKET, HIGHMARKET
+constexpr int kWholeFields[] = {2, 23};        // YEARPUB, PAGES
+constexpr int kFirstUserField = 30;            // USERDEF1; USERDEF6 is the last field
+
+// The fields of pick lists 1-9.
+constexpr int kPickListFields[] = {1, 24, 5, 4, 3, 10, 12, 18, 25};
+
+constexpr std::array<int, db::kBookFieldCount> kInputLengths{90, 90, 4,  60, 20, 30, 12, 12, 110, 20, 15, 10,
+                                                             15, 15, 6,  6,  3,  10, 30, 8,  8,   10, 80, 5,
+                                                             30, 20, 30, 20, 12, 12, 40, 40, 40,  40, 40, 40};
+
+// A date or money text the record edit window would refuse; what() is its message.
+class InputRefused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+bool isEmptyDateMask(const QString& text)
+{
+    return text.isEmpty() || text == u"/  /" || text == u"-  -" || text == u".  .";
+}
+
+std::optional<double> readPlainMoney(const QString& text)
+{
+    QString plain = text;
+    plain.remove(u',');
+    bool ok = false;
+    const double value = plain.toDouble(&ok);
+    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+}
+
+const char* moneyRefusal(int field)
+{
+    switch (field) {
+    case 6:
+        return "Invalid cost specified.  Please correct.";
+    case 7:
+        return "Invalid value specified.  Please correct.";
+    case 28:
+        return "Invalid low market value specified.  Please correct.";
+    default:
+        return "Invalid high market value specified.  Please correct.";
+    }
+}
+
+void writeDate(dbase::Table& table, int field, const QString& text, const db::DateText& dates)
+{
+    const QString trimmed = text.trimmed();
+    if (isEmptyDateMask(trimmed)) {
+        table.setDate(field, {});
+        return;
+    }
+    std::optional<dbase::Date> date = dates.read(trimmed);
+    if (!date)
+        throw InputRefused(field == kCheckDateField ? "Invalid check out date specified.  Please correct."
+                                                    : "Invalid purchase date specified.  Please correct.");
+    table.setDate(field, *date);
+}
+
+void writeMoney(dbase::Table& table, int field, const QString& text, const MoneyReader& readMoney)
+{
+    const QString trimmed = text.trimmed();
+    double value = 0;
+    if (!trimmed.isEmpty()) {
+        std::optional<double> read = readMoney ? readMoney(trimmed) : readPlainMoney(trimmed);
+        if (!read)
+            throw InputRefused(moneyRefusal(field));
+        value = *read;
+    }
+    table.setFloating(field, value);
+}
+
+bool isWholeField(int field)
+{
+    return std::find(std::begin(kWholeFields), std::end(kWholeFields), field) != std::end(kWholeFields);
+}
+
+// Lines a shade away from the cell colour, so they show on light and dark cells alike.
+QColor lineColourFor(const QColor& cell)
+{
+    const QColor toward = cell.lightness() > 110 ? QColor(Qt::black) : QColor(Qt::white);
+    const auto mix = [](int a, int b) { return (2 * a + b) / 3; };
+    return QColor(mix(cell.red(), toward.red()), mix(cell.green(), toward.green()),
+                  mix(cell.blue(), toward.blue()));
+}
+
+// What the grid's delegate, header and key filter share; replaced on each application.
+struct GridLook {
+    bool rowLines = true;
+    bool columnLines = true;
+    QColor lineColour;
+    bool browseMode = false;
+    ViewerHooks hooks;
+};
+
+// Draws the cells with their own row and column lines (the view has one switch for both),
+// CHECKOUT as a check box, and money as the edit window shows it; edits through
+// drop-down pick lists, plain line edits, and a click on the check box.
+class ViewerDelegate : public QStyledItemDelegate {
+public:
+    ViewerDelegate(db::BookGridModel& model, const GridLook& look, QObject* parent)
+        : QStyledItemDelegate(parent), m_model(model), m_look(look)
+    {
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem item(option);
+        initStyleOption(&item, index);
+        const QWidget* widget = option.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        if (m_model.fieldAt(index.column()) == kCheckOutField) {
+            const bool ticked = item.text == u"Yes";
+            item.text.clear();
+            style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+            QStyleOptionViewItem check(item);
+            check.rect = checkRect(option, widget);
+            check.state = (check.state & ~(QStyle::State_On | QStyle::State_Off)) |
+                          (ticked ? QStyle::State_On : QStyle::State_Off);
+            // A box of its own colours: on the cell colour a style's box would fade into the cell.
+            check.palette.setColor(QPalette::Base, Qt::white);
+            check.palette.setColor(QPalette::Text, Qt::black);
+            check.palette.setColor(QPalette::Window, option.palette.color(QPalette::Base).darker(130));
+            style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &check, painter, widget);
+        } else {
+            style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+        }
+        drawLines(painter, option.rect);
+    }
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex& index) const override
+    {
+        const int field = m_model.fieldAt(index.column());
+        if (!m_model.isEditable() || field < 0 || field == kCheckOutField)
+            return nullptr;
+        if (const int list = pickListOf(field)) {
+            // The text typed is the field's value: completed with letter case counting,
+            // never added to the list.
+            auto* combo = new QComboBox(parent);
+            setUpPickCombo(combo, inputLength(field));
+            combo->setFrame(false);
+            if (m_look.hooks.pickList)
+                loadPickCombo(combo, m_look.hooks.pickList(list));
+            return combo;
+        }
+        auto* line = new QLineEdit(parent);
+        line->setFrame(false);
+        line->setMaxLength(inputLength(field));
+        return line;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        const QString text = shownText(index, index.data(Qt::EditRole).toString());
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            combo->setCurrentIndex(-1);
+            combo->setEditText(text);
+        } else if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            line->setText(text);
+        }
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        if (auto* combo = qobject_cast<QComboBox*>(editor))
+            model->setData(index, combo->currentText());
+        else if (auto* line = qobject_cast<QLineEdit*>(editor))
+            model->setData(index, line->text());
+    }
+
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const int field = m_model.fieldAt(index.column());
+        if (isMoneyField(field) || isWholeField(field))
+            option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
+        option->text = shownText(index, option->text);
+    }
+
+protected:
+    // A click on CHECKOUT's box, or Space in its cell, switches it between Yes and No.
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override
+    {
+        if (m_model.fieldAt(index.column()) != kCheckOutField || !m_model.isEditable())
+            return QStyledItemDelegate::editorEvent(event, model, option, index);
+        bool toggle = false;
+        if (event->type() == QEvent::MouseButtonRelease) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            toggle = mouse->button() == Qt::LeftButton &&
+                     checkRect(option, option.widget).contains(mouse->position().toPoint());
+        } else if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            toggle = key == Qt::Key_Space || key == Qt::Key_Select;
+        }
+        if (!toggle)
+            return false;
+        const bool ticked = index.data(Qt::EditRole).toString() == u"Yes";
+        model->setData(index, ticked ? QStringLiteral("No") : QStringLiteral("Yes"));
+        return true;
+    }
+
+private:
+    QString shownText(const QModelIndex& index, const QString& text) const
+    {
+        if (!m_look.hooks.writeMoney || text.isEmpty() || !isMoneyField(m_model.fieldAt(index.column())))
+            return text;
+        bool ok = false;
+        const double value = text.toDouble(&ok); // the table's plain decimal text
+        return ok ? m_look.hooks.writeMoney(value) : text;
+    }
+
+    static QRect checkRect(const QStyleOptionViewItem& option, const QWidget* widget)
+    {
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        const int width = style->pixelMetric(QStyle::PM_IndicatorWidth, &option, widget);
+        const int height = style->pixelMetric(QStyle::PM_IndicatorHeight, &option, widget);
+        return QStyle::alignedRect(option.direction, Qt::AlignCenter, QSize(width, height), option.rect);
+    }
+
+    void drawLines(QPainter* painter, const QRect& cell) const
+    {
+        if (!m_look.rowLines && !m_look.columnLines)
+            return;
+        painter->save();
+        painter->setPen(QPen(m_look.lineColour, 0));
+        if (m_look.columnLines)
+            painter->drawLine(cell.topRight(), cell.bottomRight());
+        if (m_look.rowLines)
+            painter->drawLine(cell.bottomLeft(), cell.bottomRight());
+        painter->restore();
+    }
+
+    db::BookGridModel& m_model;
+    const GridLook& m_look;
+};
+
+// The row indicator: a narrow column left of the cells with an arrow at the current row.
+class RowIndicator : public QHeaderView {
+public:
+    explicit RowIndicator(QWidget* parent) : QHeaderView(Qt::Vertical, parent)
+    {
+        setSectionResizeMode(QHeaderView::Fixed);
+        setHighlightSections(false);
+        setSectionsClickable(false);
+    }
+
+    QSize sizeHint() const override { return {fontMetrics().height(), defaultSectionSize()}; }
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override
+    {
+        QStyleOptionHeader header;
+        initStyleOption(&header);
+        header.rect = rect;
+        header.section = logicalIndex;
+        header.position = QStyleOptionHeader::Middle;
+        style()->drawControl(QStyle::CE_HeaderSection, &header, painter, this);
+        if (!selectionModel() || selectionModel()->currentIndex().row() != logicalIndex)
+            return;
+        const int size = std::max(3, std::min(rect.width(), rect.height()) / 3);
+        const QPoint centre = rect.center();
+        const QPoint arrow[] = {{centre.x() - size / 2, centre.y() - size},
+                                {centre.x() - size / 2, centre.y() + size},
+                                {centre.x() + size / 2 + 1, centre.y()}};
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(palette().color(QPalette::ButtonText));
+        painter->drawPolygon(arrow, 3);
+        painter->restore();
+    }
+
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override
+    {
+        QHeaderView::currentChanged(current, previous);
+        viewport()->update();
+    }
+};
+
+// Lives on the grid: owns its look, and turns Ctrl+Delete into the delete command.
+class GridControl : public QObject {
+public:
+    static constexpr const char* kName = "ViewerOptions";
+
+    GridControl(QTableView& grid, db::BookGridModel& model) : QObject(&grid), m_grid(grid)
+    {
+        setObjectName(QString::fromLatin1(kName));
+        grid.setItemDelegate(new ViewerDelegate(model, m_look, this));
+        grid.installEventFilter(this);
+    }
+
+    static GridControl& on(QTableView& grid, db::BookGridModel& model)
+    {
+        auto* control = grid.findChild<GridControl*>(QString::fromLatin1(kName), Qt::FindDirectChildrenOnly);
+        return control ? *control : *new GridControl(grid, model);
+    }
+
+    GridLook& look() { return m_look; }
+
+    RowIndicator& indicator()
+    {
+        if (auto* indicator = dynamic_cast<RowIndicator*>(m_grid.verticalHeader()))
+            return *indicator;
+        auto* indicator = new RowIndicator(&m_grid);
+        m_grid.setVerticalHeader(indicator);
+        indicator->setSelectionModel(m_grid.selectionModel());
+        return *indicator;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != &m_grid || event->type() != QEvent::KeyPress)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Delete || !(key->modifiers() & Qt::ControlModifier))
+            return false;
+        if (!m_look.browseMode && m_look.hooks.deleteRecord)
+            m_look.hooks.deleteRecord();
+        return true;
+    }
+
+private:
+    QTableView& m_grid;
+    GridLook m_look;
+};
+
+QPalette titlePalette(QPalette palette, const settings::Settings& settings,
+                      const settings::SharedFonts& fonts)
+{
+    const QColor background = settings::colorFromWindows(settings.gridTitleBackground);
+    for (QPalette::ColorRole role : {QPalette::Button, QPalette::Window})
+        palette.setColor(role, background);
+    palette.setColor(QPalette::ButtonText, fonts.gridTitleColor);
+    return palette;
+}
+
+// The cells' colours; the selection looks the same when the grid has lost the focus.
+QPalette cellPalette(QPalette palette, const settings::Settings& settings, const settings::SharedFonts& fonts)
+{
+    palette.setColor(QPalette::Base, settings::colorFromWindows(settings.gridCellColor));
+    palette.setColor(QPalette::Text, fonts.gridColor);
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    return palette;
+}
+
+Qt::Alignment titleAlignment(int setting)
+{
+    switch (setting) {
+    case 1:
+        return Qt::AlignLeft | Qt::AlignVCenter;
+    case 3:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    default:
+        return Qt::AlignCenter;
+    }
+}
+
+void setColumnWidths(QTableView& grid, const db::BookGridModel& model, const settings::Settings& settings,
+                     const QFont& cellFont)
+{
+    const int zero = QFontMetrics(cellFont).horizontalAdvance(QLatin1Char('0'));
+    const int margins = 2 * (grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &grid) + 1) + 1;
+    for (int column = 0; column < model.columnCount(); ++column) {
+        const int width = usableWidth(settings.fields[std::size_t(model.fieldAt(column))].width);
+        grid.setColumnWidth(column, width * zero + margins);
+    }
+}
+
+// After the columns were reset the grid has no current cell: back to the same row and field.
+void keepCurrent(QTableView& grid, const db::BookGridModel& model, int row, int field, bool wholeRows)
+{
+    if (grid.currentIndex().isValid() || row < 0 || row >= model.rowCount() || model.columnCount() == 0)
+        return;
+    const int column = std::max(0, model.columnOf(field));
+    QItemSelectionModel::SelectionFlags flags = QItemSelectionModel::ClearAndSelect;
+    if (wholeRows)
+        flags |= QItemSelectionModel::Rows;
+    grid.selectionModel()->setCurrentIndex(model.index(row, column), flags);
+}
+
+} // namespace
+
+void applyViewerOptions(QTableView& grid, db::BookGridModel& model, const settings::Settings& settings,
+                        const settings::SharedFonts& fonts, bool browseMode, const ViewerHooks& hooks)
+{
+    GridControl& control = GridControl::on(grid, model);
+    GridLook& look = control.look();
+    const bool editing = settings.fieldEditing && !browseMode;
+    const QColor cellColour = settings::colorFromWindows(settings.gridCellColor);
+    look = {settings.rowLines, settings.columnLines, lineColourFor(cellColour), browseMode, hooks};
+
+    const QModelIndex before = grid.currentIndex();
+    const int currentField = model.fieldAt(before.column());
+    model.setColumns(viewerColumns(settings));
+    model.setEditable(editing);
+    model.setCellWriter(gridCellWriter(model.dates(), hooks.readMoney));
+
+    grid.setTabKeyNavigation(true);
+    grid.setShowGrid(false); // the delegate draws row and column lines each on their own
+    grid.setSelectionMode(QAbstractItemView::SingleSelection);
+    grid.setSelectionBehavior(editing ? QAbstractItemView::SelectItems : QAbstractItemView::SelectRows);
+    // A double click opens the edit window, so it never starts an edit in the cell.
+    grid.setEditTriggers(editing ? QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed |
+                                       QAbstractItemView::SelectedClicked
+                                 : QAbstractItemView::NoEditTriggers);
+    grid.setFont(fonts.grid);
+    grid.setPalette(cellPalette(grid.palette(), settings, fonts));
+
+    QHeaderView* titles = grid.horizontalHeader();
+    titles->setSectionResizeMode(QHeaderView::Fixed);
+    titles->setSectionsMovable(false);
+    titles->setStretchLastSection(false);
+    titles->setHighlightSections(false);
+    titles->setFont(fonts.gridTitle);
+    titles->setPalette(titlePalette(titles->palette(), settings, fonts));
+    titles->setDefaultAlignment(titleAlignment(settings.gridTitleAlignment));
+    titles->setVisible(settings.showGridTitles);
+
+    RowIndicator& indicator = control.indicator();
+    const int rowHeight = QFontMetrics(fonts.grid).height() + 6;
+    if (indicator.defaultSectionSize() != rowHeight) // resizes every row: not for nothing
+        indicator.setDefaultSectionSize(rowHeight);
+    indicator.setVisible(settings.rowIndicator);
+
+    setColumnWidths(grid, model, settings, fonts.grid);
+    keepCurrent(grid, model, before.row(), currentField, !editing);
+    grid.viewport()->update();
+}
+
+std::array<int, db::kBookFieldCount> normalisedPositions(const settings::Settings& settings)
+{
+    std::array<int, db::kBookFieldCount> positions{};
+    std::array<bool, db::kBookFieldCount + 1> taken{};
+    for (int field = 0; field < db::kBookFieldCount; ++field) {
+        const int order = settings.fields[std::size_t(field)].order;
+        if (order >= 1 && order <= db::kBookFieldCount && !taken[std::size_t(order)]) {
+            taken[std::size_t(order)] = true;
+            positions[std::size_t(field)] = order;
+        }
+    }
+    int free = 1;
+    for (int& position : positions) {
+        if (position != 0)
+            continue;
+        while (taken[std::size_t(free)])
+            ++free;
+        position = free;
+        taken[std::size_t(free)] = true;
+    }
+    return positions;
+}
+
+std::array<int, db::kBookFieldCount> fieldsByPosition(const settings::Settings& settings)
+{
+    const std::array<int, db::kBookFieldCount> positions = normalisedPositions(settings);
+    std::array<int, db::kBookFieldCount> fields{};
+    for (int field = 0; field < db::kBookFieldCount; ++field)
+        fields[std::size_t(positions[std::size_t(field)] - 1)] = field;
+    return fields;
+}
+
+std::vector<db::GridColumn> viewerColumns(const settings::Settings& settings)
+{
+    std::vector<db::GridColumn> columns;
+    for (int field : fieldsByPosition(settings)) {
+        const settings::FieldSettings& shown = settings.fields[std::size_t(field)];
+        if (shown.display)
+            columns.push_back({field, shown.title});
+    }
+    return columns;
+}
+
+int usableWidth(int width)
+{
+    return width >= kMinWidth && width <= kMaxWidth ? width : kFallbackWidth;
+}
+
+std::optional<int> readWidth(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < trimmed.size() && (trimmed[i] == u'-' || trimmed[i] == u'+'))
+        negative = trimmed[i++] == u'-';
+    std::int64_t value = 0;
+    for (; i < trimmed.size() && trimmed[i] >= u'0' && trimmed[i] <= u'9'; ++i)
+        value = std::min<std::int64_t>(value * 10 + (trimmed[i].unicode() - u'0'), INT_MAX);
+    if (negative)
+        value = -value;
+    if (value < kMinWidth || value > kMaxWidth)
+        return std::nullopt;
+    return int(value);
+}
+
+QString storedTitle(const QString& title)
+{
+    return title.left(kTitleLength);
+}
+
+std::optional<SharedTitle> findSharedTitle(const QStringList& titles)
+{
+    for (int i = 0; i < titles.size(); ++i)
+        for (int j = i + 1; j < titles.size(); ++j)
+            if (storedTitle(titles[i]) == storedTitle(titles[j]))
+                return SharedTitle{i, j, storedTitle(titles[i])};
+    return std::nullopt;
+}
+
+int pickListOf(int field)
+{
+    const auto* found = std::find(std::begin(kPickListFields), std::end(kPickListFields), field);
+    return found == std::end(kPickListFields) ? 0 : int(found - std::begin(kPickListFields)) + 1;
+}
+
+bool isMoneyField(int field)
+{
+    return std::find(std::begin(kMoneyFields), std::end(kMoneyFields), field) != std::end(kMoneyFields);
+}
+
+int inputLength(int field)
+{
+    return field >= 0 && field < db::kBookFieldCount ? kInputLengths[std::size_t(field)] : 0;
+}
+
+db::BookGridModel::CellWriter gridCellWriter(const db::DateText& dates, MoneyReader readMoney)
+{
+    return [&dates, readMoney = std::move(readMoney)](dbase::Table& table, int field, const QString& text) {
+        if (field == kPurchDateField || field == kCheckDateField)
+            writeDate(table, field, text, dates);
+        else if (isMoneyField(field))
+            writeMoney(table, field, text, readMoney);
+        else if (field == kCheckOutField)
+            table.setText(field, text == u"Yes" ? "Yes" : "No");
+        else if (field >= kFirstUserField)
+            db::setFieldText(table, field, text.trimmed(), dates);
+        else
+            db::setFieldText(table, field, text, dates);
+    };
+}
+
+} // namespace edit
