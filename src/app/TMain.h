@@ -153,6 +153,7 @@ public:
     bool searchOn() const { return m_searchOn; }
     bool browseMode() const { return m_browse; }
     int editMode() const { return m_editMode; }
+    void setEditMode(int mode) { m_editMode = mode; }
     QAction* action(Command command) const;
     HelpWindow* helpWindow() const { return m_help; }
 

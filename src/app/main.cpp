@@ -78,7 +78,23 @@ int main(int argc, char** argv)
 
     // The four windows that live for the whole run, in this order.
     TMain main(dialogs, screen, paths, options.browse);
-    TMyEdit edit(&main);
+    TMyEdit edit(TMyEdit::Services{
+                     .dialogs = dialogs,
+                     .table = main.bookTable(),
+                     .settings = main.settings(),
+                     .dates = main.dateFormat(),
+                     .numbers = main.numberText(),
+                     .pickLists = main.pickLists(),
+                     .fonts = main.fonts(),
+                     .screen = screen,
+                     .scaleFactor = [&main] { return main.scaleFactor(); },
+                     .editMode = [&main] { return main.editMode(); },
+                     .setEditMode = [&main](int mode) { main.setEditMode(mode); },
+                     .browse = main.browseMode(),
+                     .showHelp = [&main](const QString& keyword) { main.showHelp(keyword); },
+                     .displayCount = [&main] { main.DisplayCount(); },
+                 },
+                 &main);
     TMyReport report(&main);
     TMySearch search(search::SearchServices{
                          .dialogs = dialogs,

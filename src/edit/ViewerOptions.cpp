@@ -431,7 +431,11 @@ void applyViewerOptions(QTableView& grid, db::BookGridModel& model, const settin
     grid.setEditTriggers(editing ? QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed |
                                        QAbstractItemView::SelectedClicked
                                  : QAbstractItemView::NoEditTriggers);
-    grid.setFont(fonts.grid);
+    // Shaping every cell's text is most of a screenful's paint time; catalogue text needs no
+    // ligatures or kerning, so the grid skips it.
+    QFont cells = fonts.grid;
+    cells.setStyleStrategy(QFont::PreferNoShaping);
+    grid.setFont(cells);
     grid.setPalette(cellPalette(grid.palette(), settings, fonts));
 
     QHeaderView* titles = grid.horizontalHeader();

@@ -1,0 +1,230 @@
+#include "EditRecord.h"
+
+#include "db/BookTable.h"
+#include "db/FieldText.h"
+#include "dbase/CodePage.h"
+#include "dbase/DatabaseError.h"
+#include "dbase/Values.h"
+#include "edit/DateMask.h"
+#include "settings/NumberText.h"
+
+namespace edit {
+namespace {
+
+using namespace fields;
+
+// The fields written exactly as typed; the user-defined ones are written trimmed.
+constexpr int kAsTyped[] = {Title,       Author,    YearPub,   Publisher, Category,   WherePurch,
+                            Description, Isbn,      Rating,    BookType,  CatalogNum, Sub1,
+                            Sub2,        CheckName, Volume,    Issue,     Edition,    KeyWords,
+                            Pages,       Location,  Condition, Editor,    Dewey};
+constexpr int kNumbers[] = {YearPub, Pages};
+
+const QString kYes = QStringLiteral("Yes");
+
+bool isMoney(int field)
+{
+    return std::find(kMoney.begin(), kMoney.end(), field) != kMoney.end();
+}
+
+int dateSlot(int field)
+{
+    return field == kDates[0] ? 0 : 1;
+}
+
+// Blanks inside a date box's text (where the mask puts them) do not change the date it shows.
+QString withoutBlanks(const QString& text)
+{
+    QString out;
+    for (QChar c : text)
+        if (!c.isSpace())
+            out += c;
+    return out;
+}
+
+QString moneyMessage(int field)
+{
+    switch (field) {
+    case Cost:
+        return QStringLiteral("Invalid cost specified.  Please correct.");
+    case Value:
+        return QStringLiteral("Invalid value specified.  Please correct.");
+    case LowMarket:
+        return QStringLiteral("Invalid low market value specified.  Please correct.");
+    default:
+        return QStringLiteral("Invalid high market value specified.  Please correct.");
+    }
+}
+
+} // namespace
+
+EditRecord::EditRecord(const db::DateText& dates, const settings::NumberText& numbers)
+    : m_dates(dates), m_numbers(numbers)
+{
+    static_assert(UserDef6 + 1 == db::kBookFieldCount);
+}
+
+EditValues EditRecord::load(const db::BookTable& books)
+{
+    m_loaded = {};
+    EditValues values;
+    if (!books.isOpen())
+        return values;
+    const dbase::Table& table = books.table();
+    if (table.isEmpty() || table.recno() == 0)
+        return values;
+    for (int field = 0; field < db::kBookFieldCount; ++field) {
+        if (field == CheckOut)
+            values.checkedOut = db::fieldText(table, field, m_dates) == kYes;
+        else if (isMoney(field))
+            values.texts[field] = table.isBlank(field) ? QString() : moneyText(table.floating(field));
+        else
+            values.texts[field] = db::fieldText(table, field, m_dates);
+    }
+    for (int field : kDates)
+        m_loaded[dateSlot(field)] = LoadedDate{values.texts[field], table.date(field)};
+    return values;
+}
+
+EditValues EditRecord::cleared()
+{
+    EditValues values;
+    for (int field : kMoney)
+        values.texts[field] = QStringLiteral("0");
+    return values;
+}
+
+bool EditRecord::changed(const EditValues& now) const
+{
+    if (now.checkedOut != m_snapshot.checkedOut)
+        return true;
+    for (int field = 0; field < db::kBookFieldCount; ++field) {
+        const bool date = field == PurchDate || field == CheckDate;
+        if (date ? now.texts[field].trimmed() != m_snapshot.texts[field].trimmed()
+                 : now.texts[field] != m_snapshot.texts[field])
+            return true;
+    }
+    return false;
+}
+
+const EditRecord::LoadedDate* EditRecord::unchangedDate(int slot, const QString& text) const
+{
+    const std::optional<LoadedDate>& loaded = m_loaded[std::size_t(slot)];
+    return loaded && withoutBlanks(loaded->text) == withoutBlanks(text) ? &*loaded : nullptr;
+}
+
+std::optional<Refusal> EditRecord::checkDate(const EditValues& values, int field,
+                                             const QString& message) const
+{
+    const QString text = values.texts[field].trimmed();
+    if (isEmptyDateText(text) || unchangedDate(dateSlot(field), text) || m_dates.read(text))
+        return std::nullopt;
+    return Refusal{field, message};
+}
+
+std::optional<Refusal> EditRecord::check(const EditValues& values, const dbase::Table& table,
+                                         const std::function<QString(int)>& title) const
+{
+    if (auto refused = checkDate(values, CheckDate,
+                                 QStringLiteral("Invalid check out date specified.  Please correct.")))
+        return refused;
+    if (auto refused =
+            checkDate(values, PurchDate, QStringLiteral("Invalid purchase date specified.  Please correct.")))
+        return refused;
+    std::array<double, kMoney.size()> money{};
+    for (std::size_t i = 0; i < kMoney.size(); ++i) {
+        std::optional<double> value = moneyValue(values.texts[kMoney[i]]);
+        if (!value)
+            return Refusal{kMoney[i], moneyMessage(kMoney[i])};
+        money[i] = *value;
+    }
+
+    // What the engine would refuse half-way through writing, refused before anything is written.
+    const std::vector<dbase::Field>& tableFields = table.fields();
+    for (int field : kNumbers) {
+        try {
+            dbase::encodeNumberText(tableFields.at(std::size_t(field)), values.texts[field].toStdString());
+        } catch (const dbase::DatabaseError& error) {
+            return Refusal{field, QString::fromUtf8(error.what())};
+        }
+    }
+    for (std::size_t i = 0; i < kMoney.size(); ++i) {
+        try {
+            dbase::encodeNumber(tableFields.at(std::size_t(kMoney[i])), money[i]);
+        } catch (const dbase::DatabaseError& error) {
+            return Refusal{kMoney[i], QString::fromUtf8(error.what())};
+        }
+    }
+    const dbase::CodePage& codePage = dbase::CodePage::forLanguageDriver(table.languageDriver());
+    std::string bytes, bad;
+    for (int field = 0; field < db::kBookFieldCount; ++field) {
+        if (field == CheckOut || isMoney(field) ||
+            tableFields.at(std::size_t(field)).type != dbase::FieldType::Character)
+            continue;
+        if (!codePage.encode(values.texts[field].toStdString(), bytes, bad))
+            return Refusal{
+                field,
+                QStringLiteral("The character \"%1\" in %2 cannot be stored: the database's code "
+                               "page (%3) has no such character.  Please correct.")
+                    .arg(QString::fromStdString(bad), title(field), QString::fromLatin1(codePage.name()))};
+    }
+    return std::nullopt;
+}
+
+void EditRecord::write(db::BookTable& books, const EditValues& values, int& editMode)
+{
+    dbase::Table& table = books.table();
+    const int modeBefore = editMode;
+    // Putting an empty table into editing starts a new record.
+    const bool insert = editMode == 1 || editMode == 3 || table.recno() == 0;
+    std::array<dbase::Date, kDates.size()> stored{};
+    try {
+        if (insert)
+            books.append();
+        else
+            books.edit();
+        editMode = 2;
+        for (int field : kAsTyped)
+            db::setFieldText(table, field, values.texts[field], m_dates);
+        for (int field : kMoney)
+            table.setFloating(field, moneyValue(values.texts[field]).value_or(0));
+        for (int field : kDates) {
+            const QString text = values.texts[field].trimmed();
+            const LoadedDate* loaded = unchangedDate(dateSlot(field), text);
+            if (loaded)
+                table.setDate(field, loaded->date);
+            else
+                db::setFieldText(table, field, isEmptyDateText(text) ? QString() : text, m_dates);
+            stored[dateSlot(field)] = table.date(field);
+        }
+        table.setText(CheckOut, (values.checkedOut ? kYes : QStringLiteral("No")).toStdString());
+        for (int field = UserDef1; field <= UserDef6; ++field)
+            db::setFieldText(table, field, values.texts[field].trimmed(), m_dates);
+        books.post();
+    } catch (const dbase::DatabaseError&) {
+        // Nothing half-written may stay behind for a later move or close to post.
+        try {
+            books.cancel();
+        } catch (const dbase::DatabaseError&) {
+            // The table has left its edit state all the same; the first error is the one to report.
+        }
+        editMode = modeBefore;
+        throw;
+    }
+    for (int field : kDates)
+        m_loaded[dateSlot(field)] = LoadedDate{values.texts[field].trimmed(), stored[dateSlot(field)]};
+}
+
+QString EditRecord::moneyText(double value) const
+{
+    return m_numbers.money(1, value);
+}
+
+std::optional<double> EditRecord::moneyValue(const QString& text) const
+{
+    if (text.trimmed().isEmpty())
+        return 0.0;
+    return m_numbers.readMoney(text);
+}
+
+} // namespace edit

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "db/BookSchema.h"
+#include "dbase/Table.h"
+
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <optional>
+
+namespace db {
+class BookTable;
+class DateText;
+} // namespace db
+namespace settings {
+class NumberText;
+}
+
+namespace edit {
+
+// Positions of the book fields in db::bookFields(), as the record edit window names them.
+namespace fields {
+inline constexpr int Title = 0, Author = 1, YearPub = 2, Publisher = 3, Category = 4, WherePurch = 5,
+                     Cost = 6, Value = 7, Description = 8, Isbn = 9, Rating = 10, PurchDate = 11,
+                     BookType = 12, CatalogNum = 13, Sub1 = 14, Sub2 = 15, CheckOut = 16, CheckDate = 17,
+                     CheckName = 18, Volume = 19, Issue = 20, Edition = 21, KeyWords = 22, Pages = 23,
+                     Location = 24, Condition = 25, Editor = 26, Dewey = 27, LowMarket = 28, HighMarket = 29,
+                     UserDef1 = 30, UserDef6 = 35;
+inline constexpr std::array<int, 4> kMoney{Cost, Value, LowMarket, HighMarket};
+inline constexpr std::array<int, 2> kDates{CheckDate, PurchDate};
+} // namespace fields
+
+// What the window shows, by field position: every box's text as it stands (a date box's
+// text holds its separators), and whether the check-out box is ticked. The CHECKOUT
+// slot of `texts` is unused.
+struct EditValues {
+    std::array<QString, db::kBookFieldCount> texts;
+    bool checkedOut = false;
+    bool operator==(const EditValues&) const = default;
+};
+
+// Why an Update cannot go ahead: the box of `field` holds what the message names.
+struct Refusal {
+    int field = -1;
+    QString message;
+};
+
+// The rules of the record edit window that do not need its widgets: loading a record,
+// the snapshot and the change test, the checks before an update, and writing a record.
+//
+// A date loaded from the table is remembered with the text it was shown as: as long as
+// the box still holds that text, an update stores the date as it was, without reading
+// the text again (a two-digit year would otherwise be read into another century).
+class EditRecord {
+public:
+    // `dates` and `numbers` must outlive the EditRecord.
+    EditRecord(const db::DateText& dates, const settings::NumberText& numbers);
+
+    // The current record of `books` as the boxes show it: money as money text, dates
+    // written in the date format, CHECKOUT ticked only for exactly "Yes". With no
+    // open table or no current record, every box empty. Remembers the dates.
+    EditValues load(const db::BookTable& books);
+    // Empty boxes, "0" in the four money boxes, the check-out box cleared.
+    static EditValues cleared();
+    // The dates on screen no longer come from a record (the window was cleared).
+    void forgetLoadedDates() { m_loaded = {}; }
+
+    void takeSnapshot(const EditValues& values) { m_snapshot = values; }
+    const EditValues& snapshot() const { return m_snapshot; }
+    // Any box's text differs from the snapshot (date boxes with blanks around them
+    // removed), or the check-out box does.
+    bool changed(const EditValues& now) const;
+
+    // The checks before an update, in order: check-out date, purchase date, cost, value,
+    // low market, high market; then what `table` could not store: the year and page
+    // counts, money too wide for its field, characters outside the table's code page.
+    // The first failure, or nothing. `title` gives a field's title for the messages.
+    std::optional<Refusal> check(const EditValues& values, const dbase::Table& table,
+                                 const std::function<QString(int field)>& title) const;
+
+    // Writes `values` (which passed check()) as a new record in edit modes 1 and 3, and
+    // in mode 2 when the table has no current record, else into the current record; then
+    // `editMode` is 2. Throws DatabaseError when the table refuses the record: the
+    // insert or edit is then cancelled and `editMode` is as it was.
+    void write(db::BookTable& books, const EditValues& values, int& editMode);
+
+    // The box text of a money value (width 1, no blanks around it).
+    QString moneyText(double value) const;
+    // The number of a money box's text: 0 when it is blank, nothing when it is not money.
+    std::optional<double> moneyValue(const QString& text) const;
+
+private:
+    struct LoadedDate {
+        QString text;
+        dbase::Date date;
+    };
+    const LoadedDate* unchangedDate(int slot, const QString& text) const;
+    std::optional<Refusal> checkDate(const EditValues& values, int field, const QString& message) const;
+
+    const db::DateText& m_dates;
+    const settings::NumberText& m_numbers;
+    EditValues m_snapshot;
+    std::array<std::optional<LoadedDate>, fields::kDates.size()> m_loaded; // by position in kDates
+};
+
+} // namespace edit
