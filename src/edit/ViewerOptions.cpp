@@ -147,9 +147,40 @@ public:
             check.palette.setColor(QPalette::Window, option.palette.color(QPalette::Base).darker(130));
             style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &check, painter, widget);
         } else {
-            style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+            drawText(painter, item, style, widget);
         }
         drawLines(painter, option.rect);
+    }
+
+    // A cell of text drawn directly: the style's item layout would cost more than the
+    // text itself, and a screenful of a large table has hundreds of cells.
+    static void drawText(QPainter* painter, const QStyleOptionViewItem& item, QStyle* style,
+                         const QWidget* widget)
+    {
+        const bool selected = item.state & QStyle::State_Selected;
+        const QPalette::ColorGroup group = !(item.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : (item.state & QStyle::State_Active) ? QPalette::Active
+                                                                                 : QPalette::Inactive;
+        if (selected)
+            painter->fillRect(item.rect, item.palette.brush(group, QPalette::Highlight));
+        else if (item.backgroundBrush.style() != Qt::NoBrush)
+            painter->fillRect(item.rect, item.backgroundBrush);
+        if (!item.text.isEmpty()) {
+            painter->save();
+            painter->setPen(item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+            painter->setFont(item.font);
+            const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+            painter->drawText(item.rect.adjusted(margin, 0, -margin, 0),
+                              static_cast<int>(item.displayAlignment) | Qt::TextSingleLine, item.text);
+            painter->restore();
+        }
+        if (item.state & QStyle::State_HasFocus) {
+            QStyleOptionFocusRect focus;
+            focus.QStyleOption::operator=(item);
+            focus.backgroundColor =
+                item.palette.color(group, selected ? QPalette::Highlight : QPalette::Base);
+            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+        }
     }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
