@@ -205,7 +205,7 @@ const QStringList* BookGridModel::cachedRow(std::uint32_t recno) const
 // fields shown are decoded.
 void BookGridModel::readBlock(int row) const
 {
-    int first = std::max(0, row - kReadBlock / 4);
+    int first = std::max(0, row - kReadBlock / 6);
     bool read = m_table.readRows(first, kReadBlock, [this](int, const dbase::Table& table) {
         QStringList values;
         values.reserve(columnCount());

@@ -38,7 +38,7 @@ public:
     using CellWriter = std::function<void(dbase::Table& table, int field, const QString& text)>;
 
     static constexpr int kCachedRows = 256;
-    static constexpr int kReadBlock = 64; // rows read at once: a screenful and some
+    static constexpr int kReadBlock = 48; // rows read at once: a tall screenful and a few above it
     static inline const QString kPlaceholder = QStringLiteral("?");
 
     // `table` and `dates` must outlive the model.
