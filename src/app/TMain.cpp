@@ -7,6 +7,7 @@
 #include "db/BookSchema.h"
 #include "edit/TMyEdit.h"
 #include "edit/TMyEditBox.h"
+#include "edit/TMyLocateDialog.h"
 #include "edit/TViewConfig.h"
 #include "edit/ViewerOptions.h"
 #include "platform/Dialogs.h"
@@ -15,8 +16,10 @@
 #include "platform/ProfileFile.h"
 #include "platform/Screen.h"
 #include "reports/TMyReport.h"
+#include "search/SortOrderChange.h"
 #include "search/SortString.h"
 #include "search/TMySearch.h"
+#include "search/TMySortOrder.h"
 #include "settings/Scaling.h"
 
 #include <QAction>
@@ -89,11 +92,11 @@ const std::vector<TMain::CommandDesign>& TMain::commandDesigns()
         {Command::Export, "MenuExport", "E&xport", "Ctrl+T", "Export Records", "export-records", nullptr, nullptr, false, false},
         {Command::Search, "MenuSearch", "&Search (Query)", "Ctrl+S", "Search Records", "search-records", "SearchButton", "&Search", true, false},
         {Command::EndSearch, "MenuEndSearch", "&End Search", "Ctrl+I", "End Search", "end-search", "EndSearchButton", "E&nd Srch", true, false},
-        {Command::Locate, "MenuLocate", "&Locate", "Ctrl+L", "Locate Record", "locate-record", nullptr, nullptr, false, false},
-        {Command::LocateNext, "MenuLocateNext", "Locate &Next", "Ctrl+N", "Locate Next Record", "locate-next", nullptr, nullptr, false, false},
+        {Command::Locate, "MenuLocate", "&Locate", "Ctrl+L", "Locate Record", "locate-record", nullptr, nullptr, true, false},
+        {Command::LocateNext, "MenuLocateNext", "Locate &Next", "Ctrl+N", "Locate Next Record", "locate-next", nullptr, nullptr, true, false},
         {Command::Reports, "MenuReports", "&Reports", "Ctrl+R", "Reports", "reports", "ReportsButton", "&Reports", false, false},
         {Command::Viewer, "MenuViewer", "&Viewer", "Ctrl+V", "Viewer Configuration", "viewer-configuration", "ViewerButton", "&Viewer", true, true},
-        {Command::SortOrder, "MenuSortOrder", "Sort &Order", "Ctrl+Q", "Set Sorting Order", "sort-order", nullptr, nullptr, false, false},
+        {Command::SortOrder, "MenuSortOrder", "Sort &Order", "Ctrl+Q", "Set Sorting Order", "sort-order", nullptr, nullptr, true, false},
         {Command::ColorMain, "MenuColorMain", "&Main Window Color", "Ctrl+F4", nullptr, nullptr, nullptr, nullptr, false, false},
         {Command::ColorEdit, "MenuColorEdit", "&Edit Window Color", "Ctrl+F5", nullptr, nullptr, nullptr, nullptr, false, false},
         {Command::ColorSearch, "MenuColorSearch", "&Search Window Color", "Ctrl+F6", nullptr, nullptr, nullptr, nullptr, false, false},
@@ -177,6 +180,9 @@ void TMain::createActions()
     on(Command::Search, &TMain::DoSearch);
     on(Command::Reports, &TMain::DoReports);
     on(Command::Viewer, &TMain::DoViewer);
+    on(Command::SortOrder, &TMain::DoSortOrder);
+    on(Command::Locate, &TMain::DoLocate);
+    on(Command::LocateNext, &TMain::DoLocateNext);
     on(Command::Print, &TMain::DoReports);
     on(Command::EndSearch, &TMain::DoEndSearch);
     on(Command::Help, &TMain::DoHelp);
@@ -593,6 +599,10 @@ bool TMain::startUp()
     m_scale = settings::scaleFactor(m_settings.windowSize, screen);
     tickScreenSize();
     SetMenuLastFiles();
+    m_locate =
+        std::make_unique<TMyLocateDialog>(LocateServices{m_table, m_dialogs, m_dateFormat, m_settings,
+                                                         m_fonts, m_screen, [this] { return m_scale; }},
+                                          QString(m_numberText.decimalSeparator()));
     if (m_browse)
         applyBrowseMode();
     return true;
@@ -792,6 +802,30 @@ void TMain::DoViewer()
     window.setHelp([this](const QString& keyword) { showHelp(keyword); });
     window.exec();
     SetViewerOptions();
+}
+
+void TMain::DoSortOrder()
+{
+    search::SortOrderChange change(m_table, m_settings.sortOrder, m_dialogs,
+                                   {[this](const QString& path) { return DBaseInUse(path); },
+                                    [this] {
+                                        settings::storeSharedFonts(m_fonts, m_settings);
+                                        writeSettings();
+                                    },
+                                    [this] { SetViewerOptions(); }});
+    TMySortOrder window(change, m_settings, m_fonts, m_scale, m_screen.size(), this);
+    window.exec();
+    DisplayCount();
+}
+
+void TMain::DoLocate()
+{
+    m_locate->Locate(this);
+}
+
+void TMain::DoLocateNext()
+{
+    m_locate->LocateNext(this);
 }
 
 void TMain::SetMenuLastFiles()

@@ -30,6 +30,7 @@ class QTableView;
 class QToolButton;
 class HelpWindow;
 class TMyEdit;
+class TMyLocateDialog;
 class TMyReport;
 class TMySearch;
 
@@ -123,6 +124,9 @@ public:
     void DoSearch();
     void DoReports();
     void DoViewer();
+    void DoSortOrder();
+    void DoLocate();
+    void DoLocateNext();
     void DoPrinterSetup();
     void DoHelp();
     // Opens the manual at `keyword`, for the Help buttons of the other windows.
@@ -216,6 +220,7 @@ private:
     std::unique_ptr<db::BookDatabase> m_database;
     db::BookGridModel* m_model = nullptr;
     std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<TMyLocateDialog> m_locate;
 
     QPointer<TMyEdit> m_editWindow;
     QPointer<TMyReport> m_reportWindow;

@@ -10,7 +10,6 @@
 #include "platform/ProfileFile.h"
 #include "platform/Screen.h"
 #include "platform/ScriptedDialogs.h"
-#include "search/SortString.h"
 
 #include <QAction>
 #include <QLabel>
@@ -492,27 +491,6 @@ private slots:
         std::copy(before.begin(), before.end(), files.begin());
         pushRecent(files, previous, opened);
         QCOMPARE(QStringList(files.begin(), files.end()), after);
-    }
-
-    void sortString_data()
-    {
-        QTest::addColumn<QList<int>>("levels");
-        QTest::addColumn<QString>("expression");
-        QTest::newRow("author") << QList<int>{2, 0, 0, 0} << "Upper(Left(Author,80))";
-        QTest::newRow("author, title")
-            << QList<int>{2, 1, 0, 0} << "Upper(Left(Author,40))+Upper(Left(Title,40))";
-        QTest::newRow("category, date, cost")
-            << QList<int>{5, 12, 7, 0} << "Upper(Left(Category,26))+DTOS(PurchDate)+STR(Cost,12,2)";
-        QTest::newRow("gaps and whole numbers")
-            << QList<int>{0, 3, 0, 2} << "STR(YearPub,12,0)+Upper(Left(Author,40))";
-        QTest::newRow("none") << QList<int>{0, 0, 0, 0} << "";
-        QTest::newRow("out of range") << QList<int>{37, -1, 0, 0} << "";
-    }
-    void sortString()
-    {
-        QFETCH(QList<int>, levels);
-        QFETCH(QString, expression);
-        QCOMPARE(BuildSortString({levels[0], levels[1], levels[2], levels[3]}), expression);
     }
 };
 
