@@ -564,6 +564,10 @@ void TMain::readSettings()
 bool TMain::startUp()
 {
     readSettings();
+    // Every field gets one distinct column position, so none can vanish from the viewer.
+    const auto positions = edit::normalisedPositions(m_settings);
+    for (std::size_t field = 0; field < positions.size(); ++field)
+        m_settings.fields[field].order = positions[field];
     m_fonts = settings::makeSharedFonts(m_settings);
 
     const QSize screen = m_screen.size();

@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <filesystem>
+#include <numeric>
 
 namespace {
 
@@ -413,6 +414,26 @@ private slots:
         QCOMPARE(p.main->size(), QSize(700, 520));
         QCOMPARE(p.main->dateFormat().number(), 6);
         QVERIFY(p.child<QAction>("MenuDate6")->isChecked());
+    }
+
+    // Field positions that clash or lie out of range are made whole at start: every field one
+    // position 1-36, so no field can vanish from the viewer.
+    void fieldPositionsMadeWhole()
+    {
+        Program p;
+        p.setSetting("Field Order", "Title", "2");
+        p.setSetting("Field Order", "Author", "2");
+        p.setSetting("Field Order", "YearPub", "99");
+        p.show();
+        std::vector<int> positions;
+        for (const auto& field : p.main->settings().fields)
+            positions.push_back(field.order);
+        std::sort(positions.begin(), positions.end());
+        std::vector<int> whole(36);
+        std::iota(whole.begin(), whole.end(), 1);
+        QCOMPARE(positions, whole);
+        QCOMPARE(p.main->settings().fields[0].order, 2); // the first to claim a position keeps it
+        QCOMPARE(p.child<QTableView>("ViewerGrid")->model()->columnCount(), 36);
     }
 
     // An unwritable settings file gives a message, never a crash.
