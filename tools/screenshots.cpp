@@ -5,13 +5,16 @@
 // MASTER.DBF, or the one a SHVBOOK.INI in DATA_DIR/config names).
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
-#include "app/TMain.h"
+#include "app/ProgramWindows.h"
+#include "edit/TMyEditBox.h"
+#include "edit/TViewConfig.h"
 #include "platform/Screen.h"
 #include "platform/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTabWidget>
 #include <QTest>
 #include <cstdio>
 
@@ -23,6 +26,18 @@ bool save(QWidget* window, const QString& file)
     const bool saved = window->grab().save(file);
     std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
     return saved;
+}
+
+// Every page of the tabbed window, one file each.
+bool savePages(QWidget* window, const QString& stem)
+{
+    bool ok = true;
+    auto* tabs = window->findChild<QTabWidget*>();
+    for (int page = 0; tabs && page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        ok &= save(window, QStringLiteral("%1-page%2.png").arg(stem).arg(page));
+    }
+    return ok;
 }
 
 } // namespace
@@ -41,7 +56,8 @@ int main(int argc, char** argv)
     platform::ScriptedDialogs dialogs;
     dialogs.setThrowOnUnexpected(false);
     platform::FixedScreen screen(QSize(1280, 1024));
-    TMain main(dialogs, screen, platform::AppPaths{data, data / "config"}, false);
+    ProgramWindows windows(dialogs, screen, platform::AppPaths{data, data / "config"}, false);
+    TMain& main = windows.main;
     if (!main.startUp())
         return 1;
     main.resize(800, 560);
@@ -51,11 +67,34 @@ int main(int argc, char** argv)
         main.DoAccessMode(mode);
         ok &= save(&main, QStringLiteral("%1/main-mode%2.png").arg(out).arg(mode));
     }
+    main.DoAccessMode(1);
+
     main.DoHelp();
     ok &= save(main.helpWindow(), out + QStringLiteral("/help.png"));
     main.helpWindow()->close();
     AboutBox about(&main);
     about.show();
     ok &= save(&about, out + QStringLiteral("/about.png"));
+    about.close();
+
+    main.setEditMode(2);
+    windows.edit.show();
+    ok &= savePages(&windows.edit, out + QStringLiteral("/edit"));
+    windows.edit.hide();
+
+    windows.search.show();
+    ok &= save(&windows.search, out + QStringLiteral("/search.png"));
+    windows.search.hide();
+
+    TViewConfig viewer(main.settings(), main.fonts(), dialogs, main.scaleFactor(), screen.size(), &main);
+    viewer.show();
+    ok &= savePages(&viewer, out + QStringLiteral("/viewer"));
+    viewer.hide();
+
+    TMyEditBox lists(main.pickLists(), 1, dialogs,
+                     {main.scaleFactor(), screen.size(), &main.fonts(), nullptr}, &main);
+    lists.show();
+    ok &= save(&lists, out + QStringLiteral("/list-maintenance.png"));
+    lists.hide();
     return ok ? 0 : 1;
 }

@@ -1,12 +1,9 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
-#include "app/TMain.h"
-#include "edit/TMyEdit.h"
+#include "app/ProgramWindows.h"
 #include "platform/AppPaths.h"
 #include "platform/QtDialogs.h"
 #include "platform/Screen.h"
-#include "reports/TMyReport.h"
-#include "search/TMySearch.h"
 
 #include <QFile>
 #include <QStyle>
@@ -76,42 +73,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    // The four windows that live for the whole run, in this order.
-    TMain main(dialogs, screen, paths, options.browse);
-    TMyEdit edit(TMyEdit::Services{
-                     .dialogs = dialogs,
-                     .table = main.bookTable(),
-                     .settings = main.settings(),
-                     .dates = main.dateFormat(),
-                     .numbers = main.numberText(),
-                     .pickLists = main.pickLists(),
-                     .fonts = main.fonts(),
-                     .screen = screen,
-                     .scaleFactor = [&main] { return main.scaleFactor(); },
-                     .editMode = [&main] { return main.editMode(); },
-                     .setEditMode = [&main](int mode) { main.setEditMode(mode); },
-                     .browse = main.browseMode(),
-                     .showHelp = [&main](const QString& keyword) { main.showHelp(keyword); },
-                     .displayCount = [&main] { main.DisplayCount(); },
-                 },
-                 &main);
-    TMyReport report(&main);
-    TMySearch search(search::SearchServices{
-                         .dialogs = dialogs,
-                         .table = main.bookTable(),
-                         .settings = main.settings(),
-                         .dates = main.dateFormat(),
-                         .fonts = main.fonts(),
-                         .screen = screen,
-                         .scaleFactor = [&main] { return main.scaleFactor(); },
-                         .pickList = [&main](int list) { return main.pickLists().entries(list); },
-                         .searchOn = [&main] { return main.searchOn(); },
-                         .enableEndSearch = [&main] { main.EnableEndSearch(); },
-                         .endSearch = [&main] { main.DoEndSearch(); },
-                         .showHelp = [&main](const QString& keyword) { main.showHelp(keyword); },
-                     },
-                     &main);
-    main.setWindows(&edit, &report, &search);
+    ProgramWindows windows(dialogs, screen, paths, options.browse);
+    TMain& main = windows.main;
 
     try {
         if (!main.startUp())
