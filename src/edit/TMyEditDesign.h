@@ -36,7 +36,7 @@ inline constexpr BoxDesign kBoxes[] = {
     {Edition, "Edition", Kind::Edit, "EditionLabel", 0, 5, 1, false, 0},
     {Pages, "Pages", Kind::Edit, "PagesLabel", 0, 6, 0, false, 0},
     {PurchDate, "PurchDate", Kind::Date, "PurchDateLabel", 0, 6, 1, false, 0},
-    {WherePurch, "WherePurch", Kind::Combo, "WherePurchLabel", 0, 7, 0, false, 3},
+    {WherePurch, "WherePurch", Kind::Combo, "WherePurchLabel", 0, 7, 0, true, 3},
     {CatalogNum, "Catalog", Kind::Edit, "CatalogLabel", 1, 0, 0, false, 0},
     {Sub1, "SubCat1", Kind::Edit, "CatSub1Label", 1, 1, 0, false, 0},
     {Sub2, "SubCat2", Kind::Edit, "CatSub2Label", 1, 2, 0, false, 0},
