@@ -525,13 +525,20 @@ void TViewConfig::ShowGridTitleClick()
     m_edit.showGridTitles = m_showGridTitle->isChecked();
 }
 
-void TViewConfig::TitleFontButtonClick()
+// A grid font keeps its colour beside it; both change together when the user confirms.
+void TViewConfig::chooseGridFont(QFont& font, QColor& color, QString& name)
 {
-    if (std::optional<QFont> font = m_dialogs.chooseFont(m_gridFonts.gridTitle)) {
-        m_gridFonts.gridTitle = *font;
-        m_titleFontName = font->family();
+    if (std::optional<platform::FontChoice> chosen = m_dialogs.chooseFontWithColor(font, color)) {
+        font = chosen->font;
+        color = chosen->color;
+        name = chosen->font.family();
         showFonts();
     }
+}
+
+void TViewConfig::TitleFontButtonClick()
+{
+    chooseGridFont(m_gridFonts.gridTitle, m_gridFonts.gridTitleColor, m_titleFontName);
 }
 
 void TViewConfig::Button1Click()
@@ -589,11 +596,7 @@ void TViewConfig::NewColorBUttonClick()
 
 void TViewConfig::NewFontButtonClick()
 {
-    if (std::optional<QFont> font = m_dialogs.chooseFont(m_gridFonts.grid)) {
-        m_gridFonts.grid = *font;
-        m_cellFontName = font->family();
-        showFonts();
-    }
+    chooseGridFont(m_gridFonts.grid, m_gridFonts.gridColor, m_cellFontName);
 }
 
 // ------------------------------------------------------------------ the field pages

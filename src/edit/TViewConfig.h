@@ -86,6 +86,7 @@ private:
     void showFonts();
     void paintSamples();
     void moveOrderRow(int from, int to);
+    void chooseGridFont(QFont& font, QColor& color, QString& name);
     void storeSettings();
     QString fieldTitle(int field) const;
 

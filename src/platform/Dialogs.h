@@ -38,6 +38,12 @@ struct FileDialogOptions {
     bool mustExist = false;
 };
 
+// A font together with the colour its text is drawn in.
+struct FontChoice {
+    QFont font;
+    QColor color;
+};
+
 // Every modal question, message and common dialog the windows use. One
 // implementation shows real dialogs, another answers from a script in tests.
 // A window receives its Dialogs by reference and never creates one.
@@ -59,6 +65,9 @@ public:
     virtual QString chooseDirectory(const QString& title, const QString& startDirectory) = 0;
 
     virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
+    // The font dialog with a colour choice, opened on `initial` drawn in `initialColor`.
+    virtual std::optional<FontChoice> chooseFontWithColor(const QFont& initial,
+                                                          const QColor& initialColor) = 0;
     virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
     // Lets the user choose the printer and its settings, stored in `printer`; false on cancel.
     virtual bool printerSetup(QPrinter& printer) = 0;

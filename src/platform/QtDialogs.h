@@ -18,6 +18,8 @@ public:
     QString saveFile(const FileDialogOptions& options) override;
     QString chooseDirectory(const QString& title, const QString& startDirectory) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;
+    // The font chooser with a "Color:" list of the 16 standard colours and "Custom...".
+    std::optional<FontChoice> chooseFontWithColor(const QFont& initial, const QColor& initialColor) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
     bool printerSetup(QPrinter& printer) override;
 

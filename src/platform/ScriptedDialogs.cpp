@@ -52,6 +52,14 @@ void ScriptedDialogs::expectFont(const std::optional<QFont>& font)
     m_script.push_back({Kind::Font, {}, Button::None, font, {}, false});
 }
 
+void ScriptedDialogs::expectFontWithColor(const std::optional<FontChoice>& choice)
+{
+    if (choice)
+        m_script.push_back({Kind::FontWithColor, {}, Button::None, choice->font, choice->color, true});
+    else
+        m_script.push_back({Kind::FontWithColor, {}, Button::None, {}, {}, false});
+}
+
 void ScriptedDialogs::expectColor(const std::optional<QColor>& color)
 {
     m_script.push_back({Kind::Color, {}, Button::None, {}, color, false});
@@ -83,6 +91,8 @@ QString ScriptedDialogs::kindName(Kind kind)
         return QStringLiteral("directory dialog");
     case Kind::Font:
         return QStringLiteral("font dialog");
+    case Kind::FontWithColor:
+        return QStringLiteral("font and colour dialog");
     case Kind::Color:
         return QStringLiteral("colour dialog");
     case Kind::PrinterSetup:
@@ -177,6 +187,17 @@ std::optional<QFont> ScriptedDialogs::chooseFont(const QFont& initial)
 {
     std::optional<Expectation> expected = take(Kind::Font, kindName(Kind::Font) + " for " + initial.family());
     return expected ? expected->font : std::nullopt;
+}
+
+std::optional<FontChoice> ScriptedDialogs::chooseFontWithColor(const QFont& initial,
+                                                               const QColor& initialColor)
+{
+    std::optional<Expectation> expected =
+        take(Kind::FontWithColor,
+             kindName(Kind::FontWithColor) + " for " + initial.family() + " " + initialColor.name());
+    if (!expected || !expected->accept)
+        return std::nullopt;
+    return FontChoice{*expected->font, *expected->color};
 }
 
 std::optional<QColor> ScriptedDialogs::chooseColor(const QColor& initial)

@@ -42,6 +42,7 @@ public:
     void expectSaveFile(const QString& path);
     void expectDirectory(const QString& path);
     void expectFont(const std::optional<QFont>& font);
+    void expectFontWithColor(const std::optional<FontChoice>& choice);
     void expectColor(const std::optional<QColor>& color);
     void expectPrinterSetup(bool accept);
 
@@ -61,18 +62,19 @@ public:
     QString saveFile(const FileDialogOptions& options) override;
     QString chooseDirectory(const QString& title, const QString& startDirectory) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;
+    std::optional<FontChoice> chooseFontWithColor(const QFont& initial, const QColor& initialColor) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
     bool printerSetup(QPrinter& printer) override;
 
 private:
-    enum class Kind { Question, OpenFile, SaveFile, Directory, Font, Color, PrinterSetup };
+    enum class Kind { Question, OpenFile, SaveFile, Directory, Font, FontWithColor, Color, PrinterSetup };
     struct Expectation {
         Kind kind;
         QString text; // question fragment or path
         Button answer = Button::None;
         std::optional<QFont> font;
         std::optional<QColor> color;
-        bool accept = false;
+        bool accept = false; // printer setup confirmed; a font with colour chosen
     };
 
     // Pops the next expectation when it is of `kind`; otherwise records `what` as unexpected.

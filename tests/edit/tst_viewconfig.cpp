@@ -192,9 +192,9 @@ private slots:
         c.window->findChild<QRadioButton*>("TitleRight")->click();
         c.dialogs.expectColor(QColor(10, 20, 30));
         c.window->findChild<QPushButton*>("NewColorBUtton")->click();
-        c.dialogs.expectFont(QFont("Liberation Serif", 14));
+        c.dialogs.expectFontWithColor(platform::FontChoice{QFont("Liberation Serif", 14), Qt::blue});
         c.window->findChild<QPushButton*>("TitleFontButton")->click();
-        c.dialogs.expectFont(std::nullopt);
+        c.dialogs.expectFontWithColor(std::nullopt);
         c.window->findChild<QPushButton*>("NewFontButton")->click();
         QCOMPARE(c.window->findChild<QLineEdit*>("TitleFont")->text(), "14pt Liberation Serif");
         QCOMPARE(c.window->findChild<QLineEdit*>("GridFont")->text(), "10pt Arial");
@@ -213,6 +213,34 @@ private slots:
         QCOMPARE(c.settings.gridTitleAlignment, 3);
         QCOMPARE(c.settings.gridCellColor, settings::windowsColor(QColor(10, 20, 30)));
         QCOMPARE(c.fonts.gridTitle.family(), "Liberation Serif");
+    }
+
+    // A grid font's colour is chosen with the font and reaches the settings as a Windows colour.
+    void gridFontColour_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("title");
+        QTest::newRow("title font") << "TitleFontButton" << true;
+        QTest::newRow("cell font") << "NewFontButton" << false;
+    }
+    void gridFontColour()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, title);
+        Config c;
+        c.open();
+        c.dialogs.expectFontWithColor(platform::FontChoice{QFont("Liberation Mono", 11), QColor(255, 0, 0)});
+        c.window->findChild<QPushButton*>(button)->click();
+        const QColor& kept = title ? c.fonts.gridTitleColor : c.fonts.gridColor;
+        QCOMPARE(kept, QColor(0, 0, 0)); // only closing stores it
+        QVERIFY(c.close());
+        QCOMPARE(c.dialogs.problems(), QStringList());
+        settings::storeSharedFonts(c.fonts, c.settings); // as the program does before writing the file
+        const settings::GridFontSettings& changed = title ? c.settings.gridTitleFont : c.settings.gridFont;
+        const settings::GridFontSettings& other = title ? c.settings.gridFont : c.settings.gridTitleFont;
+        QCOMPARE(changed.color, 255);
+        QCOMPARE(changed.size, 11);
+        QCOMPARE(other.color, 0);
     }
 
     void orderDefaultsAsksFirst()

@@ -4,6 +4,7 @@
 #include "platform/ScriptedDialogs.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -48,6 +49,19 @@ private slots:
         QCOMPARE(dialogs.fileDialogs().at(0).filters, options.filters);
     }
 
+    void fontWithColorFromScript()
+    {
+        ScriptedDialogs dialogs;
+        dialogs.expectFontWithColor(platform::FontChoice{QFont("Liberation Serif", 14), Qt::red});
+        dialogs.expectFontWithColor(std::nullopt);
+        const std::optional<platform::FontChoice> chosen = dialogs.chooseFontWithColor(QFont(), Qt::black);
+        QVERIFY(chosen);
+        QCOMPARE(chosen->font, QFont("Liberation Serif", 14));
+        QCOMPARE(chosen->color, QColor(Qt::red));
+        QVERIFY(!dialogs.chooseFontWithColor(QFont(), Qt::black));
+        QVERIFY(dialogs.problems().isEmpty());
+    }
+
     void unforeseenInteractionsFail_data()
     {
         QTest::addColumn<int>("scene");
@@ -58,6 +72,8 @@ private slots:
         QTest::newRow("answer not offered") << 2 << "offers no button";
         QTest::newRow("dialog instead of question") << 3 << "unexpected open file dialog";
         QTest::newRow("missing file that must exist") << 4 << "must return an existing file";
+        QTest::newRow("font with colour instead of font")
+            << 5 << "unexpected font and colour dialog for Liberation Mono #ff0000 (expected font dialog";
     }
 
     void unforeseenInteractionsFail()
@@ -78,6 +94,9 @@ private slots:
             case 3:
                 dialogs.expectQuestion("Sure", Button::Yes);
                 return void(dialogs.openFile({}));
+            case 5:
+                dialogs.expectFont(QFont());
+                return void(dialogs.chooseFontWithColor(QFont("Liberation Mono"), Qt::red));
             default:
                 dialogs.expectOpenFile("/nonexistent/B.DBF");
                 platform::FileDialogOptions options;
@@ -144,6 +163,46 @@ private slots:
         platform::QtDialogs dialogs;
         QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
         QCOMPARE(dialogs.message("Confirm", "Sure?", Button::Yes | Button::No), Button::No);
+    }
+
+    // The colour list answers for the font dialog's colour; Return anywhere means OK.
+    void fontWithColor_data()
+    {
+        QTest::addColumn<QColor>("initial");
+        QTest::addColumn<int>("key"); // pressed in the colour list; Return follows unless it is Escape
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QColor>("chosen"); // invalid: cancelled
+        QTest::newRow("next colour") << QColor(255, 0, 0) << int(Qt::Key_Down) << "Red" << QColor(0, 255, 0);
+        QTest::newRow("custom kept") << QColor(10, 100, 200) << 0 << "Custom" << QColor(10, 100, 200);
+        QTest::newRow("escape") << QColor(255, 0, 0) << int(Qt::Key_Escape) << "Red" << QColor();
+    }
+    void fontWithColor()
+    {
+        QFETCH(QColor, initial);
+        QFETCH(int, key);
+        QFETCH(QString, shown);
+        QFETCH(QColor, chosen);
+        platform::QtDialogs dialogs;
+        QString seen;
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            auto* colours = dialog->findChild<QComboBox*>("ColorCombo");
+            seen = dialog->windowTitle() + ": " + colours->currentText();
+            if (key)
+                QTest::keyClick(colours, Qt::Key(key));
+            if (key != Qt::Key_Escape)
+                QTest::keyClick(colours, Qt::Key_Return);
+            dialog->close(); // cancels a dialog the keys left open rather than hang
+        });
+        const std::optional<platform::FontChoice> choice =
+            dialogs.chooseFontWithColor(QFont("Liberation Serif", 14), initial);
+        QCOMPARE(seen, "Font: " + shown);
+        QCOMPARE(choice.has_value(), chosen.isValid());
+        if (!choice)
+            return;
+        QCOMPARE(choice->color, chosen);
+        QCOMPARE(choice->font.family(), "Liberation Serif");
+        QCOMPARE(choice->font.pointSize(), 14);
     }
 
 private:
