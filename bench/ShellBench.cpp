@@ -1,5 +1,7 @@
 #include "ShellBench.h"
 
+#include "BenchSupport.h"
+
 #include "app/TMain.h"
 #include "db/BookDatabase.h"
 #include "db/FieldText.h"
@@ -26,7 +28,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -38,15 +39,9 @@ extern char** environ;
 namespace bench {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
 constexpr int kPaintTimeoutSeconds = 30;
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 [[noreturn]] void fail(const std::string& what)
 {
@@ -64,28 +59,6 @@ QString qPath(const fs::path& path)
 }
 
 // A table of `records` books with no index, written the way an import writes them.
-void writeBooks(const fs::path& path, std::uint32_t records, const BookGenerator& generator)
-{
-    constexpr std::size_t kBatch = 1024;
-    fs::path index = path;
-    fs::remove(index.replace_extension(".MDX")); // left by an earlier run in the same directory
-    dbase::Table::create(path.string(), db::bookFieldSpecs());
-    auto table = dbase::Table::open(path.string(), dbase::Access::Exclusive);
-    std::vector<BookRecord> batch;
-    table->beginBatch();
-    for (std::uint32_t first = 0; first < records; first += kBatch) {
-        batch.resize(std::min<std::size_t>(kBatch, records - first));
-        generator.generate(first, batch);
-        for (const BookRecord& book : batch) {
-            table->append();
-            for (int field = 0; field < db::kBookFieldCount; ++field)
-                table->setText(field, book[static_cast<std::size_t>(field)]);
-            table->post();
-        }
-    }
-    table->endBatch();
-}
-
 void addTag(const fs::path& path, const char* name, const char* expression)
 {
     dbase::Table::open(path.string(), dbase::Access::Exclusive)->addTag(name, expression);
@@ -247,32 +220,22 @@ std::vector<int> randomPositions(std::uint32_t seed, int count, int maximum)
 
 double Samples::median() const
 {
-    if (m_seconds.empty())
-        return 0;
-    std::vector<double> sorted = m_seconds;
-    std::sort(sorted.begin(), sorted.end());
-    const std::size_t n = sorted.size();
-    return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    return bench::median(m_seconds);
 }
 
 double Samples::percentile(double fraction) const
 {
-    if (m_seconds.empty())
-        return 0;
-    std::vector<double> sorted = m_seconds;
-    std::sort(sorted.begin(), sorted.end());
-    const auto rank = static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(sorted.size())));
-    return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
+    return bench::percentile(m_seconds, fraction);
 }
 
 double Samples::worst() const
 {
-    return m_seconds.empty() ? 0 : *std::max_element(m_seconds.begin(), m_seconds.end());
+    return bench::worst(m_seconds);
 }
 
 double Samples::best() const
 {
-    return m_seconds.empty() ? 0 : *std::min_element(m_seconds.begin(), m_seconds.end());
+    return bench::best(m_seconds);
 }
 
 // ------------------------------------------------------------------ files

@@ -4,7 +4,7 @@
 // (in-use test, tag rebuilt, table opened again), locate next walking the whole
 // table, and locate next through the index. One line per figure with its
 // target; each is measured five times on a warm page cache and the median shown.
-#include "BookGenerator.h"
+#include "BenchSupport.h"
 
 #include "db/BookDatabase.h"
 #include "db/BookSchema.h"
@@ -16,14 +16,7 @@
 #include "search/SortOrderChange.h"
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <exception>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -31,19 +24,16 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::check;
+using bench::Clock;
+
+const char* const kProgram = "shelvano_sortlocate_bench";
 constexpr int kRuns = 5;
 constexpr int kAuthorField = 1;
 
-void check(bool condition, const char* what)
-{
-    if (!condition)
-        throw std::runtime_error(std::string("Benchmark check failed: ") + what);
-}
-
 // Median seconds of kRuns runs of `work` after one run that warms the cache; `prepare` runs untimed before
 // each.
-double median(const std::function<void()>& prepare, const std::function<void()>& work)
+double timeMedian(const std::function<void()>& prepare, const std::function<void()>& work)
 {
     prepare();
     work();
@@ -52,50 +42,28 @@ double median(const std::function<void()>& prepare, const std::function<void()>&
         prepare();
         const Clock::time_point start = Clock::now();
         work();
-        seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        seconds.push_back(bench::secondsSince(start));
     }
-    std::sort(seconds.begin(), seconds.end());
-    return seconds[seconds.size() / 2];
+    return bench::median(seconds);
 }
 
 void report(const std::string& name, double seconds, double target, bool milliseconds)
 {
     const double scale = milliseconds ? 1000.0 : 1.0;
-    const char* unit = milliseconds ? "ms" : "s";
-    std::printf("%-44s %9.3f %-2s (target %g %s) %s\n", name.c_str(), seconds * scale, unit, target * scale,
-                unit, seconds <= target ? "ok" : "OVER");
+    const std::string unit = milliseconds ? " ms" : " s";
+    bench::printFigure(name, "median " + bench::fixed(seconds * scale, 3) + unit,
+                       bench::shortest(target * scale) + unit, seconds > target);
 }
 
-void writeBooks(const std::string& path, std::uint32_t records)
+void run(const std::filesystem::path& directory, std::uint32_t records)
 {
-    const bench::BookGenerator generator;
-    dbase::Table::create(path, db::bookFieldSpecs());
-    auto table = dbase::Table::open(path, dbase::Access::Exclusive);
-    std::vector<bench::BookRecord> batch;
-    table->beginBatch();
-    for (std::uint32_t first = 0; first < records; first += 1024) {
-        batch.resize(std::min<std::uint32_t>(1024, records - first));
-        generator.generate(first, batch);
-        for (const bench::BookRecord& book : batch) {
-            table->append();
-            for (int field = 0; field < db::kBookFieldCount; ++field)
-                table->setText(field, book[static_cast<std::size_t>(field)]);
-            table->post();
-        }
-    }
-    table->endBatch();
-    table->addTag(db::kOrderTag, "Upper(Left(Author,80))");
-}
-
-void run(const std::string& directory, std::uint32_t records)
-{
-    const std::string path = directory + "/BOOKS.DBF";
-    writeBooks(path, records);
+    const std::filesystem::path path = directory / "BOOKS.DBF";
+    bench::writeBooks(path, records)->addTag(db::kOrderTag, bench::kAuthorOrderExpression);
 
     platform::ScriptedDialogs dialogs;
     db::BookTable books;
     db::BookDatabase database(books, dialogs, {});
-    auto shared = dbase::Table::open(path, dbase::Access::Shared);
+    auto shared = dbase::Table::open(path.string(), dbase::Access::Shared);
     shared->setOrder(db::kOrderTag);
     books.adopt(std::move(shared));
 
@@ -106,7 +74,7 @@ void run(const std::string& directory, std::uint32_t records)
     const std::array<int, 4> byAuthor{2, 0, 0, 0};
     const std::string n = std::to_string(records);
 
-    double seconds = median(
+    double seconds = timeMedian(
         [&] { check(change.apply(byAuthor) == search::SortOrderChange::Outcome::Applied, "author order"); },
         [&] { check(change.apply(fourLevels) == search::SortOrderChange::Outcome::Applied, "four levels"); });
     report("new_sort_order_4_levels_" + n, seconds, 0.6, false);
@@ -116,8 +84,8 @@ void run(const std::string& directory, std::uint32_t records)
     edit::Locator locator(books, dates);
     const edit::LocateQuery nowhere{"TITLE", QStringLiteral("no such title"), edit::MatchType::Anywhere,
                                     false};
-    seconds = median([&] { books.gotoRow(0); },
-                     [&] { check(!locator.find(nowhere, edit::Locator::From::Next), "nothing found"); });
+    seconds = timeMedian([&] { books.gotoRow(0); },
+                         [&] { check(!locator.find(nowhere, edit::Locator::From::Next), "nothing found"); });
     report("locate_next_whole_table_" + n, seconds, 0.3, false);
 
     // The last author in the order, from the first row on: the scan reads every row, the index goes there.
@@ -126,13 +94,13 @@ void run(const std::string& directory, std::uint32_t records)
         lastAuthor = QString::fromStdString(table.text(kAuthorField));
     });
     const edit::LocateQuery last{"AUTHOR", lastAuthor, edit::MatchType::Exact, false};
-    seconds = median([&] { books.gotoRow(0); },
-                     [&] { check(locator.find(last, edit::Locator::From::Next), "last author found"); });
+    seconds = timeMedian([&] { books.gotoRow(0); },
+                         [&] { check(locator.find(last, edit::Locator::From::Next), "last author found"); });
     check(locator.usedIndexSeek(), "the index served");
     report("locate_next_last_author_index_seek_" + n, seconds, 0.005, true);
     locator.setIndexSeek(false);
-    seconds = median([&] { books.gotoRow(0); },
-                     [&] { check(locator.find(last, edit::Locator::From::Next), "last author found"); });
+    seconds = timeMedian([&] { books.gotoRow(0); },
+                         [&] { check(locator.find(last, edit::Locator::From::Next), "last author found"); });
     report("locate_next_last_author_scan_" + n, seconds, 0.3, false);
     check(dialogs.transcript().empty(), "no message");
 }
@@ -141,23 +109,10 @@ void run(const std::string& directory, std::uint32_t records)
 
 int main(int argc, char** argv)
 {
+    const bench::Options options = bench::parseOptions(argc, argv, {kProgram, 100'000, 1, {}});
     QCoreApplication app(argc, argv);
-    std::uint32_t records = 100'000;
-    std::string directory;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--records") == 0)
-            records = static_cast<std::uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
-        else if (std::strcmp(argv[i], "--dir") == 0)
-            directory = argv[i + 1];
-    }
-    QTemporaryDir temporary;
-    if (directory.empty())
-        directory = temporary.path().toStdString();
-    try {
-        run(directory, records);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        return 1;
-    }
-    return 0;
+    return bench::runReportingErrors(kProgram, [&] {
+        const bench::WorkDirectory directory(options.directory, kProgram);
+        run(directory.path(), options.records);
+    });
 }

@@ -4,7 +4,7 @@
 // does after the viewer configuration closes: every run changes the shown fields, so the
 // grid's columns are rebuilt, and ends with the grid painted. One line per figure with
 // its target. Runs offscreen.
-#include "BookGenerator.h"
+#include "BenchSupport.h"
 #include "edit/ViewerOptions.h"
 
 #include <QApplication>
@@ -12,89 +12,20 @@
 #include <QStyleFactory>
 #include <QTableView>
 
-#include <unistd.h>
-
-#include <algorithm>
-#include <charconv>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::millisecondsText;
+using bench::secondsSince;
 
+const char* const kProgram = "shelvano_viewer_bench";
 constexpr int kRuns = 21;
 constexpr double kApplyTarget = 50e-3; // seconds
-constexpr std::uint32_t kBatch = 1000;
-
-struct Options {
-    std::uint32_t records = 100'000;
-    std::string directory; // empty: a fresh temporary one
-};
-
-[[noreturn]] void usage(const std::string& problem)
-{
-    std::fprintf(stderr,
-                 "shelvano_viewer_bench: %s\nusage: shelvano_viewer_bench [--records N] [--dir DIR]\n",
-                 problem.c_str());
-    std::exit(2);
-}
-
-Options parseOptions(int argc, char** argv)
-{
-    Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if ((arg != "--records" && arg != "--dir") || i + 1 >= argc)
-            usage("unknown argument or missing value: \"" + arg + "\"");
-        const std::string value = argv[++i];
-        if (arg == "--dir") {
-            options.directory = value;
-            continue;
-        }
-        auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), options.records);
-        if (ec != std::errc() || end != value.data() + value.size() || options.records < 100)
-            usage("--records takes a whole number of at least 100, not \"" + value + "\"");
-    }
-    return options;
-}
-
-void writeBooks(const std::string& path, std::uint32_t records)
-{
-    dbase::Table::create(path, db::bookFieldSpecs());
-    auto table = dbase::Table::open(path, dbase::Access::Exclusive);
-    const bench::BookGenerator generator;
-    std::vector<bench::BookRecord> batch;
-    table->beginBatch();
-    for (std::uint32_t first = 0; first < records; first += kBatch) {
-        batch.resize(std::min(kBatch, records - first));
-        generator.generate(first, batch);
-        for (const bench::BookRecord& book : batch) {
-            table->append();
-            for (int field = 0; field < db::kBookFieldCount; ++field)
-                table->setText(field, book[std::size_t(field)]);
-            table->post();
-        }
-    }
-    table->endBatch();
-}
-
-double secondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string milliseconds(double seconds)
-{
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.2f ms", seconds * 1000);
-    return buffer;
-}
 
 // The two configurations a run switches between: all fields in table order, and a
 // narrower grid in another order with other titles, fonts, lines and editing.
@@ -116,27 +47,16 @@ std::vector<settings::Settings> configurations()
     return {wide, narrow};
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+void run(const bench::Options& options)
 {
-    const Options options = parseOptions(argc, argv);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-
-    const fs::path directory =
-        options.directory.empty()
-            ? fs::temp_directory_path() / ("shelvano_viewer_bench_" + std::to_string(::getpid()))
-            : fs::path(options.directory);
-    fs::create_directories(directory);
-    const std::string path = (directory / "VIEWER.DBF").string();
+    const bench::WorkDirectory directory(options.directory, kProgram);
+    const std::filesystem::path path = directory.path() / "VIEWER.DBF";
     const Clock::time_point made = Clock::now();
-    writeBooks(path, options.records);
+    bench::writeBooks(path, options.records);
     std::printf("# %u books written in %.2f s\n", options.records, secondsSince(made));
 
     db::BookTable table;
-    table.adopt(dbase::Table::open(path));
+    table.adopt(dbase::Table::open(path.string()));
     db::ShortDateText dates;
     db::BookGridModel model(table, dates, [](const QString& message) {
         std::fprintf(stderr, "grid error: %s\n", qPrintable(message));
@@ -166,16 +86,21 @@ int main(int argc, char** argv)
             painted.push_back(secondsSince(start));
         }
     }
-    std::sort(painted.begin(), painted.end());
-    std::sort(applied.begin(), applied.end());
-    const double median = painted[painted.size() / 2];
-    const std::string name = "apply_viewer_options_" + std::to_string(options.records);
-    std::printf("%-42s%-56s (target <= %s)   %s\n", name.c_str(),
-                ("median " + milliseconds(median) + ", worst " + milliseconds(painted.back()) +
-                 " (painted; options alone " + milliseconds(applied[applied.size() / 2]) + ")")
-                    .c_str(),
-                milliseconds(kApplyTarget).c_str(), median > kApplyTarget ? "OVER" : "ok");
-    if (options.directory.empty())
-        fs::remove_all(directory);
-    return 0;
+    const double median = bench::median(painted);
+    bench::printFigure("apply_viewer_options_" + std::to_string(options.records),
+                       "median " + millisecondsText(median) + ", worst " +
+                           millisecondsText(bench::worst(painted)) + " (painted; options alone " +
+                           millisecondsText(bench::median(applied)) + ")",
+                       millisecondsText(kApplyTarget), median > kApplyTarget);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const bench::Options options = bench::parseOptions(argc, argv, {kProgram, 100'000, 100, {}});
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    return bench::runReportingErrors(kProgram, [&] { run(options); });
 }

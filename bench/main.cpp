@@ -3,29 +3,26 @@
 // Measures the book table on our dBase engine and the same work on SQLite,
 // printing one line per figure with the target for ours. Each figure is
 // measured twice and the second (warm page cache) is shown.
-#include "BookGenerator.h"
+#include "BenchSupport.h"
 #include "EngineBench.h"
 #include "SqliteBench.h"
 
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <charconv>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <exception>
-#include <filesystem>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 
 using bench::Contender;
+using bench::fixed;
 using bench::Measurement;
+using bench::padded;
+using bench::printLine;
+
+const char* const kProgram = "shelvano_bench";
 
 enum class Unit { Seconds, Milliseconds };
 
@@ -51,78 +48,9 @@ const Figure kFigures[] = {
 constexpr int kFigureCount = static_cast<int>(std::size(kFigures));
 constexpr double kMemoryTargetMb = 64;
 
-struct Options {
-    std::vector<std::uint32_t> sizes{10'000, 100'000};
-    std::string directory; // empty: a fresh temporary one
-};
-
-std::string fixed(double value, int decimals)
-{
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("?");
-}
-
-// Shortest text that reads back as `value`: targets print as "1.5 s", not "1.500 s".
-std::string shortest(double value)
-{
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("?");
-}
-
-std::string number(std::uint64_t value)
-{
-    char buffer[24];
-    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
-}
-
-std::string padded(std::string text, std::size_t width)
-{
-    if (text.size() < width)
-        text.append(width - text.size(), ' ');
-    return text;
-}
-
 std::string timeText(double seconds, Unit unit)
 {
-    return unit == Unit::Milliseconds ? fixed(seconds * 1000, 2) + " ms" : fixed(seconds, 3) + " s";
-}
-
-void printLine(const std::string& line)
-{
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-[[noreturn]] void usage(const char* problem)
-{
-    std::fprintf(stderr, "shelvano_bench: %s\nusage: shelvano_bench [--records N] [--dir DIR]\n", problem);
-    std::exit(2);
-}
-
-Options parseOptions(int argc, char** argv)
-{
-    Options options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if ((arg == "--records" || arg == "--dir") && i + 1 >= argc)
-            usage((arg + " needs a value").c_str());
-        if (arg == "--records") {
-            const std::string text = argv[++i];
-            std::uint32_t n = 0;
-            auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-            if (ec != std::errc() || end != text.data() + text.size() || n == 0)
-                usage(("--records takes a positive whole number, not \"" + text + "\"").c_str());
-            options.sizes = {n};
-        } else if (arg == "--dir") {
-            options.directory = argv[++i];
-        } else {
-            usage(("unknown argument \"" + arg + "\"").c_str());
-        }
-    }
-    return options;
+    return unit == Unit::Milliseconds ? bench::millisecondsText(seconds) : bench::secondsText(seconds);
 }
 
 // Peak resident memory of one stretch of the run. The kernel's high-water mark
@@ -130,35 +58,9 @@ Options parseOptions(int argc, char** argv)
 // it cannot, every stretch reports the peak of the whole process so far.
 class PeakMemory {
 public:
-    void restart()
-    {
-        if (std::FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
-            m_split = std::fputs("5", f) >= 0;
-            m_split = std::fclose(f) == 0 && m_split;
-        }
-    }
+    void restart() { m_split = bench::resetPeakResident(); }
     // Megabytes since the last restart().
-    double megabytes() const
-    {
-        if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
-            char line[256];
-            std::optional<double> kb;
-            while (!kb && std::fgets(line, sizeof line, f)) {
-                if (std::strncmp(line, "VmHWM:", 6) != 0)
-                    continue;
-                const char* p = line + 6;
-                while (*p == ' ' || *p == '\t')
-                    ++p;
-                std::uint64_t value = 0;
-                if (std::from_chars(p, line + std::strlen(line), value).ec == std::errc())
-                    kb = static_cast<double>(value);
-            }
-            std::fclose(f);
-            if (kb)
-                return *kb / 1024;
-        }
-        return processMegabytes();
-    }
+    double megabytes() const { return bench::peakResidentMegabytes().value_or(processMegabytes()); }
     bool split() const { return m_split; }
     static double processMegabytes()
     {
@@ -184,16 +86,16 @@ std::vector<Measurement> runAll(Contender& contender)
 std::string figureLine(const Figure& figure, std::uint32_t records, const Measurement& ours,
                        const Measurement& sqlite)
 {
-    std::string line = padded(figure.prefix + number(records) + figure.suffix, 42);
+    std::string line = padded(figure.prefix + std::to_string(records) + figure.suffix, 42);
     std::string oursText = "ours " + timeText(ours.seconds, figure.unit);
     std::string sqliteText = "sqlite " + timeText(sqlite.seconds, figure.unit) + figure.sqliteNote;
     if (figure.showMatched) {
-        oursText += " (" + number(ours.matched) + " matched)";
-        sqliteText += " (" + number(sqlite.matched) + " matched)";
+        oursText += " (" + std::to_string(ours.matched) + " matched)";
+        sqliteText += " (" + std::to_string(sqlite.matched) + " matched)";
     }
     line += padded(oursText, 30) + padded(sqliteText, 36);
     const double target = figure.unit == Unit::Milliseconds ? figure.target * 1000 : figure.target;
-    line += "(target <= " + shortest(target) + (figure.unit == Unit::Milliseconds ? " ms)" : " s)");
+    line += "(target <= " + bench::shortest(target) + (figure.unit == Unit::Milliseconds ? " ms)" : " s)");
     if (ours.seconds > figure.target)
         line += "   OVER TARGET";
     return line;
@@ -214,32 +116,15 @@ std::string memoryLine(double oursMb, double sqliteMb, bool split)
     return line;
 }
 
-// The first three fields of /proc/loadavg: other work on the machine skews every figure.
-std::string loadAverage()
-{
-    std::string text;
-    if (std::FILE* f = std::fopen("/proc/loadavg", "r")) {
-        char line[128] = {};
-        if (std::fgets(line, sizeof line, f))
-            text = line;
-        std::fclose(f);
-    }
-    std::size_t end = 0;
-    for (int field = 0; field < 3 && end != std::string::npos; ++field)
-        end = text.find(' ', end ? end + 1 : 0);
-    return text.substr(0, end);
-}
-
-void run(const Options& options, const std::string& directory)
+void run(const std::vector<std::uint32_t>& sizes, const std::string& directory)
 {
     printLine("# work directory " + directory + "; each figure measured twice, the second shown");
-    printLine("# load average " + loadAverage() + " on " + number(std::thread::hardware_concurrency()) +
-              " cores at the start");
+    printLine(bench::loadAverageLine());
     printLine("# " + bench::SqliteBench::settings());
     const bench::BookGenerator generator;
     PeakMemory peak;
     double oursMb = 0, sqliteMb = 0;
-    for (std::uint32_t records : options.sizes) {
+    for (std::uint32_t records : sizes) {
         bench::EngineBench ours(directory, records, generator);
         bench::SqliteBench sqlite(directory, records, generator);
         peak.restart();
@@ -258,28 +143,12 @@ void run(const Options& options, const std::string& directory)
 
 int main(int argc, char** argv)
 {
-    const Options options = parseOptions(argc, argv);
-    std::string directory = options.directory;
-    const bool temporary = directory.empty();
-    if (temporary) {
-        char pattern[] = "/tmp/shelvano-bench-XXXXXX";
-        if (!::mkdtemp(pattern)) {
-            std::fprintf(stderr, "shelvano_bench: cannot create a directory under /tmp: %s\n",
-                         std::strerror(errno));
-            return 1;
-        }
-        directory = pattern;
-    } else {
-        std::filesystem::create_directories(directory);
-    }
-    int status = 0;
-    try {
-        run(options, directory);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "shelvano_bench: %s\n", e.what());
-        status = 1;
-    }
-    if (temporary)
-        std::filesystem::remove_all(directory);
-    return status;
+    const bench::Options options = bench::parseOptions(argc, argv, {kProgram, 100'000, 1, {}});
+    const std::vector<std::uint32_t> sizes = options.recordsGiven
+                                                 ? std::vector<std::uint32_t>{options.records}
+                                                 : std::vector<std::uint32_t>{10'000, 100'000};
+    return bench::runReportingErrors(kProgram, [&] {
+        const bench::WorkDirectory directory(options.directory, kProgram);
+        run(sizes, directory.path().string());
+    });
 }
