@@ -1,0 +1,117 @@
+#include "reportengine/ReportStreamIO.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QPrinter>
+#include <limits>
+
+namespace reportengine {
+
+namespace {
+
+// Bytes 0x80..0x9F of Windows-1252; the five it leaves free stand for the C1
+// control of their own number. Every other byte is its Latin-1 character.
+constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char streamByte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<char>(c);
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[i] == c)
+            return static_cast<char>(0x80 + i);
+    return '?';
+}
+
+} // namespace
+
+std::string toStreamText(const QString& text)
+{
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i; // one character outside the code page, one '?'
+        bytes.push_back(streamByte(c.unicode()));
+    }
+    return bytes;
+}
+
+QString fromStreamText(std::string_view bytes)
+{
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char b : bytes) {
+        const auto byte = static_cast<unsigned char>(b);
+        *out++ = QChar(byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : char16_t(byte));
+    }
+    return text;
+}
+
+std::int32_t toStreamColour(const QColor& color)
+{
+    const QColor rgb = color.toRgb();
+    return stream::rgb(std::uint8_t(rgb.red()), std::uint8_t(rgb.green()), std::uint8_t(rgb.blue()));
+}
+
+QColor fromStreamColour(std::int32_t colour)
+{
+    return QColor(colour & 0xff, (colour >> 8) & 0xff, (colour >> 16) & 0xff);
+}
+
+QByteArray loadReportStream(StreamMode mode, const QString& fileName, QIODevice* device)
+{
+    if (mode == smUser) {
+        if (!device || !device->isOpen() || !device->isReadable())
+            throw ReportError("The report stream is not open for reading.");
+        if (auto* buffer = qobject_cast<QBuffer*>(device))
+            return buffer->data();
+        if (!device->seek(0))
+            throw ReportError("The report stream cannot be read from its start.");
+        return device->readAll();
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ReportError(QStringLiteral("Cannot read the report file \"%1\": %2.")
+                              .arg(fileName, file.errorString())
+                              .toStdString());
+    // No stream position can reach past 2 GiB.
+    if (file.size() > std::numeric_limits<std::int32_t>::max())
+        throw ReportError(QStringLiteral("Cannot read the report file \"%1\": it is larger than 2 GiB.")
+                              .arg(fileName)
+                              .toStdString());
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw ReportError(QStringLiteral("Cannot read the report file \"%1\": %2.")
+                              .arg(fileName, file.errorString())
+                              .toStdString());
+    return bytes;
+}
+
+bool printerWritesPdf(const QPrinter& printer)
+{
+    return printer.outputFormat() == QPrinter::PdfFormat || !printer.isValid() ||
+           printer.printerName().isEmpty();
+}
+
+PageDevice printerPageDevice(const QPrinter& printer)
+{
+    const QPageLayout layout = printer.pageLayout();
+    const QRectF full = layout.fullRectPoints();
+    const QRectF paint = printer.fullPage() || printerWritesPdf(printer) ? full : layout.paintRectPoints();
+    PageDevice device;
+    device.dpiX = device.dpiY = printer.resolution();
+    device.paperWidth = full.width() / 72.0;
+    device.paperHeight = full.height() / 72.0;
+    device.borderLeft = paint.left() / 72.0;
+    device.borderTop = paint.top() / 72.0;
+    device.borderRight = (full.right() - paint.right()) / 72.0;
+    device.borderBottom = (full.bottom() - paint.bottom()) / 72.0;
+    return device;
+}
+
+} // namespace reportengine
