@@ -1,5 +1,7 @@
 #include "reportengine/PageMeasure.h"
 
+#include "platform/FontNames.h"
+
 #include <QBuffer>
 #include <QFontMetricsF>
 #include <QPageSize>
@@ -23,17 +25,7 @@ QFont measuringFont(const ReportFont& font, const QPaintDevice& device)
 
 QString reportFontFamily(const QString& windowsName)
 {
-    static const struct {
-        const char* windows;
-        const char* family;
-    } kTwins[] = {{"MS Sans Serif", "Liberation Sans"},
-                  {"Arial", "Liberation Sans"},
-                  {"Courier New", "Liberation Mono"},
-                  {"Times New Roman", "Liberation Serif"}};
-    for (const auto& twin : kTwins)
-        if (windowsName.trimmed().compare(QLatin1String(twin.windows), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(twin.family);
-    return windowsName;
+    return platform::qtFontFamily(windowsName);
 }
 
 // Unhinted, so that advances scale linearly and the screen preview breaks
@@ -52,6 +44,8 @@ QFont qtReportFont(const ReportFont& font, double pixelHeight)
     }
     qfont.setHintingPreference(QFont::PreferNoHinting);
     qfont.setKerning(false);
+    // Without kerning, shaping Latin text changes nothing but costs most of a report's run time.
+    qfont.setStyleStrategy(QFont::PreferNoShaping);
     return qfont;
 }
 

@@ -1,5 +1,7 @@
 #include "Fonts.h"
 
+#include "platform/FontNames.h"
+
 #include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
@@ -90,17 +92,7 @@ const QFont* sharedFontFor(QWidget* widget, const SharedFonts& fonts)
 
 QString qtFamily(const QString& windowsName)
 {
-    static const struct {
-        const char* windows;
-        const char* family;
-    } kTwins[] = {{"MS Sans Serif", "Liberation Sans"},
-                  {"Arial", "Liberation Sans"},
-                  {"Courier New", "Liberation Mono"},
-                  {"Times New Roman", "Liberation Serif"}};
-    for (const auto& twin : kTwins)
-        if (windowsName.trimmed().compare(QLatin1String(twin.windows), Qt::CaseInsensitive) == 0)
-            return QString::fromLatin1(twin.family);
-    return windowsName;
+    return platform::qtFontFamily(windowsName);
 }
 
 QFont fontFromWindowsHeight(const QString& windowsName, int height)
