@@ -260,19 +260,12 @@ void TMain::createMenus()
                  Command::ColorConfigure, Command::ColorAll});
     m_maintainMenu = options->addMenu(QStringLiteral("List &Maintenance"));
     m_maintainMenu->setObjectName(QStringLiteral("MenuMaintain"));
-    const char* lists[][2] = {{"MenuMaintainAuthor", "&Author"},
-                              {"MenuMaintainLocation", "&Location"},
-                              {"MenuMaintainPurchase", "&Where Purchased"},
-                              {"MenuMaintainCategory", "&Category"},
-                              {"MenuMaintainPublisher", "&Publisher"},
-                              {"MenuMaintainRating", "&Rating"},
-                              {"MenuMaintainBookType", "&Book Type"},
-                              {"MenuMaintainCheckOut", "Chec&k Out Person"},
-                              {"MenuMaintainCondition", "C&ondition"}};
-    for (const auto& list : lists) {
-        QAction* item = m_maintainMenu->addAction(latin(list[1]));
-        item->setObjectName(latin(list[0]));
-        item->setEnabled(false); // the maintenance window comes with the pick lists
+    for (const edit::PickListInfo& info : edit::pickListInfos()) {
+        QAction* item = m_maintainMenu->addAction(latin(info.menuText));
+        item->setObjectName(latin(info.menuItem));
+        const int list = info.number;
+        connect(item, &QAction::triggered, this,
+                [this, list] { runCommand([this, list] { DoMaintainList(list); }); });
     }
 
     QMenu* currency = options->addMenu(QStringLiteral("C&urrency Format"));
@@ -338,8 +331,12 @@ void TMain::createClient()
     m_navigatorLabel->setObjectName(QStringLiteral("NavigatorLabel"));
     m_navigatorLabel->setAlignment(Qt::AlignCenter);
     m_navigator = new BookNavigator(m_client);
-    connect(m_navigator, &BookNavigator::clicked, this,
-            [this](BookNavigator::Button button) { runCommand([this, button] { NavigatorClick(button); }); });
+    connect(m_navigator, &BookNavigator::clicked, this, [this](BookNavigator::Button button) {
+        if (button == BookNavigator::Cancel)
+            cancelGridEdit(); // before anything writes the cell being edited
+        else
+            runCommand([this, button] { NavigatorClick(button); });
+    });
 
     m_countLabel = new QLabel(QStringLiteral("0"), m_client);
     m_countLabel->setObjectName(QStringLiteral("CountLabel"));
@@ -485,7 +482,17 @@ void TMain::createViewer()
                 if (m_syncing || !current.isValid())
                     return;
                 runCommand([this, row = current.row()] {
-                    m_table.gotoRow(row);
+                    // The highlighted row and the current record never part: a move that fails
+                    // or finds the record gone puts the grid back on the table's record.
+                    bool moved = false;
+                    try {
+                        moved = m_table.gotoRow(row);
+                    } catch (...) {
+                        syncGridToTable(m_table.currentRow());
+                        throw;
+                    }
+                    if (!moved || m_table.currentRow() != row)
+                        syncGridToTable(m_table.currentRow());
                     updateNavigator();
                 });
             });
@@ -512,7 +519,13 @@ void TMain::syncGridToTable(int row)
         m_grid->scrollTo(index);
     }
     m_syncing = false;
-    updateNavigator();
+    // Moving the selection may have committed a cell editor, which moves the table back to
+    // that cell's record: follow it, so that the grid shows the record commands act on.
+    if (m_table.currentRow() != row && m_table.currentRow() >= 0 &&
+        m_grid->currentIndex().row() != m_table.currentRow())
+        syncGridToTable(m_table.currentRow());
+    else
+        updateNavigator();
 }
 
 void TMain::updateNavigator()
@@ -523,6 +536,13 @@ void TMain::updateNavigator()
     const bool readOnly =
         m_browse || !m_table.isOpen() || m_table.table().access() == dbase::Access::ReadOnly;
     m_navigator->setState(row <= 0, row >= last, last < 0, editing, readOnly);
+    // Insert and Edit open the edit window; Post and Cancel end an edit in a grid cell.
+    m_navigator->button(BookNavigator::Insert)->setEnabled(!editing && action(Command::Add)->isEnabled());
+    m_navigator->button(BookNavigator::Edit)
+        ->setEnabled(!editing && last >= 0 && action(Command::Edit)->isEnabled());
+    const bool cellEditing = m_settings.fieldEditing && !m_browse;
+    m_navigator->button(BookNavigator::Post)->setEnabled(cellEditing);
+    m_navigator->button(BookNavigator::Cancel)->setEnabled(cellEditing);
 }
 
 // ------------------------------------------------------------------ start-up
@@ -660,8 +680,6 @@ void TMain::closeEvent(QCloseEvent* event)
     DisableEndSearch();
     const QRect frame = frameGeometry();
     m_settings.mainWindow = {frame.left(), frame.top(), width(), height()};
-    if (m_browse)
-        m_settings.fieldEditing = m_rememberedFieldEditing;
     settings::storeSharedFonts(m_fonts, m_settings);
     writeSettings();
     if (m_help)
@@ -672,23 +690,30 @@ void TMain::closeEvent(QCloseEvent* event)
 bool TMain::writeSettings()
 {
     const std::filesystem::path path = settingsPath();
+    auto refuse = [this](const QString& why) {
+        m_dialogs.message(QStringLiteral("Error"),
+                          QStringLiteral("Your settings could not be saved.  ") + why, Button::Ok, Button::Ok,
+                          Icon::Error);
+        return false;
+    };
+    platform::ProfileFile profile;
     try {
-        platform::ProfileFile profile;
-        try {
-            // Sections and keys this program does not know are kept.
-            profile = platform::ProfileFile::load(path);
-        } catch (const platform::ProfileError&) {
-            // An unreadable old file is replaced whole.
-        }
-        m_settings.write(profile);
+        // Sections and keys this program does not know are kept.
+        profile = platform::ProfileFile::load(path);
+    } catch (const platform::ProfileError& error) {
+        // A file that exists but cannot be read holds the user's settings: never write over it.
+        return refuse(QString::fromUtf8(error.what()) + QStringLiteral("  The file has been left as it is."));
+    }
+    // Browse mode switches grid editing off for this run only; the file keeps the user's choice.
+    settings::Settings stored = m_settings;
+    if (m_browse)
+        stored.fieldEditing = m_rememberedFieldEditing;
+    stored.write(profile);
+    try {
         profile.save(path);
         return true;
     } catch (const platform::ProfileError& error) {
-        m_dialogs.message(QStringLiteral("Error"),
-                          QStringLiteral("Your settings could not be saved.  ") +
-                              QString::fromStdString(error.what()),
-                          Button::Ok, Button::Ok, Icon::Error);
-        return false;
+        return refuse(QString::fromUtf8(error.what()));
     }
 }
 
@@ -854,6 +879,7 @@ void TMain::DoLastFiles(const QString& previousPath, const QString& newPath)
 
 void TMain::runCommand(const std::function<void()>& command)
 {
+    commitGridEdit();
     try {
         command();
     } catch (...) {
@@ -862,6 +888,29 @@ void TMain::runCommand(const std::function<void()>& command)
         std::rethrow_exception(error);
     }
     reopenIfClosed();
+}
+
+// A cell being edited in the grid is written before any command runs, so that no
+// command reads the old value, moves away from it or throws the typed text away.
+void TMain::commitGridEdit()
+{
+    const QModelIndex index = m_grid->currentIndex();
+    QWidget* editor = index.isValid() ? m_grid->indexWidget(index) : nullptr;
+    if (!editor)
+        return;
+    QAbstractItemDelegate* delegate = m_grid->itemDelegateForIndex(index);
+    emit delegate->commitData(editor);
+    emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    if (m_table.currentRow() != index.row())
+        syncGridToTable(m_table.currentRow());
+}
+
+void TMain::cancelGridEdit()
+{
+    const QModelIndex index = m_grid->currentIndex();
+    if (QWidget* editor = index.isValid() ? m_grid->indexWidget(index) : nullptr)
+        emit m_grid->itemDelegateForIndex(index)->closeEditor(editor,
+                                                              QAbstractItemDelegate::RevertModelCache);
 }
 
 void TMain::reopenIfClosed()
@@ -1074,19 +1123,20 @@ void TMain::NavigatorClick(BookNavigator::Button button)
         m_table.gotoRow(m_table.rowCount() - 1);
         break;
     case BookNavigator::Insert:
-        m_table.append();
+        // A new book is typed in the edit window: a blank record with no row would be
+        // saved as an empty book by the next move.
+        DoAdd();
         break;
     case BookNavigator::Delete:
         DoDelete();
         break;
     case BookNavigator::Edit:
-        m_table.edit();
+        DoEdit();
         break;
     case BookNavigator::Post:
-        m_table.post();
-        break;
+        break; // runCommand has written the cell being edited
     case BookNavigator::Cancel:
-        m_table.cancel();
+        cancelGridEdit();
         break;
     case BookNavigator::Refresh:
         m_table.rebuild();

@@ -196,6 +196,8 @@ private:
     void syncGridToTable(int row);
     void updateNavigator();
     void reopenIfClosed();
+    void commitGridEdit();
+    void cancelGridEdit();
     std::filesystem::path settingsPath() const;
     db::DatabaseHooks databaseHooks();
 

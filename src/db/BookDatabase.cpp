@@ -340,9 +340,11 @@ void BookDatabase::makeCurrent(const QString& path, TagStep step)
             reopenAfter(error.what());
         throw;
     }
-    endSearchIfOn(false); // adopting the new table drops the filter without walking the old one
     QString previous = m_currentPath;
     becomeCurrent(path, std::move(fresh));
+    // Only now: a failed adoption leaves the search, its filter and its label as they were.
+    // Adopting the new table has dropped the filter without walking the old one.
+    endSearchIfOn(false);
     if (m_hooks.applyViewerConfig)
         m_hooks.applyViewerConfig();
     if (m_hooks.updateRecentList)

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 #include <numeric>
@@ -220,7 +221,7 @@ private slots:
     void browseMode()
     {
         Program p;
-        p.setSetting("Viewer Options", "Field Editing", "Yes");
+        p.setSetting("Grid Options", "Field Editing", "Yes");
         p.show(true);
         for (Command c : {Command::Add, Command::Copy, Command::Delete, Command::BackUp, Command::Restore,
                           Command::Viewer, Command::Import, Command::SearchReplace})
@@ -234,8 +235,11 @@ private slots:
         QVERIFY(navigator->isButtonVisible(BookNavigator::Next));
         QVERIFY(!navigator->isButtonVisible(BookNavigator::Insert));
         QVERIFY(!p.main->settings().fieldEditing);
+        // Written mid-run (as a new sort order does), the file still keeps the user's choice.
+        QVERIFY(p.main->writeSettings());
+        QCOMPARE(p.setting("Grid Options", "Field Editing"), "Yes");
         QVERIFY(p.main->close());
-        QCOMPARE(p.setting("Viewer Options", "Field Editing"), "Yes");
+        QCOMPARE(p.setting("Grid Options", "Field Editing"), "Yes");
     }
 
     void browseArgument_data()
@@ -395,6 +399,64 @@ private slots:
         QCOMPARE(p.main->bookTable().currentRow(), 0);
         QVERIFY(!navigator->button(BookNavigator::Prior)->isEnabled());
         QVERIFY(navigator->button(BookNavigator::Last)->isEnabled());
+    }
+
+    // The navigator's Insert opens the edit window; it never leaves a blank record behind for
+    // the next move to save.
+    void navigatorInsertAddsNoBlankBook()
+    {
+        Program p;
+        makeBooks(p.data.path("A.DBF"), {"a", "b"});
+        p.setSetting("Misc", "Last Database", p.path("A.DBF"));
+        p.show();
+        auto* navigator = p.child<BookNavigator>("MyNavigator");
+        navigator->button(BookNavigator::Insert)->click();
+        QCOMPARE(p.main->editMode(), 1);
+        navigator->button(BookNavigator::Next)->click();
+        p.child<QTableView>("ViewerGrid")
+            ->setCurrentIndex(p.child<QTableView>("ViewerGrid")->model()->index(0, 0));
+        QCOMPARE(p.count(), "2");
+        QCOMPARE(dbase::Table::open(p.data.path("A.DBF"))->recordCount(), 2u);
+    }
+
+    // A cell being edited in the grid is written before a command runs.
+    void commandsWriteTheCellBeingEdited()
+    {
+        Program p;
+        makeBooks(p.data.path("A.DBF"), {"a", "b"});
+        p.setSetting("Misc", "Last Database", p.path("A.DBF"));
+        p.setSetting("Grid Options", "Field Editing", "Yes");
+        p.show();
+        QTableView* grid = p.child<QTableView>("ViewerGrid");
+        const QModelIndex title = grid->model()->index(1, 0);
+        grid->setCurrentIndex(title);
+        grid->edit(title);
+        auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(title));
+        QVERIFY(editor);
+        editor->setText("changed");
+        p.main->runCommand([] {});
+        QVERIFY(!grid->indexWidget(title));
+        QCOMPARE(grid->model()->index(1, 0).data().toString(), "changed");
+        QCOMPARE(p.main->bookTable().currentRow(), 1);
+        QCOMPARE(grid->currentIndex().row(), 1);
+    }
+
+    // The nine List Maintenance items open the maintenance window of their list.
+    void listMaintenanceItems()
+    {
+        Program p;
+        p.show();
+        QAction* item = p.child<QAction>("MenuMaintainCategory");
+        QVERIFY(item && item->isEnabled());
+        QString caption;
+        QTimer::singleShot(0, [&caption] {
+            if (QWidget* window = QApplication::activeModalWidget()) {
+                caption = window->windowTitle();
+                window->close();
+            }
+        });
+        item->trigger();
+        QVERIFY(caption.contains("Category"));
     }
 
     // Settings changed in the window survive a restart, geometry kept on the screen.
