@@ -147,6 +147,19 @@ QString withoutControls(QStringView text)
     return entry.trimmed();
 }
 
+// Throws the one failure, or one error whose message gives each in turn; nothing when empty.
+void throwFailures(const std::vector<PickListError>& failures)
+{
+    if (failures.size() == 1)
+        throw failures.front();
+    if (!failures.empty()) {
+        std::string message;
+        for (const PickListError& failure : failures)
+            message += (message.empty() ? "" : "  ") + std::string(failure.what());
+        throw PickListError(failures.front(), message);
+    }
+}
+
 QStringView firstCharacters(QStringView line)
 {
     if (line.size() <= kLineLimit)
@@ -244,8 +257,17 @@ fs::path PickLists::filePath(int list) const
 
 void PickLists::loadAll()
 {
-    for (int list = 1; list <= kPickListCount; ++list)
-        load(list);
+    // One bad file must not keep the others from being read: a list never read would be
+    // taken for an empty one and written over by the next save.
+    std::vector<PickListError> failures;
+    for (int list = 1; list <= kPickListCount; ++list) {
+        try {
+            load(list);
+        } catch (const PickListError& failure) {
+            failures.push_back(failure);
+        }
+    }
+    throwFailures(failures);
 }
 
 void PickLists::load(int list)
@@ -256,8 +278,11 @@ void PickLists::load(int list)
     bool unreadable = false;
     if (file.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
+        if (file.error() != QFileDevice::NoError) {
+            // What it held stays, but is never written over the file it could not read.
+            at(list).unreadable = true;
             throw PickListError(path, "read", file.errorString().toStdString());
+        }
         entries = parsePickList(bytes);
     } else {
         std::error_code error;
@@ -290,14 +315,7 @@ void PickLists::saveAll()
             failures.push_back(failure);
         }
     }
-    if (failures.size() == 1)
-        throw failures.front();
-    if (!failures.empty()) {
-        std::string message;
-        for (const PickListError& failure : failures)
-            message += (message.empty() ? "" : "  ") + std::string(failure.what());
-        throw PickListError(failures.front(), message);
-    }
+    throwFailures(failures);
 }
 
 void PickLists::save(int list) const

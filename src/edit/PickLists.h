@@ -78,15 +78,17 @@ public:
 
     // Reads the nine files in list order, replacing what is held. A missing file gives
     // an empty list, and so does a file that cannot be opened, which is then never
-    // written over (see saveAll). Throws PickListError when reading fails after the file
-    // was opened; the lists not yet read keep what they held. Emits changed() per list.
+    // written over (see saveAll). A list whose file fails while being read keeps what it
+    // held and is never written over either. Reads every file, then throws PickListError
+    // when any could not be read; the message names each such file with its reason,
+    // path() and reason() give the first. Emits changed() per list read.
     void loadAll();
     // Writes every list changed since it was loaded or saved, and every list whose file
     // does not exist, each to a temporary file renamed over the old one; a list whose
-    // file existed but could not be opened when loaded is left alone, so its contents
-    // are never lost. Tries every list, then throws PickListError when any could not be
-    // written or, having been changed, was left alone; the message names each such file
-    // with its reason, path() and reason() give the first.
+    // file existed but could not be opened or read when loaded is left alone, so its
+    // contents are never lost. Tries every list, then throws PickListError when any could
+    // not be written or, having been changed, was left alone; the message names each such
+    // file with its reason, path() and reason() give the first.
     void saveAll();
 
     const QStringList& entries(int list) const;
@@ -107,7 +109,7 @@ signals:
 private:
     struct List {
         QStringList entries;
-        bool unreadable = false; // the file existed but could not be opened when loaded
+        bool unreadable = false; // the file existed but could not be opened or read when loaded
         bool dirty = false;      // changed since loaded or saved
     };
     List& at(int list);

@@ -138,6 +138,40 @@ private slots:
         QVERIFY(std::filesystem::is_directory(pathOf(dir, "AUTHOR.LST")));
     }
 
+    // A file that opens but fails while being read must never be written over, and the lists
+    // after it must still be read, or a later save replaces CATEGORY.LST by the one entry added.
+    void readFailureLosesNothing()
+    {
+        QTemporaryDir dir;
+        // Reading /proc/self/mem from its start fails (EIO) after the open succeeds.
+        const std::filesystem::path broken = pathOf(dir, "AUTHOR.LST");
+        std::filesystem::create_symlink("/proc/self/mem", broken);
+        std::filesystem::create_symlink("/proc/self/mem", pathOf(dir, "CONDITION.LST"));
+        writeFile(pathOf(dir, "CATEGORY.LST"), "Fiction\r\nHistory\r\n");
+        PickLists lists(dir.path().toStdString());
+        try {
+            lists.loadAll();
+            QFAIL("no error");
+        } catch (const edit::PickListError& error) {
+            QCOMPARE(error.path(), broken);
+            QVERIFY(std::string(error.what()).find("CONDITION.LST") != std::string::npos);
+        }
+        QCOMPARE(lists.entries(4), QStringList({"Fiction", "History"}));
+
+        QVERIFY(lists.add(4, "Poetry"));
+        QVERIFY(lists.add(1, "Smith"));
+        try {
+            lists.saveAll();
+            QFAIL("no error");
+        } catch (const edit::PickListError& error) {
+            QCOMPARE(error.path(), broken);
+            QCOMPARE(QString::fromStdString(error.reason()),
+                     "it could not be read when the lists were loaded, so it is left as it is");
+        }
+        QCOMPARE(readFile(pathOf(dir, "CATEGORY.LST")), QByteArray("Fiction\r\nHistory\r\nPoetry\r\n"));
+        QCOMPARE(std::filesystem::read_symlink(broken), std::filesystem::path("/proc/self/mem"));
+    }
+
     // Qt's own editable combo box completes without regard to case and selects "smith" for
     // "Smith" on Enter; inline completion would make "Smith" into "Smithson".
     void comboKeepsTheTextAsTyped_data()
