@@ -219,6 +219,7 @@ void BookTable::post()
     t.post();
     m_appending = false;
     std::uint32_t recno = t.recno();
+    m_lastPosted = recno;
     placePosted(recno, appending ? -1 : rowOf(recno));
 }
 

@@ -73,6 +73,8 @@ public:
     void append(); // a blank record in edit state; posts a pending edit first
     void edit();
     void post(); // writes the record and moves its row to where the order puts it
+    // The record number the last post() wrote, kept also when placing its row failed; 0 before any.
+    std::uint32_t lastPosted() const { return m_lastPosted; }
     void cancel();
     void deleteCurrent(); // deletes the current record (or drops an unposted append)
 
@@ -105,7 +107,8 @@ private:
     std::vector<std::uint32_t> m_rows;
     mutable int m_hint = -1; // last row found by rowOf(), tried first next time
     bool m_appending = false;
-    std::uint32_t m_lastRecno = 0; // current record when the table was closed, for reopen()
+    std::uint32_t m_lastRecno = 0;
+    std::uint32_t m_lastPosted = 0; // current record when the table was closed, for reopen()
 };
 
 } // namespace db

@@ -67,12 +67,15 @@ EditRecord::EditRecord(const db::DateText& dates, const settings::NumberText& nu
 EditValues EditRecord::load(const db::BookTable& books)
 {
     m_loaded = {};
+    m_recno = 0;
+    m_recnoWritten = false;
     EditValues values;
     if (!books.isOpen())
         return values;
     const dbase::Table& table = books.table();
     if (table.isEmpty() || table.recno() == 0)
         return values;
+    m_recno = table.recno();
     for (int field = 0; field < db::kBookFieldCount; ++field) {
         if (field == CheckOut)
             values.checkedOut = db::fieldText(table, field, m_dates) == kYes;
@@ -171,19 +174,43 @@ std::optional<Refusal> EditRecord::check(const EditValues& values, const dbase::
     return std::nullopt;
 }
 
-void EditRecord::write(db::BookTable& books, const EditValues& values, int& editMode)
+bool EditRecord::returnToRecord(db::BookTable& books) const
+{
+    if (m_recno == 0)
+        return false;
+    if (books.table().recno() == m_recno)
+        return true;
+    const int row = books.rowOf(m_recno);
+    return row >= 0 && books.gotoRow(row) && books.table().recno() == m_recno;
+}
+
+std::optional<QString> EditRecord::write(db::BookTable& books, const EditValues& values, int& editMode)
 {
     dbase::Table& table = books.table();
-    const int modeBefore = editMode;
-    // Putting an empty table into editing starts a new record.
-    const bool insert = editMode == 1 || editMode == 3 || table.recno() == 0;
+    const bool insert = editMode == 1 || editMode == 3 || m_recno == 0;
+    if (!insert && !returnToRecord(books))
+        return m_recnoWritten
+                   ? QStringLiteral("The book shown was saved, but it no longer matches the search, "
+                                    "so it is no longer in the list.  Nothing was changed.")
+                   : QStringLiteral("The book shown is no longer in the list: it no longer matches "
+                                    "the search, or another program has deleted it.  Nothing was "
+                                    "changed.");
     std::array<dbase::Date, kDates.size()> stored{};
+    const auto written = [&](std::uint32_t recno) {
+        editMode = 2;
+        m_recno = recno;
+        m_recnoWritten = true;
+        for (int field : kDates)
+            m_loaded[dateSlot(field)] = LoadedDate{values.texts[field].trimmed(), stored[dateSlot(field)]};
+    };
+    bool posting = false;
+    std::uint32_t edited = 0;
     try {
         if (insert)
             books.append();
         else
             books.edit();
-        editMode = 2;
+        edited = table.recno();
         for (int field : kAsTyped)
             db::setFieldText(table, field, values.texts[field], m_dates);
         for (int field : kMoney)
@@ -200,19 +227,26 @@ void EditRecord::write(db::BookTable& books, const EditValues& values, int& edit
         table.setText(CheckOut, (values.checkedOut ? kYes : QStringLiteral("No")).toStdString());
         for (int field = UserDef1; field <= UserDef6; ++field)
             db::setFieldText(table, field, values.texts[field].trimmed(), m_dates);
+        posting = true;
         books.post();
-    } catch (const dbase::DatabaseError&) {
+    } catch (...) {
+        // The engine leaves its edit state only once the record is in the file: what failed
+        // came after, and the record must not be cancelled or added again.
+        if (posting && !table.editing()) {
+            written(insert ? books.lastPosted() : edited);
+            throw;
+        }
         // Nothing half-written may stay behind for a later move or close to post.
         try {
             books.cancel();
         } catch (const dbase::DatabaseError&) {
             // The table has left its edit state all the same; the first error is the one to report.
         }
-        editMode = modeBefore;
         throw;
     }
-    for (int field : kDates)
-        m_loaded[dateSlot(field)] = LoadedDate{values.texts[field].trimmed(), stored[dateSlot(field)]};
+    // An appended record is the last in the file; the table may have moved on when it left the list.
+    written(insert ? books.lastPosted() : edited);
+    return std::nullopt;
 }
 
 QString EditRecord::moneyText(double value) const

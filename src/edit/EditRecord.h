@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -79,11 +80,24 @@ public:
     std::optional<Refusal> check(const EditValues& values, const dbase::Table& table,
                                  const std::function<QString(int field)>& title) const;
 
-    // Writes `values` (which passed check()) as a new record in edit modes 1 and 3, and
-    // in mode 2 when the table has no current record, else into the current record; then
-    // `editMode` is 2. Throws DatabaseError when the table refuses the record: the
-    // insert or edit is then cancelled and `editMode` is as it was.
-    void write(db::BookTable& books, const EditValues& values, int& editMode);
+    // Writes `values` (which passed check()) as a new record in edit modes 1 and 3, and in
+    // mode 2 when they belong to no record; else into their record, which is made current
+    // again first if the table has moved off it while it still has a row. Then `editMode`
+    // is 2 and the values belong to the record written. When the record has no row any
+    // more (it left the search, or another program deleted it) nothing is written and the
+    // answer says why: writing into whatever is current would overwrite another book.
+    //
+    // Throws when the table refuses the record: an unwritten insert or edit is cancelled
+    // and `editMode` is as it was. When the failure came after the record was written
+    // (placing its row), nothing is cancelled, `editMode` is 2 and the values belong to
+    // that record, so that another Update cannot add it a second time.
+    [[nodiscard]] std::optional<QString> write(db::BookTable& books, const EditValues& values, int& editMode);
+
+    // The record the values belong to: the one load() read or write() last wrote; 0 for none.
+    std::uint32_t recno() const { return m_recno; }
+    // Makes that record the table's current record again while it has a row. False when it
+    // has none, or the values belong to no record.
+    bool returnToRecord(db::BookTable& books) const;
 
     // The box text of a money value (width 1, no blanks around it).
     QString moneyText(double value) const;
@@ -102,6 +116,8 @@ private:
     const settings::NumberText& m_numbers;
     EditValues m_snapshot;
     std::array<std::optional<LoadedDate>, fields::kDates.size()> m_loaded; // by position in kDates
+    std::uint32_t m_recno = 0;
+    bool m_recnoWritten = false; // m_recno comes from write(), not load()
 };
 
 } // namespace edit

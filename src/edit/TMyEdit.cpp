@@ -535,13 +535,18 @@ bool TMyEdit::Update()
         for (int list = 1; list <= edit::kPickListCount; ++list)
             m_services.pickLists.add(list, pickCombo(list)->currentText());
         int mode = editMode();
+        std::optional<QString> refused;
         try {
-            m_record.write(books, now, mode);
-        } catch (const dbase::DatabaseError&) {
-            setEditMode(mode);
+            refused = m_record.write(books, now, mode);
+        } catch (...) {
+            setEditMode(mode); // 2 when the record was written before the failure
             throw;
         }
         setEditMode(mode);
+        if (refused) {
+            error(*refused);
+            return false;
+        }
     } catch (const dbase::DatabaseError& failure) {
         error(QString::fromUtf8(failure.what()));
         return false;
@@ -553,8 +558,38 @@ bool TMyEdit::Update()
 
 void TMyEdit::UpdateButtonClick()
 {
-    if (Update())
+    if (!Update())
+        return;
+    if (m_record.returnToRecord(m_services.table)) {
         TakeSnapshot();
+        return;
+    }
+    showBookAfterLeaving();
+}
+
+// The book just saved no longer matches the search and has left the list, and the table
+// has moved on. The window follows, so that the next Update writes to the book it shows:
+// the book now current, or a new book when the search finds none any more.
+void TMyEdit::showBookAfterLeaving()
+{
+    const bool another = m_services.table.currentRow() >= 0;
+    if (another) {
+        LoadRecord();
+    } else {
+        ClearWindow();
+        setEditMode(1);
+    }
+    TakeSnapshot();
+    if (!another)
+        setWindowTitle(QStringLiteral("Edit (New Record)"));
+    m_services.dialogs.message(
+        QStringLiteral("Notice"),
+        another ? QStringLiteral("The book was saved.  It no longer matches the search, so it has left the "
+                                 "list; the window now shows the next book found.")
+                : QStringLiteral("The book was saved.  It no longer matches the search, so it has left the "
+                                 "list; no book found by the search is left, so the window is ready for a "
+                                 "new book."),
+        Button::Ok, Button::Ok, platform::Icon::Information);
 }
 
 void TMyEdit::UpdateExitButtonClick()
@@ -617,6 +652,9 @@ void TMyEdit::move(int step)
             const Button answer = ask(question.arg(where), true);
             if (answer == Button::Cancel || (answer == Button::Yes && !Update()))
                 return;
+            // A book saved out of the search has left the list, and the book after it is current already.
+            if (answer == Button::Yes && step > 0 && !m_record.returnToRecord(m_services.table))
+                step = 0;
         }
     }
     db::BookTable& books = m_services.table;

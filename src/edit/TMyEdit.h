@@ -181,6 +181,7 @@ private:
     void leaveMoneyBox(QLineEdit* box);
     void moveAlongChain(QWidget* from);
     void move(int step);
+    void showBookAfterLeaving();
     void showBox(int field);
     QLineEdit* clipboardTarget() const;
     QComboBox* pickCombo(int list) const;

@@ -405,6 +405,58 @@ private slots:
         QCOMPARE(h.dialogs.problems(), QStringList());
     }
 
+    void updateOutOfSearch_data()
+    {
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("shown"); // after the first Update; empty: a new record
+        QTest::addColumn<QStringList>("stored");
+        QTest::newRow("edited") << QStringList{"Alpha", "Beta", "Gamma"} << 2 << "Beta"
+                                << QStringList{"Alpha/HISTORY", "Typed/FICTION", "Gamma/FICTION"};
+        QTest::newRow("added") << QStringList{"Alpha", "Beta", "Gamma"} << 1 << "Alpha"
+                               << QStringList{"Typed/FICTION", "Beta/FICTION", "Gamma/FICTION", "/HISTORY"};
+        QTest::newRow("last one found")
+            << QStringList{"Alpha"} << 2 << "" << QStringList{"Alpha/HISTORY", "Typed/"};
+    }
+
+    // A book saved out of the search leaves the list: the window shows the book now current,
+    // so the next Update writes to the book on screen, never over another one.
+    void updateOutOfSearch()
+    {
+        QFETCH(QStringList, titles);
+        QFETCH(int, mode);
+        QFETCH(QString, shown);
+        QFETCH(QStringList, stored);
+        std::vector<std::string> names;
+        for (const QString& title : titles)
+            names.push_back(title.toStdString());
+        Harness h(
+            [](dbase::Table& t) {
+                for (t.first(); !t.eof(); t.next()) {
+                    t.edit();
+                    t.setText(F::Category, "FICTION");
+                    t.post();
+                }
+            },
+            false, names);
+        h.books.setFilter([](const dbase::RecordView& r) { return r.text(F::Category) == "FICTION"; });
+        h.open(mode);
+        h.window->Category->setEditText(QStringLiteral("HISTORY"));
+        h.window->UpdateButtonClick();
+        QVERIFY2(h.lastMessage().contains(QStringLiteral("no longer matches the search")),
+                 qPrintable(h.lastMessage()));
+        QCOMPARE(h.window->Title->text(), shown);
+        QCOMPARE(h.mode, shown.isEmpty() ? 1 : 2);
+        QVERIFY(!h.window->DataChanged());
+        h.window->Title->setText(QStringLiteral("Typed"));
+        h.window->UpdateButtonClick();
+        QStringList inFile;
+        auto table = dbase::Table::open(h.books.table().path(), dbase::Access::ReadOnly);
+        for (table->first(); !table->eof(); table->next())
+            inFile << QString::fromStdString(table->text(F::Title) + "/" + table->text(F::Category));
+        QCOMPARE(inFile, stored);
+    }
+
     // Escape and the frame's close button ask, as Exit does; browse mode never asks.
     void closingAsksWhenChanged()
     {
