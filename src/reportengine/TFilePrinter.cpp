@@ -1,5 +1,7 @@
 #include "reportengine/TFilePrinter.h"
 
+#include "reportengine/TPrinterReport.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QPageSize>
@@ -112,18 +114,8 @@ void TFilePrinter::preparePdf()
 
 bool TFilePrinter::prepareOutput()
 {
-    if (printerWritesPdf(m_printer) && m_printer.outputFileName().isEmpty()) {
-        if (!choosePdfFile) {
-            if (!showMessage)
-                throw ReportError(kNoPrinters);
-            showMessage(QString::fromLatin1(kNoPrinters));
-            return false;
-        }
-        const QString file = choosePdfFile();
-        if (file.isEmpty())
-            return false;
-        m_printer.setOutputFileName(file);
-    }
+    if (!namePdfTarget(m_printer, printerWritesPdf(m_printer), choosePdfFile, showMessage))
+        return false;
     m_printer.setDocName(m_title);
     return true;
 }

@@ -83,18 +83,8 @@ void TPrinterReport::readGeometry()
 
 bool TPrinterReport::CanRun()
 {
-    if (printsToPdf() && m_printer.outputFileName().isEmpty()) {
-        if (!choosePdfFile) {
-            if (!showMessage)
-                throw ReportError(kNoPrinters);
-            showMessage(QString::fromLatin1(kNoPrinters));
-            return false;
-        }
-        const QString file = choosePdfFile();
-        if (file.isEmpty())
-            return false;
-        m_printer.setOutputFileName(file);
-    }
+    if (!namePdfTarget(m_printer, printsToPdf(), choosePdfFile, showMessage))
+        return false;
     DeviceSettingsChanged();
     m_printer.setDocName(Title());
     return true;
@@ -147,6 +137,24 @@ QString TPrinterReport::PortName() const
     if (printsToPdf())
         return m_printer.outputFileName();
     return QPrinterInfo::printerInfo(m_printer.printerName()).location();
+}
+
+bool namePdfTarget(QPrinter& printer, bool writesPdf, const std::function<QString()>& choose,
+                   const std::function<void(const QString&)>& show)
+{
+    if (!writesPdf || !printer.outputFileName().isEmpty())
+        return true;
+    if (!choose) {
+        if (!show)
+            throw ReportError(kNoPrinters);
+        show(QString::fromLatin1(kNoPrinters));
+        return false;
+    }
+    const QString file = choose();
+    if (file.isEmpty())
+        return false;
+    printer.setOutputFileName(file);
+    return true;
 }
 
 } // namespace reportengine

@@ -54,4 +54,11 @@ private:
     QPainter m_painter;
 };
 
+// Names the PDF file a job on a printer that writes PDF goes to, when none is named yet:
+// asks `choose` (an empty answer: no job, no message). Without `choose` there is no
+// printer to print on: `show` gets the message, or ReportError is thrown when there is
+// no `show` either. False when the job must not start.
+bool namePdfTarget(QPrinter& printer, bool writesPdf, const std::function<QString()>& choose,
+                   const std::function<void(const QString&)>& show);
+
 } // namespace reportengine
