@@ -13,9 +13,9 @@
 // fields by row, as the engine hands them out (dates as YYYYMMDD).
 class FakeBook final : public dbase::RecordView {
 public:
-    explicit FakeBook(const QString& spec)
+    explicit FakeBook(const QString& line)
     {
-        for (const QString& part : spec.split(QStringLiteral("; "), Qt::SkipEmptyParts)) {
+        for (const QString& part : line.split(QStringLiteral("; "), Qt::SkipEmptyParts)) {
             const qsizetype at = part.indexOf(QLatin1Char('='));
             m_values[std::size_t(part.left(at).toInt() - 1)] = part.mid(at + 1).toStdString();
         }
@@ -51,12 +51,12 @@ struct LevelCells {
     search::RowOptions options;
 };
 
-inline LevelCells levelCells(const QString& spec)
+inline LevelCells levelCells(const QString& line)
 {
     static const QString kSigns = QStringLiteral("=><~");
     LevelCells level;
     level.options.fill(search::OptionEqual);
-    for (const QString& part : spec.split(QStringLiteral(" ; "), Qt::SkipEmptyParts)) {
+    for (const QString& part : line.split(QStringLiteral(" ; "), Qt::SkipEmptyParts)) {
         const qsizetype colon = part.indexOf(QLatin1Char(':'));
         QString head = part.left(colon);
         int option = search::OptionEqual;
@@ -72,10 +72,10 @@ inline LevelCells levelCells(const QString& spec)
 }
 
 // Levels separated by " | "; false when a level is not saved.
-inline bool saveQuery(search::SearchQuery& query, const QString& spec, const db::DateText& dates)
+inline bool saveQuery(search::SearchQuery& query, const QString& line, const db::DateText& dates)
 {
-    for (const QString& levelSpec : spec.split(QStringLiteral(" | "))) {
-        const LevelCells level = levelCells(levelSpec);
+    for (const QString& levelLine : line.split(QStringLiteral(" | "))) {
+        const LevelCells level = levelCells(levelLine);
         if (query.saveLevel(level.cells, level.options, dates).outcome !=
             search::SearchQuery::SaveResult::Outcome::Saved)
             return false;
