@@ -1,5 +1,7 @@
 #include "reportengine/ReportStreamIO.h"
 
+#include "reportengine/TPrinterReport.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QPrinter>
@@ -100,18 +102,7 @@ bool printerWritesPdf(const QPrinter& printer)
 
 PageDevice printerPageDevice(const QPrinter& printer)
 {
-    const QPageLayout layout = printer.pageLayout();
-    const QRectF full = layout.fullRectPoints();
-    const QRectF paint = printer.fullPage() || printerWritesPdf(printer) ? full : layout.paintRectPoints();
-    PageDevice device;
-    device.dpiX = device.dpiY = printer.resolution();
-    device.paperWidth = full.width() / 72.0;
-    device.paperHeight = full.height() / 72.0;
-    device.borderLeft = paint.left() / 72.0;
-    device.borderTop = paint.top() / 72.0;
-    device.borderRight = (full.right() - paint.right()) / 72.0;
-    device.borderBottom = (full.bottom() - paint.bottom()) / 72.0;
-    return device;
+    return printerPageDevice(printer, printer.fullPage() || printerWritesPdf(printer));
 }
 
 } // namespace reportengine

@@ -65,18 +65,7 @@ void TPrinterReport::DeviceSettingsChanged()
 
 void TPrinterReport::readGeometry()
 {
-    const int dpi = m_printer.resolution();
-    const QPageLayout layout = m_printer.pageLayout();
-    const QRectF full = layout.fullRectPoints();
-    const QRectF paint = m_printer.fullPage() ? full : layout.paintRectPoints();
-    PageDevice device;
-    device.dpiX = device.dpiY = dpi;
-    device.paperWidth = full.width() / 72.0;
-    device.paperHeight = full.height() / 72.0;
-    device.borderLeft = paint.left() / 72.0;
-    device.borderTop = paint.top() / 72.0;
-    device.borderRight = (full.right() - paint.right()) / 72.0;
-    device.borderBottom = (full.bottom() - paint.bottom()) / 72.0;
+    const PageDevice device = printerPageDevice(m_printer, m_printer.fullPage());
     SetDevice(device);
     SetMeasurer(std::make_shared<DeviceMeasurer>(m_printer));
 }
@@ -155,6 +144,22 @@ bool namePdfTarget(QPrinter& printer, bool writesPdf, const std::function<QStrin
         return false;
     printer.setOutputFileName(file);
     return true;
+}
+
+PageDevice printerPageDevice(const QPrinter& printer, bool wholePage)
+{
+    const QPageLayout layout = printer.pageLayout();
+    const QRectF full = layout.fullRectPoints();
+    const QRectF paint = wholePage ? full : layout.paintRectPoints();
+    PageDevice device;
+    device.dpiX = device.dpiY = printer.resolution();
+    device.paperWidth = full.width() / 72.0;
+    device.paperHeight = full.height() / 72.0;
+    device.borderLeft = paint.left() / 72.0;
+    device.borderTop = paint.top() / 72.0;
+    device.borderRight = (full.right() - paint.right()) / 72.0;
+    device.borderBottom = (full.bottom() - paint.bottom()) / 72.0;
+    return device;
 }
 
 } // namespace reportengine

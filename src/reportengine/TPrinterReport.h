@@ -61,4 +61,8 @@ private:
 bool namePdfTarget(QPrinter& printer, bool writesPdf, const std::function<QString()>& choose,
                    const std::function<void(const QString&)>& show);
 
+// The paper of `printer` in inches, its unprintable borders (none for `wholePage`) and
+// its resolution, as the page engine places output on it.
+PageDevice printerPageDevice(const QPrinter& printer, bool wholePage);
+
 } // namespace reportengine

@@ -1,3 +1,4 @@
+#include "ReportTestSupport.h"
 #include "TestRegistry.h"
 #include "reportengine/PageMeasure.h"
 #include "reportengine/TBaseReport.h"
@@ -13,18 +14,6 @@
 using namespace reportengine;
 
 namespace {
-
-// Every character advances 0.1 inch; the descent is a quarter of the character height.
-class FixedMeasurer : public PageMeasurer {
-public:
-    double textWidth(const ReportFont&, const QString& text) const override { return text.size() * 0.1; }
-    double descent(const ReportFont& font) const override { return font.height * 0.25; }
-};
-
-QString num(double v)
-{
-    return QString::number(std::abs(v) < 5e-4 ? 0.0 : v, 'f', 3);
-}
 
 QString pt(QPointF p)
 {
