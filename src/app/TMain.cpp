@@ -463,16 +463,10 @@ void TMain::createViewer()
         },
         this);
     m_grid->setModel(m_model);
-    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Headers, selection by rows or cells, editing and fonts follow the viewer options
+    // (SetViewerOptions), applied before the grid is first shown.
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setWordWrap(false);
-    m_grid->setTabKeyNavigation(false);
-    QHeaderView* rows = m_grid->verticalHeader();
-    rows->setSectionResizeMode(QHeaderView::Fixed);
-    rows->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
-    rows->setMinimumWidth(14);
-    m_grid->horizontalHeader()->setHighlightSections(false);
     connect(m_grid, &QTableView::doubleClicked, this, [this] {
         if (action(Command::Edit)->isEnabled())
             action(Command::Edit)->trigger();
