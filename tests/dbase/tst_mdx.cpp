@@ -224,7 +224,7 @@ void MdxTest::fixture()
 {
     const std::string path = std::string(SHELVANO_FIXTURES) + "/dbase4/TEST.MDX";
     if (!QFile::exists(QString::fromStdString(path)))
-        QSKIP("the dBase IV fixture is not present");
+        QFAIL(("the dBase IV fixture is missing: " + path).c_str());
     auto mdx = MdxFile::open(dbase::defaultFileSystem().open(path, dbase::OpenMode::ReadOnly));
     QCOMPARE(mdx->tagCount(), 2);
     QCOMPARE(mdx->findTag("test2"), 1);

@@ -698,7 +698,7 @@ private slots:
     {
         const std::string fixture = std::string(SHELVANO_FIXTURES) + "/dbase4/TEST.DBF";
         if (!QFile::exists(QString::fromStdString(fixture)))
-            QSKIP("the dBase IV fixture is not present");
+            QFAIL(("the dBase IV fixture is missing: " + fixture).c_str());
         TempDir dir;
         // Copy it: the fixture folder is read-only and the engine may repair what it opens.
         QVERIFY(QFile::copy(QString::fromStdString(fixture), QString::fromStdString(dir.path("TEST.DBF"))));
