@@ -226,10 +226,10 @@ std::string directoryOf(const std::string& path)
     return path.substr(0, slash);
 }
 
-std::string findFileIgnoringCase(const std::string& directory, const std::string& name)
+std::string findFileIgnoringCase(const std::string& directory, const std::string& name, FileSystem& fs)
 {
     std::string exact = directory + "/" + name;
-    if (defaultFileSystem().exists(exact))
+    if (fs.exists(exact))
         return exact;
     DIR* dir = ::opendir(directory.c_str());
     if (!dir)
@@ -239,7 +239,7 @@ std::string findFileIgnoringCase(const std::string& directory, const std::string
         // Several spellings of one name: the first in byte order, whatever the directory's order.
         if (equalsIgnoringCase(name, entry->d_name)) {
             std::string candidate = directory + "/" + entry->d_name;
-            if ((found.empty() || candidate < found) && defaultFileSystem().exists(candidate))
+            if ((found.empty() || candidate < found) && fs.exists(candidate))
                 found = candidate;
         }
     }

@@ -75,7 +75,9 @@ std::string directoryOf(const std::string& path);
 
 // The file in `directory` whose name equals `name` ignoring ASCII case; an exact match wins,
 // else the first in byte order.
-// Returns the full path, or an empty string when there is none.
-std::string findFileIgnoringCase(const std::string& directory, const std::string& name);
+// Returns the full path, or an empty string when there is none. Files are
+// checked through `fs`, so a table on another file system finds its own.
+std::string findFileIgnoringCase(const std::string& directory, const std::string& name,
+                                 FileSystem& fs = defaultFileSystem());
 
 } // namespace dbase

@@ -146,7 +146,7 @@ std::string Table::Impl::indexPath() const
     auto slash = wanted.rfind('/');
     std::string dir = slash == std::string::npos ? "." : wanted.substr(0, slash == 0 ? 1 : slash);
     std::string name = slash == std::string::npos ? wanted : wanted.substr(slash + 1);
-    std::string found = findFileIgnoringCase(dir, name);
+    std::string found = findFileIgnoringCase(dir, name, fs);
     return found.empty() ? wanted : found;
 }
 
@@ -997,8 +997,9 @@ std::string Table::memo(int field) const
         d->memoOpened = true;
         std::string dbt = replaceExtension(d->path, ".DBT");
         auto slash = dbt.rfind('/');
-        std::string found = findFileIgnoringCase(slash == std::string::npos ? "." : dbt.substr(0, slash),
-                                                 slash == std::string::npos ? dbt : dbt.substr(slash + 1));
+        std::string found =
+            findFileIgnoringCase(slash == std::string::npos ? "." : dbt.substr(0, slash),
+                                 slash == std::string::npos ? dbt : dbt.substr(slash + 1), d->fs);
         if (!found.empty())
             d->memo = MemoFile::open(d->fs.open(found, OpenMode::ReadOnly), d->header.dbase4Memo());
     }

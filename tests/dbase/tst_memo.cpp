@@ -2,6 +2,7 @@
 #include "TestRegistry.h"
 #include "dbase/DatabaseError.h"
 #include "dbase/MemoFile.h"
+#include "dbase/Table.h"
 
 #include <QTest>
 
@@ -42,6 +43,7 @@ class MemoTest : public QObject {
 private slots:
     void read_data();
     void read();
+    void foundOnTheTablesFileSystem();
 };
 
 void MemoTest::read_data()
@@ -117,6 +119,27 @@ void MemoTest::read()
         QVERIFY2(!error.isEmpty() && message.contains("/data/BOOKS.DBT") && message.contains(error),
                  qPrintable(message));
     }
+}
+
+// A table kept somewhere other than the disk finds its memo file there too.
+void MemoTest::foundOnTheTablesFileSystem()
+{
+    MemoryFileSystem fs;
+    dbase::Table::create("/nowhere/M.DBF", {{"NOTES", dbase::FieldSpec::Kind::Character, 10}}, fs);
+    {
+        auto table = dbase::Table::open("/nowhere/M.DBF", dbase::Access::Exclusive, fs);
+        table->append();
+        table->setText(0, "1");
+        table->post();
+    }
+    std::string dbf = fs.bytes("/nowhere/M.DBF");
+    dbf[0] = char(0x83); // dBase III with a memo file
+    dbf[32 + 11] = 'M';  // the field's type
+    fs.put("/nowhere/M.DBF", dbf);
+    fs.put("/nowhere/M.DBT", dbtFile(0, 512, {"kept in memory\x1A\x1A"}).toStdString());
+    auto table = dbase::Table::open("/nowhere/M.DBF", dbase::Access::ReadOnly, fs);
+    table->first();
+    QCOMPARE(table->memo(0), std::string("kept in memory"));
 }
 
 REGISTER_TEST(MemoTest)
