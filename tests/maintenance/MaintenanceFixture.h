@@ -1,0 +1,91 @@
+#pragma once
+
+// Book databases, old-version book files and a second process for the maintenance tests.
+#include "BookFixture.h"
+#include "TempDir.h"
+#include "db/BookTable.h"
+#include "platform/ScriptedDialogs.h"
+
+#include <QProcess>
+#include <QTest>
+#include <map>
+
+// The fields of an old book file: a first field of any name, then the version's names.
+inline std::vector<dbase::FieldSpec> oldBookFields(bool v1)
+{
+    using K = dbase::FieldSpec::Kind;
+    std::vector<dbase::FieldSpec> specs{
+        {"BOOKNO", K::Character, 6},       {"TITLE", K::Character, 90},     {"AUTHOR", K::Character, 90},
+        {"YEARPUB", K::Whole, 0},          {"PUBLISHER", K::Character, 60}, {"CATEGORY", K::Character, 20},
+        {"WHEREPURCH", K::Character, 30},  {"COST", K::Floating, 0},        {"VALUE", K::Floating, 0},
+        {"DESCRIPTIO", K::Character, 110}, {"ISBN", K::Character, 20},      {"RATING", K::Character, 15}};
+    if (v1)
+        return specs.insert(specs.end(), {{"PURCHDAY", K::Character, 4},
+                                          {"PURCHMONTH", K::Character, 4},
+                                          {"PURCHYEAR", K::Character, 4}}),
+               specs;
+    specs.insert(specs.end(), {{"PURCHDATE", K::Date, 0},
+                               {"BOOKTYPE", K::Character, 15},
+                               {"CATALOGNUM", K::Character, 15},
+                               {"SUB1", K::Character, 6},
+                               {"SUB2", K::Character, 6},
+                               {"CHECKOUT", K::Character, 3},
+                               {"CHECKDATE", K::Date, 0},
+                               {"CHECKPERSO", K::Character, 30},
+                               {"VOLUME", K::Character, 8},
+                               {"ISSUE", K::Character, 8},
+                               {"EDITION", K::Character, 10},
+                               {"KEYWORDS", K::Character, 80},
+                               {"PAGES", K::Character, 10},
+                               {"LOCATION", K::Character, 30}});
+    return specs;
+}
+
+// Appends one record of engine texts by field name to the table at `path`.
+inline void addRecord(const std::string& path, const std::map<std::string, std::string>& values)
+{
+    auto table = dbase::Table::open(path, dbase::Access::Exclusive);
+    table->append();
+    for (const auto& [name, value] : values)
+        table->setText(name, value);
+    table->post();
+}
+
+// The texts of one field over the table's records in physical order.
+inline QStringList columnOf(const std::string& path, const std::string& field)
+{
+    auto table = dbase::Table::open(path);
+    QStringList texts;
+    for (table->first(); !table->eof(); table->next())
+        texts << QString::fromStdString(table->text(field));
+    return texts;
+}
+
+// Another program holding a table: the engine tests' helper process.
+class HeldTable {
+public:
+    HeldTable(const std::string& path, const char* how)
+    {
+        m_process.start(SHELVANO_HELPER, {"hold", QString::fromStdString(path), how});
+        if (!m_process.waitForReadyRead(10000) || !m_process.readLine().startsWith("ready"))
+            qFatal("the helper did not take %s", path.c_str());
+    }
+    ~HeldTable()
+    {
+        m_process.write("\n");
+        m_process.closeWriteChannel();
+        m_process.waitForFinished(10000);
+    }
+
+private:
+    QProcess m_process;
+};
+
+inline QStringList messagesOf(const platform::ScriptedDialogs& dialogs, const QString& caption)
+{
+    QStringList texts;
+    for (const auto& message : dialogs.transcript())
+        if (message.caption == caption)
+            texts << message.text;
+    return texts;
+}
