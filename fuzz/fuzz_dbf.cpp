@@ -1,7 +1,14 @@
-// Feeds arbitrary bytes to the table reader: the input is a .DBF, optionally
-// followed by an .MDX (a 4-byte little-endian length of the .DBF part comes first
-// when the top bit of the first byte is set). Opens, walks, reads every field,
-// walks every tag, then appends and edits a record; only DatabaseError may come out.
+// Feeds arbitrary bytes to the table engine. The input is a .DBF alone, or,
+// when it starts with "DBF+", two 4-byte little-endian lengths (the .DBF and
+// the .DBT parts) followed by the .DBF, the .DBT and, in the rest, the .MDX.
+// "D" is no table version byte, so no real table is taken for that prefix.
+//
+// The table is read read-only, then read and changed through a shared open
+// (appends one by one and in a batch, edits that move keys, deletes: the
+// B-tree inserts, removes and rebalances), then packed and re-indexed through
+// an exclusive open, then read again. Each step has its own try, so a step that
+// finds damage does not keep the ones after it from running; only
+// DatabaseError may come out.
 #include "MemoryFile.h"
 
 #include "dbase/DatabaseError.h"
@@ -9,86 +16,173 @@
 
 #include <cstdint>
 #include <cstring>
-#include <map>
 #include <memory>
+#include <string>
 
 namespace {
 
-class MemoryFileSystem : public dbase::FileSystem {
-public:
-    std::map<std::string, std::string> files;
+constexpr const char* kDbf = "/fuzz/T.DBF";
+constexpr int kMaxSteps = 200;
 
-    std::unique_ptr<dbase::File> open(const std::string& path, dbase::OpenMode mode) override
-    {
-        auto it = files.find(path);
-        if (it == files.end() && mode != dbase::OpenMode::CreateReadWrite)
-            throw dbase::IoError(path, "open", ENOENT);
-        std::string contents = mode == dbase::OpenMode::CreateReadWrite ? std::string() : it->second;
-        return std::make_unique<MemoryFile>(contents, path);
-    }
-    bool exists(const std::string& path) override { return files.count(path) != 0; }
-    void rename(const std::string& from, const std::string& to) override
-    {
-        files[to] = files[from];
-        files.erase(from);
-    }
-    void remove(const std::string& path) override { files.erase(path); }
-    void syncDirectory(const std::string&) override {}
-};
-
-void exercise(dbase::Table& table)
+template <class Step> void attempt(Step&& step)
 {
-    int steps = 0;
-    for (table.first(); !table.eof() && steps < 200; table.next(), ++steps)
-        for (int f = 0; f < static_cast<int>(table.fields().size()); ++f) {
-            table.text(f);
-            if (table.fields()[f].type == dbase::FieldType::Memo)
-                table.memo(f);
-        }
-    table.recordCount();
+    try {
+        step();
+    } catch (const dbase::DatabaseError&) {
+    }
+}
+
+void read(dbase::Table& table)
+{
+    attempt([&] {
+        int steps = 0;
+        for (table.first(); !table.eof() && steps < kMaxSteps; table.next(), ++steps)
+            for (int f = 0; f < static_cast<int>(table.fields().size()); ++f) {
+                table.text(f);
+                if (table.fields()[f].type == dbase::FieldType::Memo)
+                    table.memo(f);
+            }
+    });
+    attempt([&] { table.recordCount(); });
     for (const dbase::TagInfo& tag : table.tags()) {
         if (!tag.usable)
             continue;
-        table.setOrder(tag.name);
-        steps = 0;
-        for (table.last(); !table.bof() && steps < 200; table.prior(), ++steps)
-            table.text(0);
-        table.seek("A");
+        attempt([&] {
+            table.setOrder(tag.name);
+            int steps = 0;
+            for (table.last(); !table.bof() && steps < kMaxSteps; table.prior(), ++steps)
+                table.text(0);
+        });
+        attempt([&] { table.seek("A"); });
+        attempt([&] { table.seek("42"); });
+        attempt([&] { table.seek("20240229"); });
     }
+    attempt([&] { table.setOrder(""); });
+}
+
+// Values that differ from record to record, so keys land all over each tag.
+void fill(dbase::Table& table, int i)
+{
+    for (int f = 0; f < static_cast<int>(table.fields().size()); ++f) {
+        std::string value;
+        switch (table.fields()[f].type) {
+        case dbase::FieldType::Character:
+            value = std::string(1, char('A' + (i * 7) % 26)) + std::to_string((i * 37) % 101);
+            break;
+        case dbase::FieldType::Numeric:
+        case dbase::FieldType::Float:
+            value = std::to_string((i * 13) % 97 - 40) + (i % 3 ? ".5" : "");
+            break;
+        case dbase::FieldType::Date:
+            value = std::to_string(1990 + i % 30) + (i % 12 < 9 ? "0" : "") + std::to_string(1 + i % 12) +
+                    std::to_string(10 + i % 18);
+            break;
+        case dbase::FieldType::Logical:
+            value = i % 2 ? "T" : "F";
+            break;
+        case dbase::FieldType::Memo:
+            continue;
+        }
+        attempt([&] { table.setText(f, value); });
+    }
+}
+
+void change(dbase::Table& table)
+{
+    attempt([&] {
+        table.append();
+        fill(table, 0);
+        table.post();
+    });
+    attempt([&] {
+        table.beginBatch();
+        try {
+            for (int i = 1; i <= 60; ++i) {
+                table.append();
+                fill(table, i);
+                table.post();
+            }
+        } catch (...) {
+            table.endBatch();
+            throw;
+        }
+        table.endBatch();
+    });
+    attempt([&] {
+        // New values for records spread over the table: each moves in every tag.
+        int i = 61;
+        for (table.first(); !table.eof() && i < 100; table.next(), ++i) {
+            table.edit();
+            fill(table, i * 5);
+            table.post();
+            table.next();
+        }
+    });
+    attempt([&] {
+        table.append();
+        fill(table, 7);
+        table.cancel();
+        table.first();
+        table.edit();
+        fill(table, 8);
+        table.cancel();
+    });
+    attempt([&] {
+        // Enough deletes to empty leaves of a FOR .NOT. DELETED() tag, so its nodes merge.
+        table.first();
+        for (int i = 0; i < 150 && !table.eof(); ++i)
+            table.deleteRecord();
+    });
+}
+
+void run(MemoryFileSystem& fs)
+{
+    attempt([&] { read(*dbase::Table::openIgnoringIndex(kDbf, dbase::Access::ReadOnly, fs)); });
+    attempt([&] {
+        auto table = dbase::Table::openIgnoringIndex(kDbf, dbase::Access::Shared, fs);
+        read(*table);
+        change(*table);
+        read(*table);
+    });
+    attempt([&] {
+        auto table = dbase::Table::openIgnoringIndex(kDbf, dbase::Access::Exclusive, fs);
+        change(*table);
+        attempt([&] { table->addTag("FUZZ", table->fields().at(0).name, ".NOT. DELETED()"); });
+        attempt([&] {
+            if (!table->tags().empty())
+                table->deleteTag(table->tags().front().name);
+        });
+        attempt([&] { table->pack(); });
+        attempt([&] { table->regenerateIndexes(); });
+        read(*table);
+    });
+    attempt([&] { read(*dbase::Table::open(kDbf, dbase::Access::Shared, fs)); });
+}
+
+std::uint32_t littleEndian(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    std::string input(reinterpret_cast<const char*>(data), size);
-    std::string dbfBytes = input, mdxBytes;
-    if (size >= 4 && (data[0] & 0x80)) {
-        std::uint32_t split;
-        std::memcpy(&split, data, 4);
-        split &= 0x7FFFFFFF;
-        split = std::min<std::uint32_t>(split, static_cast<std::uint32_t>(size - 4));
-        dbfBytes = input.substr(4, split);
-        mdxBytes = input.substr(4 + split);
-    }
-    // The directory scan for the index finds nothing in memory, so give both names directly.
+    const std::string input(reinterpret_cast<const char*>(data), size);
     MemoryFileSystem fs;
-    fs.files["/fuzz/T.DBF"] = dbfBytes;
-    if (!mdxBytes.empty())
-        fs.files["/fuzz/T.MDX"] = mdxBytes;
-    try {
-        auto table = dbase::Table::openIgnoringIndex("/fuzz/T.DBF", dbase::Access::Shared, fs);
-        exercise(*table);
-        table->append();
-        for (int f = 0; f < static_cast<int>(table->fields().size()); ++f)
-            if (table->fields()[f].type != dbase::FieldType::Memo)
-                table->setText(f, "");
-        table->post();
-        table->first();
-        table->edit();
-        table->post();
-        table->deleteRecord();
-    } catch (const dbase::DatabaseError&) {
+    if (size >= 12 && std::memcmp(data, "DBF+", 4) == 0) {
+        std::size_t rest = size - 12;
+        const std::size_t dbfLength = std::min<std::size_t>(littleEndian(data + 4), rest);
+        const std::size_t dbtLength = std::min<std::size_t>(littleEndian(data + 8), rest - dbfLength);
+        fs.put(kDbf, input.substr(12, dbfLength));
+        if (dbtLength > 0)
+            fs.put("/fuzz/T.DBT", input.substr(12 + dbfLength, dbtLength));
+        if (12 + dbfLength + dbtLength < size)
+            fs.put("/fuzz/T.MDX", input.substr(12 + dbfLength + dbtLength));
+    } else {
+        fs.put(kDbf, input);
     }
+    run(fs);
     return 0;
 }
