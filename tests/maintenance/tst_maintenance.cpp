@@ -1,0 +1,183 @@
+#include "FaultyFileSystem.h"
+#include "MaintenanceFixture.h"
+#include "TestRegistry.h"
+#include "db/Maintenance.h"
+
+#include <QTest>
+
+using platform::Button;
+
+namespace {
+
+// A book database of four books in title order, the second one deleted, shown by a book table.
+struct Books {
+    TempDir dir;
+    std::string path = dir.path("BOOKS.DBF");
+    db::BookTable table;
+    platform::ScriptedDialogs dialogs;
+    QStringList events;
+    std::uint64_t space = UINT64_MAX;
+
+    Books()
+    {
+        makeBooks(path, {"d", "b", "c", "a"});
+        addTag(path, "NewIndex", "TITLE");
+        {
+            auto t = dbase::Table::open(path);
+            t->gotoBookmark(2);
+            t->deleteRecord();
+        }
+        table.adopt(dbase::Table::open(path));
+        table.setOrder("NewIndex");
+    }
+    db::Maintenance maintenance(dbase::FileSystem& fs = dbase::defaultFileSystem())
+    {
+        db::Maintenance::Hooks hooks;
+        hooks.command.applyViewerOptions = [this] { events << "viewer"; };
+        hooks.command.displayCount = [this] { events << "count"; };
+        hooks.command.setBusy = [this](bool on) { events << (on ? "busy" : "idle"); };
+        hooks.command.reportError = [this](const QString& text) { events << text; };
+        hooks.sortString = [] { return QStringLiteral("TITLE"); };
+        hooks.availableSpace = [this](const std::string&) { return space; };
+        return db::Maintenance(table, dialogs, hooks, fs);
+    }
+    QStringList titles()
+    {
+        QStringList seen;
+        table.readRows(0, table.rowCount(), [&](int, const dbase::Table& t) { seen << t.text(0).c_str(); });
+        return seen;
+    }
+    std::uint32_t physical() { return dbase::Table::open(path)->physicalCount(); }
+};
+
+const QString kPackInUse =
+    "Unable to pack table.  Packing requires exclusive use of the DBase File.  Make "
+    "sure that the DBase File is not in use by another program  or that no other users "
+    "are running the software or that no other copies of the software are in use.";
+const QString kRebuildInUse =
+    "Unable to reindex table.  Reindexing requires exclusive use of the DBase File.  "
+    "Make sure that the DBase File is not in use by another program  or that no other "
+    "users are running the software or that no other copies of the software are in "
+    "use.";
+
+} // namespace
+
+class TestMaintenance : public QObject {
+    Q_OBJECT
+
+private slots:
+    void packRemovesDeleted()
+    {
+        Books books;
+        books.dialogs.expectQuestion("until packing occurs", Button::Yes);
+        QVERIFY(books.maintenance().MenuPackClick());
+        QCOMPARE(books.physical(), 3u);
+        QCOMPARE(books.titles(), QStringList({"a", "c", "d"}));
+        QCOMPARE(books.table.currentRow(), 0);
+        QCOMPARE(books.table.table().access(), dbase::Access::Shared);
+        QCOMPARE(books.events, QStringList({"busy", "viewer", "count", "idle"}));
+    }
+
+    // Another program holding the table: the message, the table shared and unchanged.
+    void refusedWhileHeld_data()
+    {
+        QTest::addColumn<bool>("pack");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("pack, held shared") << true << "shared";
+        QTest::newRow("pack, held read-only") << true << "readonly";
+        QTest::newRow("rebuild, held shared") << false << "shared";
+    }
+    void refusedWhileHeld()
+    {
+        QFETCH(bool, pack);
+        QFETCH(QString, how);
+        Books books;
+        HeldTable held(books.path, how.toLatin1().constData());
+        books.dialogs.expectQuestion("Continue?", Button::Yes);
+        db::Maintenance maintenance = books.maintenance();
+        QVERIFY(!(pack ? maintenance.MenuPackClick() : maintenance.MenuRebuildClick()));
+        QCOMPARE(messagesOf(books.dialogs, "Error"), QStringList(pack ? kPackInUse : kRebuildInUse));
+        QCOMPARE(books.table.table().access(), dbase::Access::Shared);
+        QCOMPARE(books.physical(), 4u);
+        QCOMPARE(books.titles(), QStringList({"a", "c", "d"}));
+    }
+
+    // Failures after the exclusive open: the table is open shared again, unchanged, and the user told.
+    void packFailureReopens_data()
+    {
+        QTest::addColumn<qint64>("budget");
+        QTest::addColumn<quint64>("space");
+        QTest::newRow("no room for the copy") << qint64(-1) << quint64(100);
+        QTest::newRow("disk full half-way") << qint64(300) << quint64(UINT64_MAX);
+    }
+    void packFailureReopens()
+    {
+        QFETCH(qint64, budget);
+        QFETCH(quint64, space);
+        Books books;
+        books.space = space;
+        FaultyFileSystem fs;
+        fs.budget = budget;
+        books.dialogs.expectQuestion("until packing occurs", Button::Yes);
+        QVERIFY(!books.maintenance(fs).MenuPackClick());
+        QCOMPARE(messagesOf(books.dialogs, "Error").size(), 1);
+        QVERIFY(books.table.isOpen());
+        QCOMPARE(books.physical(), 4u);
+        QCOMPARE(books.titles(), QStringList({"a", "c", "d"}));
+        QVERIFY(books.events.contains("viewer"));
+    }
+
+    void answeringNoChangesNothing()
+    {
+        Books books;
+        books.dialogs.expectQuestion("index files to become corrupted", Button::No);
+        QVERIFY(!books.maintenance().MenuRebuildClick());
+        QVERIFY(books.events.isEmpty());
+        QVERIFY(books.table.isOpen());
+    }
+
+    // Rebuild is needed exactly when the index cannot be read: it makes the order tag anew and says so.
+    void rebuildMendsDamagedIndex()
+    {
+        Books books;
+        books.table.close();
+        patchFile(books.dir.path("BOOKS.MDX"), 0, QByteArray(600, '\x7f'));
+        books.dialogs.expectQuestion("index files to become corrupted", Button::Yes);
+        QVERIFY(books.maintenance().MenuRebuildClick());
+        QCOMPARE(messagesOf(books.dialogs, "Notice").size(), 1);
+        QVERIFY(messagesOf(books.dialogs, "Notice")[0].contains("made anew"));
+        auto table = dbase::Table::open(books.path);
+        QVERIFY(table->hasTag("NewIndex"));
+        QCOMPARE(books.titles(), QStringList({"a", "c", "d"}));
+    }
+
+    // The count is refreshed whether or not a search is on, and shows the other program's books.
+    void updateSeesOtherPrograms_data()
+    {
+        QTest::addColumn<bool>("searchOn");
+        QTest::newRow("no search") << false;
+        QTest::newRow("search on") << true;
+    }
+    void updateSeesOtherPrograms()
+    {
+        QFETCH(bool, searchOn);
+        Books books;
+        if (searchOn)
+            books.table.setFilter([](const dbase::RecordView& r) { return r.text(0) != "c"; });
+        const int before = books.table.rowCount();
+        {
+            auto other = dbase::Table::open(books.path);
+            other->append();
+            other->setText(0, "e");
+            other->post();
+        }
+        books.maintenance().MenuUpdateDatabaseClick();
+        QCOMPARE(books.table.rowCount(), before + 1);
+        QCOMPARE(books.titles().last(), "e");
+        QCOMPARE(books.table.hasFilter(), searchOn);
+        QCOMPARE(books.events, QStringList({"viewer", "count"}));
+    }
+};
+
+REGISTER_TEST(TestMaintenance)
+#include "tst_maintenance.moc"
