@@ -91,12 +91,12 @@ void MdxTree::build(const SortedKeys& sorted)
         const std::uint8_t* highest;
     };
     const int length = m_layout.keyLength;
-    const std::size_t capacity = std::size_t(m_layout.keysPerBlock);
+    const std::size_t perLeaf = std::size_t(capacity(true));
     const std::size_t n = sorted.order.size();
     std::vector<Child> level;
-    level.reserve(n / capacity + 1);
-    for (std::size_t start = 0; start < n || start == 0; start += capacity) {
-        const std::size_t count = std::min(capacity, n - start);
+    level.reserve(n / perLeaf + 1);
+    for (std::size_t start = 0; start < n || start == 0; start += perLeaf) {
+        const std::size_t count = std::min(perLeaf, n - start);
         const std::uint32_t page = allocNode();
         std::uint8_t* data = m_pages.edit(page);
         put32(data, std::uint32_t(count));
@@ -113,7 +113,7 @@ void MdxTree::build(const SortedKeys& sorted)
     }
     // Full interior nodes too, but never one with a single pointer: the last
     // node takes one from its neighbour when it would have only one.
-    const std::size_t fan = capacity + 1;
+    const std::size_t fan = std::size_t(capacity(false)) + 1;
     while (level.size() > 1) {
         const std::size_t groups = (level.size() + fan - 1) / fan;
         std::vector<std::size_t> sizes(groups, fan);

@@ -343,12 +343,11 @@ void MdxTree::writeNode(std::uint32_t page, const std::uint8_t* items, int count
 void MdxTree::insertAt(Path& path, int level, std::uint8_t* newItem)
 {
     const int length = m_layout.itemLength;
-    const int capacity = m_layout.keysPerBlock;
     for (;; --level) {
         const Path::Level at = path.at[level];
         const Node n = node(at.page);
         std::uint8_t* data = m_pages.edit(at.page);
-        if (n.count < capacity) {
+        if (n.count < capacity(n.leaf)) {
             std::uint8_t* place = item(data, at.index);
             std::memmove(place + length, place, std::size_t(n.count - at.index) * length + 4);
             std::memcpy(place, newItem, std::size_t(length));
@@ -467,7 +466,7 @@ void MdxTree::rebalance(Path& path, int level)
         const Node b = node(child(parent, left + 1));
         if (a.leaf != b.leaf)
             return; // uneven depths from another writer: leave them be
-        if (a.count + b.count + (a.leaf ? 0 : 1) <= m_layout.keysPerBlock) {
+        if (a.count + b.count + (a.leaf ? 0 : 1) <= capacity(a.leaf)) {
             const std::uint32_t gone = child(parent, left + 1);
             mergeChildren(parentPage, left);
             freeNode(gone);

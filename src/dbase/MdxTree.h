@@ -130,6 +130,9 @@ private:
         return data + kNodeItems + index * m_layout.itemLength;
     }
     std::uint32_t child(const Node& n, int index) const { return get32(item(n.data, index)); }
+    // Keys a node may hold: an interior node one fewer than the header's
+    // count, as other readers take a node holding that many for a leaf.
+    int capacity(bool leaf) const { return leaf ? m_layout.keysPerBlock : m_layout.keysPerBlock - 1; }
 
     const std::uint8_t* tagHeader();
     std::uint32_t root();

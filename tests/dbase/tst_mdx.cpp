@@ -197,6 +197,19 @@ std::string highestKey(const std::string& b, std::uint32_t page, int keyLength, 
     return highestKey(b, le32(b, node + 8 + count * item), keyLength, wrong);
 }
 
+// The most keys any interior node under `page` holds, read from the file's bytes.
+std::uint32_t fullestInterior(const std::string& b, std::uint32_t page, int keyLength)
+{
+    const std::size_t node = std::size_t(page) * 512, item = std::size_t(keyLength + 7) / 4 * 4;
+    const std::uint32_t count = le32(b, node);
+    if (le32(b, node + 8 + count * item) == 0)
+        return 0;
+    std::uint32_t most = count;
+    for (std::uint32_t i = 0; i <= count; ++i)
+        most = std::max(most, fullestInterior(b, le32(b, node + 8 + i * item), keyLength));
+    return most;
+}
+
 } // namespace
 
 class MdxTest : public QObject {
@@ -218,6 +231,8 @@ private slots:
     void refusesBadTags();
     void readByIndexDump();
     void bulkBuildMatchesInserts();
+    void interiorNodesLeaveOneKeyFree_data();
+    void interiorNodesLeaveOneKeyFree();
 };
 
 void MdxTest::fixture()
@@ -726,6 +741,44 @@ void MdxTest::bulkBuildMatchesInserts()
     for (auto e = mdx->first(1); e; e = mdx->after(1, *e))
         ++walked;
     QCOMPARE(walked, std::size_t(kCount));
+}
+
+void MdxTest::interiorNodesLeaveOneKeyFree_data()
+{
+    QTest::addColumn<int>("keyLength");
+    QTest::addColumn<bool>("oneByOne");
+    QTest::newRow("long keys, built at once") << 100 << false;
+    QTest::newRow("long keys, inserted") << 100 << true;
+    QTest::newRow("short keys, built at once") << 12 << false;
+    QTest::newRow("short keys, inserted") << 12 << true;
+}
+
+// A node holding as many keys as the header's keys per block is a leaf to
+// other readers (Free Pascal's TDbf), whatever its last pointer says.
+void MdxTest::interiorNodesLeaveOneKeyFree()
+{
+    QFETCH(int, keyLength);
+    QFETCH(bool, oneByOne);
+    std::mt19937 random{unsigned(keyLength)};
+    const auto entries = randomEntries(random, ValueType::Character, keyLength, 6000, 1 << 30);
+    Opened file = createInMemory();
+    file.mdx->addTag(definition("KEY", ValueType::Character, keyLength),
+                     oneByOne ? std::vector<IndexEntry>() : entries);
+    if (oneByOne) {
+        for (const IndexEntry& e : entries)
+            file.mdx->insert(0, e.key, e.recno);
+        for (std::size_t i = 0; i < entries.size(); i += 3)
+            file.mdx->remove(0, entries[i].key, entries[i].recno);
+    }
+    file.mdx->flush();
+    const std::string& b = file.bytes->bytes();
+    const std::size_t header = std::size_t(le32(b, 544)) * 512;
+    const std::uint32_t perBlock = le32(b, header + 14) & 0xFFFF;
+    const std::uint32_t fullest = fullestInterior(b, le32(b, header), keyLength);
+    QVERIFY2(fullest > 0, "the tree has no interior node");
+    QVERIFY2(fullest < perBlock, (std::to_string(fullest) + " keys in an interior node").c_str());
+    QCOMPARE(file.mdx->verify(0).size(),
+             oneByOne ? entries.size() - (entries.size() + 2) / 3 : entries.size());
 }
 
 REGISTER_TEST(MdxTest)
