@@ -2,10 +2,7 @@
 
 #include "reportengine/TPrinterReport.h"
 
-#include <QBuffer>
-#include <QFile>
 #include <QPrinter>
-#include <limits>
 
 namespace reportengine {
 
@@ -63,35 +60,6 @@ std::int32_t toStreamColour(const QColor& color)
 QColor fromStreamColour(std::int32_t colour)
 {
     return QColor(colour & 0xff, (colour >> 8) & 0xff, (colour >> 16) & 0xff);
-}
-
-QByteArray loadReportStream(StreamMode mode, const QString& fileName, QIODevice* device)
-{
-    if (mode == smUser) {
-        if (!device || !device->isOpen() || !device->isReadable())
-            throw ReportError("The report stream is not open for reading.");
-        if (auto* buffer = qobject_cast<QBuffer*>(device))
-            return buffer->data();
-        if (!device->seek(0))
-            throw ReportError("The report stream cannot be read from its start.");
-        return device->readAll();
-    }
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ReportError(QStringLiteral("Cannot read the report file \"%1\": %2.")
-                              .arg(fileName, file.errorString())
-                              .toStdString());
-    // No stream position can reach past 2 GiB.
-    if (file.size() > std::numeric_limits<std::int32_t>::max())
-        throw ReportError(QStringLiteral("Cannot read the report file \"%1\": it is larger than 2 GiB.")
-                              .arg(fileName)
-                              .toStdString());
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw ReportError(QStringLiteral("Cannot read the report file \"%1\": %2.")
-                              .arg(fileName, file.errorString())
-                              .toStdString());
-    return bytes;
 }
 
 bool printerWritesPdf(const QPrinter& printer)

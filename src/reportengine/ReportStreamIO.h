@@ -32,11 +32,6 @@ QString fromStreamText(std::string_view bytes);
 std::int32_t toStreamColour(const QColor& color);
 QColor fromStreamColour(std::int32_t colour);
 
-// The whole recorded stream, from the file or the owner's device as the mode
-// says. A QBuffer's bytes are shared, not copied. Raises ReportError naming
-// the file when it cannot be read.
-QByteArray loadReportStream(StreamMode mode, const QString& fileName, QIODevice* device);
-
 // The paper, unprintable borders and resolution the printer reports. A PDF
 // page is printed whole, so it has no unprintable borders.
 PageDevice printerPageDevice(const QPrinter& printer);

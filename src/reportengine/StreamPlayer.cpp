@@ -1,10 +1,15 @@
 #include "reportengine/StreamPlayer.h"
+#include "reportengine/CachedMeasurer.h"
 #include "reportengine/stream/StreamError.h"
 
+#include <QBuffer>
 #include <QCursor>
+#include <QFile>
 #include <QGuiApplication>
 #include <QIODevice>
 #include <QPainter>
+#include <limits>
+#include <memory>
 #include <span>
 #include <type_traits>
 
@@ -47,11 +52,51 @@ QVector<QPointF> toPoints(const std::vector<stream::Point>& points)
     return out;
 }
 
+// Reads the stream from a device, seeking before every read: a preview and a
+// printer may share one owner's device. `owned` is the file the player opened.
+class DeviceSource : public stream::StreamSource {
+public:
+    DeviceSource(QIODevice* device, std::unique_ptr<QFile> owned, QString name)
+        : m_owned(std::move(owned)), m_device(m_owned ? m_owned.get() : device), m_name(std::move(name)),
+          m_size(std::size_t(std::max<qint64>(0, m_device->size())))
+    {
+    }
+
+    std::size_t size() const override { return m_size; }
+
+    std::span<const std::uint8_t> read(std::size_t position, std::size_t count,
+                                       std::vector<std::uint8_t>& buffer) const override
+    {
+        if (position >= m_size)
+            return {};
+        count = std::min(count, m_size - position);
+        buffer.resize(count);
+        if (!m_device || !m_device->seek(qint64(position)) ||
+            m_device->read(reinterpret_cast<char*>(buffer.data()), qint64(count)) != qint64(count))
+            throw ReportError(
+                QStringLiteral("Cannot read the report file \"%1\": %2.")
+                    .arg(m_name, m_device ? m_device->errorString() : QStringLiteral("it was closed"))
+                    .toStdString());
+        return buffer;
+    }
+
+private:
+    std::unique_ptr<QFile> m_owned;
+    QPointer<QIODevice> m_device;
+    QString m_name;
+    std::size_t m_size;
+};
+
 } // namespace
 
 bool StreamCanvas::replay(stream::PageRecords records, QPainter* painter, const PageDevice& device,
                           double zoom)
 {
+    // Text runs are drawn at the widths the layout measured, on the reference device.
+    if (!m_measurerSet) {
+        SetMeasurer(std::make_shared<CachedMeasurer>());
+        m_measurerSet = true;
+    }
     SetDevice(device);
     SetZoom(zoom);
     AttachPainter(painter);
@@ -213,11 +258,9 @@ StreamPlayer::~StreamPlayer() = default;
 void StreamPlayer::openStream()
 {
     closeStream();
-    m_bytes = loadReportStream(m_streamMode, m_fileName, m_stream);
-    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(m_bytes.constData()),
-                                              std::size_t(m_bytes.size()));
+    std::shared_ptr<const stream::StreamSource> source = openSource();
     try {
-        m_reader.emplace(bytes);
+        m_reader.emplace(std::move(source));
         const stream::ReportHeader& h = m_reader->header();
         if (!(h.paperWidth > 0 && h.paperWidth <= kMaxPaper && h.paperHeight > 0 &&
               h.paperHeight <= kMaxPaper))
@@ -229,6 +272,43 @@ void StreamPlayer::openStream()
     m_header = m_reader->header();
     // The count of pages actually linked, which the reader has checked against the header.
     m_header.pageCount = m_reader->pageCount();
+}
+
+// A QBuffer is read in place; anything else, and a file, page by page.
+std::shared_ptr<const stream::StreamSource> StreamPlayer::openSource()
+{
+    if (m_streamMode == smUser) {
+        if (!m_stream || !m_stream->isOpen() || !m_stream->isReadable())
+            throw ReportError("The report stream is not open for reading.");
+        if (auto* buffer = qobject_cast<QBuffer*>(m_stream.data())) {
+            m_bytes = buffer->data();
+            return std::make_shared<stream::MemorySource>(std::span(
+                reinterpret_cast<const std::uint8_t*>(m_bytes.constData()), std::size_t(m_bytes.size())));
+        }
+        if (m_stream->isSequential())
+            throw ReportError("The report stream cannot be read from its start.");
+        // A file of its own, unbuffered: a buffered device reads kilobytes for every page link.
+        const auto* fileDevice = qobject_cast<QFileDevice*>(m_stream.data());
+        if (!fileDevice || fileDevice->fileName().isEmpty())
+            return std::make_shared<DeviceSource>(m_stream.data(), nullptr, QStringLiteral("report stream"));
+        return openFileSource(fileDevice->fileName());
+    }
+    return openFileSource(m_fileName);
+}
+
+std::shared_ptr<const stream::StreamSource> StreamPlayer::openFileSource(const QString& fileName)
+{
+    auto file = std::make_unique<QFile>(fileName);
+    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw ReportError(QStringLiteral("Cannot read the report file \"%1\": %2.")
+                              .arg(fileName, file->errorString())
+                              .toStdString());
+    // No stream position can reach past 2 GiB.
+    if (file->size() > std::numeric_limits<std::int32_t>::max())
+        throw ReportError(QStringLiteral("Cannot read the report file \"%1\": it is larger than 2 GiB.")
+                              .arg(fileName)
+                              .toStdString());
+    return std::make_shared<DeviceSource>(nullptr, std::move(file), fileName);
 }
 
 void StreamPlayer::closeStream()

@@ -61,6 +61,7 @@ private:
     stream::DrawState m_state;
     int m_changed = AllItems;
     bool m_antialiasText = true;
+    bool m_measurerSet = false;
 };
 
 // Shows the busy cursor while it lives, when there is a window system.
@@ -75,8 +76,9 @@ private:
     bool m_shown = false;
 };
 
-// The stream source and header of a player. A stream is loaded whole; a
-// QBuffer given for smUser is shared, not copied.
+// The stream source and header of a player. Pages are read from the file or
+// device one at a time as they are shown, so a stream of any length costs a
+// page of memory; a QBuffer given for smUser is shared, not copied.
 class StreamPlayer {
 public:
     StreamPlayer();
@@ -104,6 +106,8 @@ protected:
     // StreamError for damage, ReportError when it cannot be read.
     void openStream();
     void closeStream();
+    std::shared_ptr<const stream::StreamSource> openSource();
+    std::shared_ptr<const stream::StreamSource> openFileSource(const QString& fileName);
     bool streamOpen() const { return m_reader.has_value(); }
     const stream::ReportStreamReader& reader() const { return *m_reader; }
     const stream::ReportHeader& header() const { return m_header; }
@@ -115,7 +119,7 @@ private:
     QString m_fileName;
     reportengine::StreamMode m_streamMode = smMemory;
     QPointer<QIODevice> m_stream;
-    QByteArray m_bytes; // never written to while the reader reads it
+    QByteArray m_bytes; // a QBuffer's bytes, never written to while the reader reads them
     std::optional<stream::ReportStreamReader> m_reader;
     stream::ReportHeader m_header = emptyHeader();
     StreamCanvas m_canvas;

@@ -158,8 +158,13 @@ QString TBaseReport::StatusString() const
 void TBaseReport::UpdateStatus()
 {
     const QString status = StatusString();
-    if (m_statusLabel)
-        m_statusLabel->setText(status);
+    // Status formats break lines with a carriage return, on which a label does not break.
+    if (m_statusLabel) {
+        QString shown = status;
+        shown.replace(QLatin1String("\r\n"), QLatin1String("\n"))
+            .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        m_statusLabel->setText(shown);
+    }
     if (OnStatus)
         OnStatus(status);
     ProcessPendingEvents();

@@ -5,6 +5,7 @@
 #include "reportengine/TPrinterReport.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRegularExpression>
@@ -324,6 +325,21 @@ private slots:
         report.Run();
         QCOMPARE(shown.size(), 3);
         QCOMPARE(shown.back(), status);
+    }
+
+    // The status format breaks lines with carriage returns; a label shows them as one line.
+    void statusLabelBreaksLines()
+    {
+        Recorder report;
+        QLabel label;
+        report.SetStatusLabel(&label);
+        report.SetStatusFormat("Printing Page %p\r%0\r%1");
+        report.SetStatusText({"Smith", "Jones"});
+        report.OnPrintPage = [](TBaseReport&) { return false; };
+        report.Run();
+        const int line = label.fontMetrics().lineSpacing();
+        QVERIFY2(label.sizeHint().height() >= 3 * line,
+                 qPrintable(QString("%1 high for lines of %2").arg(label.sizeHint().height()).arg(line)));
     }
 
     void eventOrder()

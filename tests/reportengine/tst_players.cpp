@@ -152,6 +152,30 @@ struct Bytes {
     Bytes& text(const char* s) { return u8(int(std::strlen(s))), data.append(s), *this; }
 };
 
+// A stream on a device that counts the bytes read from it.
+class CountingDevice : public QIODevice {
+public:
+    explicit CountingDevice(QByteArray bytes) : m_bytes(std::move(bytes))
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    qint64 bytesRead = 0;
+    qint64 size() const override { return m_bytes.size(); }
+
+protected:
+    qint64 readData(char* data, qint64 max) override
+    {
+        const qint64 n = std::min(max, m_bytes.size() - pos());
+        std::memcpy(data, m_bytes.constData() + pos(), size_t(std::max<qint64>(0, n)));
+        bytesRead += std::max<qint64>(0, n);
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+};
+
 } // namespace
 
 class TestPlayers : public QObject {
@@ -415,6 +439,77 @@ private slots:
         preview.ZoomPageWidth();
         QVERIFY(pages->width() <= room.width() - scrollBar);
         QVERIFY(pages->width() >= room.width() - scrollBar - 2);
+    }
+
+    // Qt draws fonts at whole pixel sizes; a preview drawing 8 points at 96 dpi
+    // as 11 pixels made long titles run into the next column.
+    void textRunsEndWhereMeasured_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::newRow("8 pt") << 8;
+        QTest::newRow("11 pt") << 11;
+        QTest::newRow("14 pt") << 14;
+    }
+
+    void textRunsEndWhereMeasured()
+    {
+        QFETCH(int, points);
+        const QString title = "Smith and Wesson: The Annotated Collected Works, Volume Three";
+        TReportFiler filer(nullptr);
+        QBuffer buffer;
+        buffer.open(QIODevice::ReadWrite);
+        filer.SetStreamMode(smUser);
+        filer.SetStream(&buffer);
+        double width = 0;
+        filer.OnPrintPage = [&](TBaseReport& r) {
+            r.SelectFont("Arial", points);
+            width = r.MeasureText(title);
+            r.TextLeftAt(title, 1);
+            return false;
+        };
+        filer.Run();
+        QScrollArea box;
+        TFilePreview preview;
+        preview.SetScrollBox(&box);
+        preview.SetStreamMode(smUser);
+        preview.SetStream(&buffer);
+        preview.Start();
+        const QImage page = preview.PageImage().convertToFormat(QImage::Format_RGB32);
+        const double dpi = box.logicalDpiX() * page.devicePixelRatio();
+        int right = -1;
+        for (int y = 1; y < page.height() - 1; ++y)
+            for (int x = 1; x < page.width() - 1; ++x)
+                if (qGray(page.pixel(x, y)) < 160)
+                    right = std::max(right, x);
+        const double end = (1 + width) * dpi;
+        QVERIFY2(right <= std::ceil(end),
+                 qPrintable(QString("ink to %1, measured end %2").arg(right).arg(end)));
+        QVERIFY2(right >= end - 0.03 * dpi,
+                 qPrintable(QString("ink to %1, measured end %2").arg(right).arg(end)));
+    }
+
+    // A long report is read page by page: the whole file never comes into memory.
+    void previewReadsOnlyThePagesShown()
+    {
+        Recording rec;
+        rec.filer.OnPrintPage = [](TBaseReport& r) {
+            for (int line = 0; line < 40; ++line)
+                r.WriteLine(QString("page %1 line %2 of a report long enough").arg(r.PageNumber()).arg(line));
+            return r.PageNumber() < 300;
+        };
+        rec.filer.Run();
+        CountingDevice device(rec.buffer.data());
+        QScrollArea box;
+        TFilePreview preview;
+        preview.SetScrollBox(&box);
+        preview.SetStreamMode(smUser);
+        preview.SetStream(&device);
+        preview.Start();
+        preview.GotoPage(300);
+        QCOMPARE(preview.PageCount(), 300);
+        QCOMPARE(preview.PageNumber(), 300);
+        QVERIFY2(device.bytesRead < device.size() / 20,
+                 qPrintable(QString("%1 of %2 bytes read").arg(device.bytesRead).arg(device.size())));
     }
 
     void monochrome()

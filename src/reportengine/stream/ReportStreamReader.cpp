@@ -32,20 +32,52 @@ std::optional<Record> PageRecords::next()
     return record;
 }
 
-ReportStreamReader::ReportStreamReader(std::span<const std::uint8_t> bytes) : m_bytes(bytes)
+std::span<const std::uint8_t> MemorySource::read(std::size_t position, std::size_t count,
+                                                 std::vector<std::uint8_t>&) const
 {
-    ByteSource in(m_bytes, 0);
+    if (position >= m_bytes.size())
+        return {};
+    return m_bytes.subspan(position, std::min(count, m_bytes.size() - position));
+}
+
+ReportStreamReader::ReportStreamReader(std::span<const std::uint8_t> bytes)
+    : m_source(std::make_shared<MemorySource>(bytes))
+{
+    readHeader();
+}
+
+ReportStreamReader::ReportStreamReader(std::shared_ptr<const StreamSource> source)
+    : m_source(std::move(source))
+{
+    readHeader();
+}
+
+void ReportStreamReader::readHeader()
+{
+    std::vector<std::uint8_t> buffer;
+    ByteSource in(m_source->read(0, kHeaderFixedSize + kMaxTextBytes, buffer), 0);
     m_header = decodeHeader(in);
     if (m_header.pageCount > 0)
         readPageChain(in.position());
+}
+
+PageRecords ReportStreamReader::records(const PageInfo& page) const
+{
+    const std::size_t start = page.position + kPageStartSize;
+    // Pages lie one after another; the last one runs to the end of the stream.
+    const std::size_t end = page.start.next > 0 ? std::size_t(page.start.next) : m_source->size();
+    auto buffer = std::make_shared<std::vector<std::uint8_t>>();
+    const std::span<const std::uint8_t> bytes = m_source->read(start, end - start, *buffer);
+    return {bytes, 0, buffer->empty() ? nullptr : std::move(buffer)};
 }
 
 void ReportStreamReader::readPageChain(std::size_t position)
 {
     // Every next link must lie past the page it leaves, so the walk ends.
     std::size_t previous = 0;
+    std::vector<std::uint8_t> buffer;
     for (;;) {
-        ByteSource in(m_bytes, position);
+        ByteSource in(m_source->read(position, kPageStartSize, buffer), 0);
         const PageStart start = decodePageStart(in);
         if (std::size_t(start.previous) != previous || start.previous < 0)
             damaged("a page's back link does not point at the page before it", position);

@@ -2,13 +2,15 @@
 
 // Reads a recorded report stream. The constructor checks the header and
 // walks the page links once (each must point forward at a record 80 whose
-// back link and page number agree); the records of a page are read only when
-// asked for. Any damage raises StreamError(kUnexpectedCode); nothing is
-// allocated beyond what the bytes themselves hold.
+// back link and page number agree), reading only the page starts; the
+// records of a page are read only when asked for. Any damage raises
+// StreamError(kUnexpectedCode); nothing is allocated beyond what the bytes
+// themselves hold.
 
 #include "reportengine/stream/StreamRecords.h"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -27,11 +29,38 @@ struct PageRange {
     bool empty() const { return first > last; }
 };
 
+// Where a reader finds the bytes of a stream: in memory, or read on demand
+// from a file so that a stream of any length costs one page of memory.
+class StreamSource {
+public:
+    virtual ~StreamSource() = default;
+    virtual std::size_t size() const = 0;
+    // The bytes from position on, at most count of them (fewer at the end).
+    // The span is valid while the source and buffer are unchanged; a source
+    // that reads fills buffer. A failed read raises StreamError.
+    virtual std::span<const std::uint8_t> read(std::size_t position, std::size_t count,
+                                               std::vector<std::uint8_t>& buffer) const = 0;
+};
+
+// Bytes already in memory; they must outlive the source.
+class MemorySource : public StreamSource {
+public:
+    explicit MemorySource(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+    std::size_t size() const override { return m_bytes.size(); }
+    std::span<const std::uint8_t> read(std::size_t position, std::size_t count,
+                                       std::vector<std::uint8_t>&) const override;
+
+private:
+    std::span<const std::uint8_t> m_bytes;
+};
+
 // The records of one page in stream order, up to its record 82. Valid while
-// the bytes it reads are.
+// the bytes it reads are; bytes read from a file are kept by every copy.
 class PageRecords {
 public:
-    PageRecords(std::span<const std::uint8_t> bytes, std::size_t position) : m_bytes(bytes), m_pos(position)
+    PageRecords(std::span<const std::uint8_t> bytes, std::size_t position,
+                std::shared_ptr<const std::vector<std::uint8_t>> keep = nullptr)
+        : m_keep(std::move(keep)), m_bytes(bytes), m_pos(position)
     {
     }
 
@@ -39,6 +68,7 @@ public:
     std::optional<Record> next();
 
 private:
+    std::shared_ptr<const std::vector<std::uint8_t>> m_keep;
     std::span<const std::uint8_t> m_bytes;
     std::size_t m_pos;
     bool m_done = false;
@@ -50,6 +80,8 @@ public:
     // PageRecords from it is in use. Bytes after the last page are ignored: a
     // stream the owner supplies is not truncated when rewritten.
     explicit ReportStreamReader(std::span<const std::uint8_t> bytes);
+    // Reads from source, which must outlive the reader and its PageRecords.
+    explicit ReportStreamReader(std::shared_ptr<const StreamSource> source);
 
     const ReportHeader& header() const { return m_header; }
     std::int32_t pageCount() const { return std::int32_t(m_pages.size()); }
@@ -70,12 +102,14 @@ public:
     // < 1 or beyond the last page ends at the last.
     PageRange printRange(std::int32_t first, std::int32_t last) const;
 
-    PageRecords records(const PageInfo& page) const { return {m_bytes, page.position + kPageStartSize}; }
+    // The records of a page; from a file, its bytes up to the next page are read now.
+    PageRecords records(const PageInfo& page) const;
 
 private:
+    void readHeader();
     void readPageChain(std::size_t firstPosition);
 
-    std::span<const std::uint8_t> m_bytes;
+    std::shared_ptr<const StreamSource> m_source;
     ReportHeader m_header;
     std::vector<PageInfo> m_pages;
 };
