@@ -1,21 +1,13 @@
 #include "DateMask.h"
 
+#include <QLineEdit>
 #include <QList>
-#include <QStringList>
-#include <QStringView>
+#include <QValidator>
 
 namespace edit {
 namespace {
 
-// Characters with a meaning of their own in a Qt input mask; a separator among them is escaped.
-bool qtMaskCharacter(QChar c)
-{
-    return QStringView(u"AaNnXx90DdHhBb#<>![]{}\\;").contains(c);
-}
-
-const QChar kBlank = u'_';
-
-// The digit places of each part of a date in the order of `pattern`: 4 for the year, 2 for the others.
+// The most digits of each part of a date in the order of `pattern`: 4 for the year, 2 for the others.
 QList<int> partWidths(const QString& pattern)
 {
     QList<int> widths;
@@ -29,37 +21,49 @@ QList<int> partWidths(const QString& pattern)
     return widths.size() == 3 ? widths : QList<int>{2, 2, 4};
 }
 
+class DateTyping final : public QValidator {
+public:
+    DateTyping(QLineEdit* box, const QString& pattern, QChar separator)
+        : QValidator(box), m_box(box), m_widths(partWidths(pattern)), m_separator(separator)
+    {
+    }
+
+    State validate(QString& input, int&) const override
+    {
+        // setText() leaves the box unmodified before it is validated: a text set by the program is taken
+        // whole.
+        if (!m_box->isModified())
+            return Acceptable;
+        qsizetype part = 0;
+        int digits = 0;
+        for (QChar c : input) {
+            if (c == m_separator) {
+                if (++part == m_widths.size())
+                    return Invalid;
+                digits = 0;
+            } else if (c.unicode() < u'0' || c.unicode() > u'9' || ++digits > m_widths[part]) {
+                return Invalid;
+            }
+        }
+        return Acceptable;
+    }
+
+private:
+    QLineEdit* m_box;
+    QList<int> m_widths;
+    QChar m_separator;
+};
+
 } // namespace
 
-QString dateInputMask(const QString& pattern, QChar separator)
+void setUpDateBox(QLineEdit* box, const QString& pattern, QChar separator)
 {
-    QString sep;
-    if (qtMaskCharacter(separator))
-        sep += QLatin1Char('\\');
-    sep += separator;
-
-    QString mask;
-    for (int width : partWidths(pattern)) {
-        if (!mask.isEmpty())
-            mask += sep;
-        mask += QString(width, u'0');
-    }
-    return mask + QLatin1Char(';') + kBlank;
-}
-
-QString dateBoxText(const QString& text, const QString& pattern, QChar separator)
-{
-    const QList<int> widths = partWidths(pattern);
-    const QStringList parts = text.trimmed().split(separator);
-    if (parts.size() != widths.size())
-        return text;
-    QStringList laidOut;
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        if (parts[i].size() > widths[i])
-            return text;
-        laidOut.append(QString(widths[i] - parts[i].size(), kBlank) + parts[i]);
-    }
-    return laidOut.join(separator);
+    const QValidator* old = box->validator();
+    box->setValidator(new DateTyping(box, pattern, separator));
+    if (old && old->parent() == box)
+        delete old;
+    box->setMaxLength(32767);
+    box->setPlaceholderText(QString(pattern).replace(u'/', separator));
 }
 
 bool isEmptyDateText(const QString& text)

@@ -3,24 +3,23 @@
 #include <QChar>
 #include <QString>
 
+class QLineEdit;
+
 namespace edit {
 
-// The input mask of a date box: two digit places for the month and the day and four for
-// the year, in the order of the date pattern `pattern` (m/d/y language), joined by
-// `separator`. Every digit place may stay empty, so partial dates can be typed and then
-// refused by the date check; unfilled places show "_". The widget's text() then holds the
-// typed digits and the separators, so an empty box reads as two separators ("//").
-QString dateInputMask(const QString& pattern, QChar separator);
+// Makes `box` a date box of the date pattern `pattern` (m/d/y language) and `separator`.
+// The box shows a date exactly as the format writes it ("5/9/90", "05.09.1990"): no
+// input mask, so no fill characters, and nothing typed in place can shift a digit into
+// another part. What the user types is limited to what can become such a date: digits
+// and the separator, at most three parts, four digits for the year and two for the
+// others. A text set by the program is taken whole. An empty box shows the pattern.
+// Called again when the format changes.
+void setUpDateBox(QLineEdit* box, const QString& pattern, QChar separator);
 
-// `text` (a date as the date format writes it) laid out for a box of dateInputMask(pattern,
-// separator): each part's digits to the right of its places, the places before them
-// left unfilled, as fixed-width dates read. Text that does not fit the mask is left as it is.
-QString dateBoxText(const QString& text, const QString& pattern, QChar separator);
-
-// A date box whose text has no digit is empty, whatever separators its mask shows.
+// A date box whose text has no digit is empty, whatever separators or blanks it holds.
 bool isEmptyDateText(const QString& text);
 
-// `text` with every `from` replaced by `to`: carries a date box's text over to a new mask.
+// `text` with every `from` replaced by `to`: carries a date text over to a new separator.
 QString changeDateSeparator(QString text, QChar from, QChar to);
 
 } // namespace edit

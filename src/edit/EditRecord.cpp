@@ -32,14 +32,21 @@ int dateSlot(int field)
     return field == kDates[0] ? 0 : 1;
 }
 
-// Blanks inside a date box's text (where the mask puts them) do not change the date it shows.
-QString withoutBlanks(const QString& text)
+// A blank inside a date's text leaves it unclear which digits belong to which part.
+bool hasBlankInside(const QString& text)
 {
-    QString out;
-    for (QChar c : text)
-        if (!c.isSpace())
-            out += c;
-    return out;
+    for (QChar c : text.trimmed())
+        if (c.isSpace())
+            return true;
+    return false;
+}
+
+// The engine's refusal of a value, naming the field by the title the user knows it by.
+QString refusalWithTitle(const dbase::DatabaseError& error, const dbase::Field& field, const QString& title)
+{
+    QString message = QString::fromUtf8(error.what());
+    message.replace(QStringLiteral("the field ") + QString::fromStdString(field.name), title);
+    return message;
 }
 
 QString moneyMessage(int field)
@@ -113,14 +120,16 @@ bool EditRecord::changed(const EditValues& now) const
 const EditRecord::LoadedDate* EditRecord::unchangedDate(int slot, const QString& text) const
 {
     const std::optional<LoadedDate>& loaded = m_loaded[std::size_t(slot)];
-    return loaded && withoutBlanks(loaded->text) == withoutBlanks(text) ? &*loaded : nullptr;
+    return loaded && loaded->text.trimmed() == text.trimmed() ? &*loaded : nullptr;
 }
 
 std::optional<Refusal> EditRecord::checkDate(const EditValues& values, int field,
                                              const QString& message) const
 {
     const QString text = values.texts[field].trimmed();
-    if (isEmptyDateText(text) || unchangedDate(dateSlot(field), text) || m_dates.read(text))
+    if (isEmptyDateText(text))
+        return std::nullopt;
+    if (!hasBlankInside(text) && (unchangedDate(dateSlot(field), text) || m_dates.read(text)))
         return std::nullopt;
     return Refusal{field, message};
 }
@@ -148,14 +157,15 @@ std::optional<Refusal> EditRecord::check(const EditValues& values, const dbase::
         try {
             dbase::encodeNumberText(tableFields.at(std::size_t(field)), values.texts[field].toStdString());
         } catch (const dbase::DatabaseError& error) {
-            return Refusal{field, QString::fromUtf8(error.what())};
+            return Refusal{field, refusalWithTitle(error, tableFields.at(std::size_t(field)), title(field))};
         }
     }
     for (std::size_t i = 0; i < kMoney.size(); ++i) {
         try {
             dbase::encodeNumber(tableFields.at(std::size_t(kMoney[i])), money[i]);
         } catch (const dbase::DatabaseError& error) {
-            return Refusal{kMoney[i], QString::fromUtf8(error.what())};
+            return Refusal{kMoney[i],
+                           refusalWithTitle(error, tableFields.at(std::size_t(kMoney[i])), title(kMoney[i]))};
         }
     }
     const dbase::CodePage& codePage = dbase::CodePage::forLanguageDriver(table.languageDriver());

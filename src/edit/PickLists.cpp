@@ -1,6 +1,7 @@
 #include "PickLists.h"
 
 #include "dbase/CodePage.h"
+#include "edit/TypingLimit.h"
 #include "platform/AppPaths.h"
 
 #include <QComboBox>
@@ -318,6 +319,17 @@ void PickLists::saveAll()
     throwFailures(failures);
 }
 
+void PickLists::saveList(int list)
+{
+    List& held = at(list);
+    if (!held.dirty)
+        return;
+    if (held.unreadable)
+        throw PickListError(filePath(list), "write", kLeftAlone);
+    save(list);
+    held.dirty = false;
+}
+
 void PickLists::save(int list) const
 {
     const fs::path path = filePath(list);
@@ -370,7 +382,7 @@ void setUpPickCombo(QComboBox* combo, int maxLength)
     // Inline completion would turn "Smith" typed before Enter into a longer "Smithson".
     completer->setCompletionMode(QCompleter::PopupCompletion);
     combo->setCompleter(completer);
-    combo->lineEdit()->setMaxLength(maxLength > 0 ? maxLength : 32767);
+    limitTyping(combo->lineEdit(), maxLength); // a value chosen or loaded is never cut
     combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 }
 

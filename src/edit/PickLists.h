@@ -90,6 +90,10 @@ public:
     // not be written or, having been changed, was left alone; the message names each such
     // file with its reason, path() and reason() give the first.
     void saveAll();
+    // Writes list `list` alone, when it changed since it was loaded or saved, as saveAll
+    // does; no other file is written or created. Throws PickListError when it cannot be
+    // written or, its file having been unreadable when loaded, is left alone.
+    void saveList(int list);
 
     const QStringList& entries(int list) const;
     // Replaces list `list` by the cleaned, non-empty `entries`, in their order.
@@ -124,8 +128,9 @@ private:
 // Makes `combo` an editable pick-list combo box that keeps the user's text as typed: its
 // completer suggests entries in a popup with letter case counting (Qt's default would
 // complete "smith" into "Smith" and, on Enter or leaving the box, select "Smith"), and
-// nothing typed is inserted into its list. Accepts at most `maxLength` characters (0:
-// no limit). A long entry does not widen the box.
+// nothing typed is inserted into its list. The user can type at most `maxLength`
+// characters (0: no limit); a longer text set or chosen is kept whole. A long entry does
+// not widen the box.
 void setUpPickCombo(QComboBox* combo, int maxLength);
 // Fills `combo` with `entries`, keeping the text in its edit box, without signals.
 void loadPickCombo(QComboBox* combo, const QStringList& entries);

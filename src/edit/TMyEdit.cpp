@@ -5,6 +5,7 @@
 #include "edit/DateMask.h"
 #include "edit/PickLists.h"
 #include "edit/TMyEditDesign.h"
+#include "edit/TypingLimit.h"
 #include "edit/ViewerOptions.h"
 #include "platform/Dialogs.h"
 #include "platform/MenuShortcuts.h"
@@ -84,8 +85,7 @@ TMyEdit::TMyEdit(const Services& services, QWidget* parent)
     createButtons();
     createMenu();
     applyBrowseMode();
-    m_dateSeparator = m_services.dates.separator();
-    applyDateMask();
+    applyDateFormat();
     resize(kDesignSize);
 
     // The window sees every key first, and every box's leaving.
@@ -110,8 +110,8 @@ void TMyEdit::createBoxes()
         case Kind::Money:
         case Kind::Date: {
             auto* line = new QLineEdit(this);
-            if (design.kind != Kind::Date)
-                line->setMaxLength(length);
+            if (design.kind != Kind::Date) // the date boxes take the date format's rules when shown
+                edit::limitTyping(line, length);
             box = line;
             break;
         }
@@ -129,9 +129,10 @@ void TMyEdit::createBoxes()
         box->setObjectName(latin(design.name));
         m_boxes[std::size_t(design.field)] = box;
         m_pages[std::size_t(design.field)] = design.page;
-        // Short boxes keep the width their font gives them; long ones take what the page offers.
+        // Short boxes take the width their font gives them, less when the page is narrower than
+        // that at the window's fixed size; long ones take what the page offers.
         const bool stretches = design.kind == Kind::Combo || length > 20;
-        box->setSizePolicy(stretches ? QSizePolicy::Expanding : QSizePolicy::Fixed, QSizePolicy::Fixed);
+        box->setSizePolicy(stretches ? QSizePolicy::Expanding : QSizePolicy::Preferred, QSizePolicy::Fixed);
         if (design.labelName) {
             auto* label = new QLabel(defaultTitle(design.field), this);
             label->setObjectName(latin(design.labelName));
@@ -358,11 +359,15 @@ void TMyEdit::FormShow()
             caption->setText(fieldTitle(design.field));
     CheckOut->setText(fieldTitle(F::CheckOut).replace(QLatin1Char('&'), QStringLiteral("&&")));
     settings::applyFonts(this, m_services.fonts);
-    settings::scaleAndCentre(this, m_services.scaleFactor ? m_services.scaleFactor() : 1.0,
-                             m_services.screen.size(), true);
+    // The window keeps its design size, scaled: the user cannot resize it, and a layout
+    // wider than the design cannot push it past the edge of the screen.
+    const double factor = m_services.scaleFactor ? m_services.scaleFactor() : 1.0;
+    const int percent = settings::scalePercent(factor);
+    setFixedSize(kDesignSize * percent / 100);
+    settings::scaleAndCentre(this, factor, m_services.screen.size(), true);
     Notebook->setCurrentIndex(0);
     applyColors();
-    applyDateMask();
+    applyDateFormat();
     refreshTitleEcho();
     const int mode = editMode();
     if (mode == 2 || mode == 3)
@@ -412,19 +417,18 @@ void TMyEdit::applyColors()
 }
 
 // A new date format brings a new separator or order: the boxes keep what they hold.
-void TMyEdit::applyDateMask()
+void TMyEdit::applyDateFormat()
 {
-    const QString mask = edit::dateInputMask(m_services.dates.pattern(), m_services.dates.separator());
-    if (mask == m_dateMask)
-        return;
+    const QString& pattern = m_services.dates.pattern();
     const QChar separator = m_services.dates.separator();
+    if (pattern == m_datePattern && separator == m_dateSeparator)
+        return;
     for (QLineEdit* date : {PurchDate, CheckDate}) {
-        const QString text = edit::changeDateSeparator(date->text(), m_dateSeparator, separator);
-        date->setInputMask(mask);
-        setDateText(date, text);
+        edit::setUpDateBox(date, pattern, separator);
+        date->setText(edit::changeDateSeparator(date->text(), m_dateSeparator, separator));
     }
     m_savedCheckDate = edit::changeDateSeparator(m_savedCheckDate, m_dateSeparator, separator);
-    m_dateMask = mask;
+    m_datePattern = pattern;
     m_dateSeparator = separator;
 }
 
@@ -464,19 +468,11 @@ void TMyEdit::setValues(const edit::EditValues& values)
             static_cast<QCheckBox*>(widget)->setChecked(values.checkedOut);
             break;
         }
-        case Kind::Date:
-            setDateText(static_cast<QLineEdit*>(widget), values.texts[design.field]);
-            break;
         default:
             static_cast<QLineEdit*>(widget)->setText(values.texts[design.field]);
             break;
         }
     }
-}
-
-void TMyEdit::setDateText(QLineEdit* date, const QString& text)
-{
-    date->setText(edit::dateBoxText(text, m_services.dates.pattern(), m_services.dates.separator()));
 }
 
 void TMyEdit::LoadRecord()
@@ -485,6 +481,22 @@ void TMyEdit::LoadRecord()
     m_savedCheckDate = CheckDate->text();
     m_savedCheckName = CheckName->currentText();
     refreshTitleEcho();
+    showStartOfBoxes();
+}
+
+// A text longer than its box shows its start, where it is read from.
+void TMyEdit::showStartOfBoxes()
+{
+    for (QLineEdit* line : findChildren<QLineEdit*>())
+        line->setCursorPosition(0);
+}
+
+void TMyEdit::setVisible(bool visible)
+{
+    QDialog::setVisible(visible);
+    // Showing a dialog selects the whole text of its focused box, which scrolls a long text to its end.
+    if (visible)
+        showStartOfBoxes();
 }
 
 void TMyEdit::ClearWindow()
@@ -527,7 +539,7 @@ bool TMyEdit::Update()
     try {
         db::BookTable& books = m_services.table;
         if (std::optional<edit::Refusal> refusal =
-                m_record.check(now, books.table(), [this](int field) { return fieldTitle(field); })) {
+                m_record.check(now, books.table(), [this](int field) { return titleInMessages(field); })) {
             error(refusal->message);
             showBox(refusal->field);
             return false;
@@ -601,6 +613,14 @@ void TMyEdit::UpdateExitButtonClick()
 void TMyEdit::ClearButtonClick()
 {
     ClearWindow();
+    focusTitle();
+}
+
+// After the window starts another book, typing goes to its first box, not to the button pressed.
+void TMyEdit::focusTitle()
+{
+    Notebook->setCurrentIndex(0);
+    Title->setFocus(Qt::OtherFocusReason);
 }
 
 void TMyEdit::CancelButtonClick()
@@ -680,6 +700,7 @@ void TMyEdit::MenuNewClick()
     setEditMode(1);
     TakeSnapshot();
     setWindowTitle(QStringLiteral("Edit (New Record)"));
+    focusTitle();
 }
 
 void TMyEdit::MenuCopyRecordClick()
@@ -696,17 +717,19 @@ void TMyEdit::MenuCopyRecordClick()
     setEditMode(1);
     TakeSnapshot();
     setWindowTitle(QStringLiteral("Edit (New Copied Record)"));
+    focusTitle();
 }
 
 void TMyEdit::CheckOutClick()
 {
     if (CheckOut->isChecked()) {
-        setDateText(CheckDate, m_savedCheckDate);
+        CheckDate->setText(m_savedCheckDate);
         CheckName->setEditText(m_savedCheckName);
         return;
     }
-    m_savedCheckDate = CheckDate->text().left(10);
-    m_savedCheckName = CheckName->currentText().left(30);
+    // Kept whole: a pair loaded longer than the boxes' limits comes back as it was.
+    m_savedCheckDate = CheckDate->text();
+    m_savedCheckName = CheckName->currentText();
     CheckDate->clear();
     CheckName->setEditText(QString());
 }
@@ -860,6 +883,12 @@ void TMyEdit::setEditMode(int mode)
 
 QString TMyEdit::fieldTitle(int field) const
 {
-    const QString& title = m_services.settings.fields.at(std::size_t(field)).title;
+    return m_services.settings.fields.at(std::size_t(field)).title;
+}
+
+// A message must name the box even when the user has left its title empty.
+QString TMyEdit::titleInMessages(int field) const
+{
+    const QString title = fieldTitle(field);
     return title.isEmpty() ? defaultTitle(field) : title;
 }

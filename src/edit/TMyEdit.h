@@ -162,6 +162,7 @@ public:
 public slots:
     void reject() override; // Escape and the frame's close button: the Exit command
     void done(int result) override;
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -173,23 +174,25 @@ private:
     void createButtons();
     void createMenu();
     void applyBrowseMode();
-    void applyDateMask();
+    void applyDateFormat();
     void applyColors();
     void setValues(const edit::EditValues& values);
-    void setDateText(QLineEdit* date, const QString& text);
     void refreshTitleEcho();
+    void showStartOfBoxes();
     void leaveMoneyBox(QLineEdit* box);
     void moveAlongChain(QWidget* from);
     void move(int step);
     void showBookAfterLeaving();
     void showBox(int field);
+    void focusTitle();
     QLineEdit* clipboardTarget() const;
     QComboBox* pickCombo(int list) const;
     platform::Button ask(const QString& question, bool withCancel);
     void error(const QString& text);
     int editMode() const;
     void setEditMode(int mode);
-    QString fieldTitle(int field) const;
+    QString fieldTitle(int field) const; // as the user stored it, even empty
+    QString titleInMessages(int field) const;
 
     Services m_services;
     edit::EditRecord m_record;
@@ -198,6 +201,6 @@ private:
     std::array<int, db::kBookFieldCount> m_pages{};
     QString m_savedCheckDate; // the check-out pair kept while the box is cleared
     QString m_savedCheckName;
-    QString m_dateMask;
+    QString m_datePattern; // of the date format the date boxes follow; empty before the first
     QChar m_dateSeparator = u'/';
 };

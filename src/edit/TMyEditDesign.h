@@ -65,7 +65,9 @@ inline constexpr BoxDesign kBoxes[] = {
 static_assert(std::size(kBoxes) == db::kBookFieldCount);
 
 inline constexpr int kPageCount = 5;
-inline const char* const kTabCaptions[kPageCount] = {"&Description", "&Catalog", "&Worth", "Li&brary",
+// The first page has no mnemonic: its Alt+D would share the key with Update's, and Alt+D
+// would then only move the focus. The page is still reached by Ctrl+Tab or a click.
+inline const char* const kTabCaptions[kPageCount] = {"Description", "&Catalog", "&Worth", "Li&brary",
                                                      "&Other"};
 inline const char* const kFootNames[kPageCount] = {nullptr, "WarrantyItem", "WorthItem", "LibraryItem",
                                                    "OtherItem"};

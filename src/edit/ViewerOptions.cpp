@@ -1,6 +1,7 @@
 #include "ViewerOptions.h"
 
 #include "edit/PickLists.h"
+#include "edit/TypingLimit.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -201,7 +202,7 @@ public:
         }
         auto* line = new QLineEdit(parent);
         line->setFrame(false);
-        line->setMaxLength(inputLength(field));
+        limitTyping(line, inputLength(field)); // the value shown is written back whole
         return line;
     }
 

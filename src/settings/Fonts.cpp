@@ -74,8 +74,19 @@ void copyFace(QWidget* widget, const QFont& from)
     widget->setFont(font);
 }
 
+// A combo box's drop-down list belongs to the combo box and lists its entries in its font.
+bool inComboBox(const QWidget* widget)
+{
+    for (const QWidget* parent = widget->parentWidget(); parent; parent = parent->parentWidget())
+        if (qobject_cast<const QComboBox*>(parent))
+            return true;
+    return false;
+}
+
 const QFont* sharedFontFor(QWidget* widget, const SharedFonts& fonts)
 {
+    if (qobject_cast<QListView*>(widget) && inComboBox(widget))
+        return &fonts.edit;
     if (qobject_cast<QLabel*>(widget) || qobject_cast<QListView*>(widget) ||
         qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget) ||
         qobject_cast<QGroupBox*>(widget))

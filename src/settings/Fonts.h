@@ -39,7 +39,8 @@ void storeSharedFonts(const SharedFonts& fonts, Settings& settings);
 
 // Copies the family, bold and italic (never size or colour) of the label font to the
 // labels, list boxes, check boxes, radio buttons and group boxes in `window`; of the
-// edit font to line edits, combo boxes and tables; of the button font to push buttons.
+// edit font to line edits, combo boxes (with their drop-down lists) and tables; of the
+// button font to push buttons.
 void applyFonts(QWidget* window, const SharedFonts& fonts);
 
 } // namespace settings

@@ -3,7 +3,6 @@
 #include "db/BookTable.h"
 #include "db/FieldText.h"
 #include "dbase/DatabaseError.h"
-#include "edit/DateMask.h"
 #include "edit/EditRecord.h"
 #include "settings/NumberText.h"
 
@@ -56,56 +55,6 @@ class TestEditRecord : public QObject {
     Q_OBJECT
 
 private slots:
-    void dateMask_data()
-    {
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QChar>("separator");
-        QTest::addColumn<QString>("mask");
-        QTest::newRow("month first, two-digit year") << "m/d/yy" << QChar('/') << "00/00/0000;_";
-        QTest::newRow("day first, dots") << "dd/mm/yyyy" << QChar('.') << "00.00.0000;_";
-        QTest::newRow("year first, dashes") << "yyyy/mm/dd" << QChar('-') << "0000-00-00;_";
-        QTest::newRow("separator with a meaning in masks") << "m/d/yy" << QChar('0') << "00\\000\\00000;_";
-    }
-
-    void dateMask()
-    {
-        QFETCH(QString, pattern);
-        QFETCH(QChar, separator);
-        QFETCH(QString, mask);
-        QCOMPARE(edit::dateInputMask(pattern, separator), mask);
-    }
-
-    // Each part's digits stand at the right of its places, as a fixed-width date reads.
-    void dateBoxText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("laidOut");
-        QTest::newRow("short parts") << "7/4/96"
-                                     << "m/d/yy"
-                                     << "_7/_4/__96";
-        QTest::newRow("full parts") << "12/31/1996"
-                                    << "mm/dd/yyyy"
-                                    << "12/31/1996";
-        QTest::newRow("year first") << "1996/7/4"
-                                    << "yyyy/m/d"
-                                    << "1996/_7/_4";
-        QTest::newRow("two parts stay") << "7/4"
-                                        << "m/d/yy"
-                                        << "7/4";
-        QTest::newRow("too long stays") << "123/4/96"
-                                        << "m/d/yy"
-                                        << "123/4/96";
-    }
-
-    void dateBoxText()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, pattern);
-        QFETCH(QString, laidOut);
-        QCOMPARE(edit::dateBoxText(text, pattern, QChar('/')), laidOut);
-    }
-
     // Date boxes are compared without the blanks around them, every other box exactly.
     void changeTest_data()
     {

@@ -11,9 +11,13 @@
 #include "settings/NumberText.h"
 #include "settings/Settings.h"
 
+#include <QAbstractItemView>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -35,11 +39,23 @@ namespace {
 struct Harness {
     explicit Harness(const std::function<void(dbase::Table&)>& prepare = {}, bool browse = false,
                      std::vector<std::string> titles = {"Alpha", "Beta", "Gamma"},
-                     dbase::Access access = dbase::Access::Shared)
+                     dbase::Access access = dbase::Access::Shared, int titleWidth = 90)
         : lists(dir.path().toStdString()), fonts(settings::makeSharedFonts(settings))
     {
         const std::string path = dir.filePath(QStringLiteral("BOOKS.DBF")).toStdString();
-        makeBooks(path, titles);
+        if (titleWidth == 90) {
+            makeBooks(path, titles);
+        } else { // a book table written by another program, with a wider TITLE
+            std::vector<dbase::FieldSpec> specs = db::bookFieldSpecs();
+            specs[F::Title].width = titleWidth;
+            dbase::Table::create(path, specs);
+            auto table = dbase::Table::open(path, dbase::Access::Exclusive);
+            for (const std::string& title : titles) {
+                table->append();
+                table->setText(F::Title, title);
+                table->post();
+            }
+        }
         if (prepare)
             prepare(*dbase::Table::open(path, dbase::Access::Exclusive));
         books.adopt(dbase::Table::open(path, access));
@@ -47,9 +63,10 @@ struct Harness {
         dialogs.setThrowOnUnexpected(false);
         const std::function<int()> editMode = [this] { return mode; };
         const std::function<void(int)> setEditMode = [this](int m) { mode = m; };
+        const std::function<double()> scaleFactor = [this] { return factor; };
         window = std::make_unique<TMyEdit>(TMyEdit::Services{dialogs, books, settings, dates, numbers, lists,
-                                                             fonts, screen, nullptr, editMode, setEditMode,
-                                                             browse, nullptr, nullptr});
+                                                             fonts, screen, scaleFactor, editMode,
+                                                             setEditMode, browse, nullptr, nullptr});
     }
     void open(int editMode, int row = 0)
     {
@@ -79,6 +96,7 @@ struct Harness {
     edit::PickLists lists;
     settings::SharedFonts fonts;
     platform::FixedScreen screen{{800, 600}};
+    double factor = 1.0;
     int mode = 0;
     std::unique_ptr<TMyEdit> window;
 };
@@ -115,7 +133,7 @@ private slots:
         QTest::newRow("dot") << 9 << "07.04.1996";
     }
 
-    // A box showing only its mask is empty, whatever the separator; a date typed into the real box is read.
+    // An empty date box holds no text, whatever the separator; a date typed into it is read.
     void emptyDateBoxes()
     {
         QFETCH(int, format);
@@ -123,9 +141,8 @@ private slots:
         Harness h;
         h.dates.choose(format); // after the window was made: showing it rebuilds the masks
         h.open(1);
-        const QString empty = QString(2, h.dates.separator());
-        QCOMPARE(h.window->PurchDate->text(), empty);
-        QCOMPARE(h.window->CheckDate->text(), empty);
+        QCOMPARE(h.window->PurchDate->text(), QString());
+        QCOMPARE(h.window->CheckDate->text(), QString());
         h.window->Title->setText(QStringLiteral("Delta"));
         h.window->PurchDate->setCursorPosition(0);
         QTest::keyClicks(h.window->PurchDate, typed);
@@ -249,7 +266,7 @@ private slots:
         });
         h.open(2);
         h.window->CheckOut->click();
-        QCOMPARE(h.window->CheckDate->text(), QStringLiteral("//"));
+        QCOMPARE(h.window->CheckDate->text(), QString());
         QCOMPARE(h.window->CheckName->currentText(), QString());
         h.window->CheckOut->click();
         QCOMPARE(h.window->CheckDate->text(), QStringLiteral("2/3/01"));
@@ -312,8 +329,8 @@ private slots:
             {h.window->Value, "1.000.000", "Invalid value specified.  Please correct.", 2, "1,000"},
             {h.window->LowMarket, "$5", "Invalid low market value specified.  Please correct.", 2, ""},
             {h.window->HighMarket, "1e999", "Invalid high market value specified.  Please correct.", 2, "3"},
-            {h.window->YearPub, "19x5", "\"19x5\" cannot be stored in the field YEARPUB", 0, "1995"},
-            {h.window->Pages, "1.5", "cannot be stored in the field PAGES", 0, "300"},
+            {h.window->YearPub, "19x5", "\"19x5\" cannot be stored in Year Pub", 0, "1995"},
+            {h.window->Pages, "1.5", "cannot be stored in Pages", 0, "300"},
             {h.window->Title, "\xc5\x81odz", "The character \"\xc5\x81\" in Title cannot be stored", 0,
              "Lodz"},
         };
@@ -371,7 +388,7 @@ private slots:
         QTest::addColumn<dbase::Access>("access");
         QTest::addColumn<bool>("otherProgramWrites");
         QTest::addColumn<QString>("fragment");
-        QTest::newRow("year the table cannot take") << 1 << dbase::Access::Shared << false << "YEARPUB";
+        QTest::newRow("year the table cannot take") << 1 << dbase::Access::Shared << false << "Year Pub";
         QTest::newRow("read-only table") << 3 << dbase::Access::ReadOnly << false << "read-only";
         QTest::newRow("changed by another program")
             << 2 << dbase::Access::Shared << true << "changed by another";
@@ -455,6 +472,198 @@ private slots:
         for (table->first(); !table->eof(); table->next())
             inFile << QString::fromStdString(table->text(F::Title) + "/" + table->text(F::Category));
         QCOMPARE(inFile, stored);
+    }
+
+    void loadedValuesKeptWhole_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("value"); // as the table holds it
+        QTest::addColumn<int>("titleWidth");
+        QTest::addColumn<QString>("shown");
+        const QString title154 = QStringLiteral("Long title").repeated(16).left(154);
+        QTest::newRow("cost beyond the box") << int(F::Cost) << "1234567890" << 90 << "1,234,567,890.00";
+        QTest::newRow("cost with cents") << int(F::Cost) << "12345678.95" << 90 << "12,345,678.95";
+        QTest::newRow("cost at the box's width") << int(F::Cost) << "1234567" << 90 << "1,234,567.00";
+        QTest::newRow("year beyond the box") << int(F::YearPub) << "19960" << 90 << "19960";
+        QTest::newRow("year at the box's width") << int(F::YearPub) << "1996" << 90 << "1996";
+        QTest::newRow("pages beyond the box") << int(F::Pages) << "1234567" << 90 << "1234567";
+        QTest::newRow("title beyond the box") << int(F::Title) << title154 << 200 << title154;
+        QTest::newRow("title at the box's width")
+            << int(F::Title) << title154.left(90) << 90 << title154.left(90);
+    }
+
+    // A value at or beyond its box's width is shown and stored back whole; typing cannot lengthen it.
+    void loadedValuesKeptWhole()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, value);
+        QFETCH(int, titleWidth);
+        QFETCH(QString, shown);
+        Harness h(editFirst([&](dbase::Table& t) { db::setFieldText(t, field, value, db::ShortDateText()); }),
+                  false, {"Alpha", "Beta"}, dbase::Access::Shared, titleWidth);
+        const QString before = h.stored(field);
+        h.open(2);
+        auto* box = static_cast<QLineEdit*>(h.window->box(field));
+        QCOMPARE(box->text(), shown);
+        box->end(false);
+        QTest::keyClick(box, Qt::Key_9);
+        QCOMPARE(box->text(), shown);
+        h.window->Editor->setText(QStringLiteral("Someone"));
+        h.window->UpdateButtonClick();
+        QCOMPARE(h.lastMessage(), QString());
+        QCOMPARE(h.stored(F::Editor), QStringLiteral("Someone"));
+        QCOMPARE(h.stored(field), before);
+    }
+
+    void datesUnderEveryFormat_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<bool>("zeros");
+        for (int format = 1; format <= 12; ++format)
+            for (bool zeros : {false, true})
+                QTest::addRow("format %d%s", format, zeros ? ", leading zeros" : "") << format << zeros;
+    }
+
+    // A loaded date shows as the format writes it; a part edited in place gives the date it reads as.
+    void datesUnderEveryFormat()
+    {
+        QFETCH(int, format);
+        QFETCH(bool, zeros);
+        Harness h(editFirst([](dbase::Table& t) { t.setDate(F::PurchDate, {1990, 5, 9}); }));
+        h.dates.apply(format, zeros);
+        h.dates.setToday({2026, 1, 1});
+        h.open(2);
+        QLineEdit* box = h.window->PurchDate;
+        QCOMPARE(box->text(), h.dates.write({1990, 5, 9}));
+        // Select the day's digits and type another day over them.
+        const QStringList parts = box->text().split(h.dates.separator());
+        const QStringList kinds = h.dates.pattern().split(u'/');
+        int start = 0;
+        int part = 0;
+        for (; !kinds[part].startsWith(u'd'); ++part)
+            start += int(parts[part].size()) + 1;
+        box->setSelection(start, int(parts[part].size()));
+        QTest::keyClicks(box, QStringLiteral("10"));
+        h.window->UpdateButtonClick();
+        QCOMPARE(h.lastMessage(), QString());
+        QCOMPARE(h.books.table().date(F::PurchDate), (dbase::Date{1990, 5, 10}));
+    }
+
+    void blankInsideDate_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("after a separator") << "5/ 9/90";
+        QTest::newRow("before a separator") << "5 /9/90";
+    }
+
+    // Blanks inside a date leave its parts unclear: refused as an invalid date, with the focus in the box.
+    void blankInsideDate()
+    {
+        QFETCH(QString, text);
+        Harness h;
+        h.open(2);
+        h.window->PurchDate->setText(text);
+        h.window->Notebook->setCurrentIndex(3);
+        h.window->UpdateButtonClick();
+        QCOMPARE(h.lastMessage(), QStringLiteral("Invalid purchase date specified.  Please correct."));
+        QCOMPARE(h.window->Notebook->currentIndex(), 0);
+        QCOMPARE(h.window->focusWidget(), h.window->PurchDate);
+        QCOMPARE(h.books.table().date(F::PurchDate), (dbase::Date{2001, 1, 1}));
+    }
+
+    // Alt+D is Update's alone: the first page's tab does not claim it.
+    void altDUpdates()
+    {
+        Harness h;
+        h.open(2);
+        h.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+        h.window->Title->setFocus();
+        h.window->Title->setText(QStringLiteral("Changed"));
+        QTest::keyClick(h.window->Title, Qt::Key_D, Qt::AltModifier);
+        QTRY_COMPARE(h.stored(F::Title), QStringLiteral("Changed")); // a mnemonic clicks a moment later
+        QVERIFY(!h.window->DataChanged());
+    }
+
+    void startingAnotherBookFocusesTitle_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("new record") << "MenuNew";
+        QTest::newRow("copy record") << "MenuCopyRecord";
+        QTest::newRow("clear") << "MenuClear";
+    }
+
+    void startingAnotherBookFocusesTitle()
+    {
+        QFETCH(QString, command);
+        Harness h;
+        h.open(2);
+        h.window->Notebook->setCurrentIndex(2);
+        h.window->ClearButton->setFocus();
+        h.window->findChild<QAction*>(command)->trigger();
+        QCOMPARE(h.focused(), QStringLiteral("Title"));
+        QCOMPARE(h.window->Notebook->currentIndex(), 0);
+    }
+
+    void pickDropDownsTakeEditFont()
+    {
+        Harness h;
+        h.fonts.label.setFamily(QStringLiteral("Label Face"));
+        h.fonts.edit.setFamily(QStringLiteral("Edit Face"));
+        h.open(1);
+        for (QComboBox* combo : h.window->findChildren<QComboBox*>())
+            QCOMPARE(combo->view()->font().family(), QStringLiteral("Edit Face"));
+        QCOMPARE(h.window->label(F::Author)->font().family(), QStringLiteral("Label Face"));
+    }
+
+    void fixedScaledSize_data()
+    {
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("1.0") << 1.0 << QSize(800, 600) << QSize(632, 440);
+        QTest::newRow("1.25") << 1.25 << QSize(800, 600) << QSize(790, 550);
+        QTest::newRow("1280 x 1024") << 2.0 << QSize(1280, 1024) << QSize(1264, 880);
+    }
+
+    // The window takes its scaled design size, cannot be resized, and its boxes fit in it.
+    void fixedScaledSize()
+    {
+        QFETCH(double, factor);
+        QFETCH(QSize, screen);
+        QFETCH(QSize, size);
+        Harness h;
+        h.factor = factor;
+        h.screen.setSize(screen);
+        h.open(2);
+        QCOMPARE(h.window->size(), size);
+        QCOMPARE(h.window->minimumSize(), size);
+        QCOMPARE(h.window->maximumSize(), size);
+        const QSize needed = h.window->layout()->totalMinimumSize();
+        QVERIFY2(needed.width() <= size.width() && needed.height() <= size.height(),
+                 qPrintable(QStringLiteral("%1 x %2").arg(needed.width()).arg(needed.height())));
+        QVERIFY(h.window->x() >= 0 && h.window->x() + size.width() <= screen.width());
+    }
+
+    void longTitleShowsItsStart()
+    {
+        Harness h({}, false, {std::string(85, 'W')});
+        h.open(2);
+        QCOMPARE(h.window->Title->cursorPosition(), 0);
+    }
+
+    // An empty title stays empty on the window; messages still name the box.
+    void emptyFieldTitle()
+    {
+        Harness h;
+        h.settings.fields[F::Editor].title.clear();
+        h.settings.fields[F::YearPub].title.clear();
+        h.open(1);
+        QCOMPARE(h.window->label(F::Editor)->text(), QString());
+        h.window->YearPub->setText(QStringLiteral("19x5"));
+        h.window->UpdateButtonClick();
+        QVERIFY2(h.lastMessage().contains(QStringLiteral("cannot be stored in Year Pub")),
+                 qPrintable(h.lastMessage()));
     }
 
     // Escape and the frame's close button ask, as Exit does; browse mode never asks.
