@@ -4,10 +4,12 @@
 #include "BookFixture.h"
 #include "TempDir.h"
 #include "db/BookTable.h"
+#include "dbase/DatabaseError.h"
 #include "dbase/Table.h"
 #include "settings/DateFormat.h"
 
 #include <QFile>
+#include <cerrno>
 
 // Date format 1 (m/d/yy) as it reads in 2026.
 inline std::unique_ptr<settings::DateFormat> formatOne()
@@ -45,3 +47,63 @@ inline QStringList tableTexts(const std::string& path)
     }
     return rows;
 }
+
+// The real file system, except that writes fail (ENOSPC) once `budget` bytes
+// are written, and renames fail (EIO) when `failRename` is set.
+class FailingFileSystem : public dbase::FileSystem {
+public:
+    std::int64_t budget = -1; // negative: no limit
+    bool failRename = false;
+
+    std::unique_ptr<dbase::File> open(const std::string& path, dbase::OpenMode mode) override
+    {
+        return std::make_unique<Counted>(*this, real().open(path, mode));
+    }
+    bool exists(const std::string& path) override { return real().exists(path); }
+    void rename(const std::string& from, const std::string& to) override
+    {
+        if (failRename)
+            throw dbase::IoError(to, "rename", EIO);
+        real().rename(from, to);
+    }
+    void remove(const std::string& path) override { real().remove(path); }
+    void syncDirectory(const std::string& directory) override { real().syncDirectory(directory); }
+
+private:
+    static dbase::FileSystem& real() { return dbase::defaultFileSystem(); }
+
+    class Counted : public dbase::File {
+    public:
+        Counted(FailingFileSystem& fs, std::unique_ptr<dbase::File> inner)
+            : dbase::File(inner->path()), m_fs(fs), m_inner(std::move(inner))
+        {
+        }
+        std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override
+        {
+            return m_inner->readAt(o, b, n);
+        }
+        void writeAt(std::uint64_t o, const void* b, std::size_t n) override
+        {
+            if (m_fs.budget >= 0) {
+                if (static_cast<std::int64_t>(n) > m_fs.budget)
+                    throw dbase::IoError(path(), "write", ENOSPC);
+                m_fs.budget -= static_cast<std::int64_t>(n);
+            }
+            m_inner->writeAt(o, b, n);
+        }
+        std::uint64_t size() override { return m_inner->size(); }
+        void truncate(std::uint64_t s) override { m_inner->truncate(s); }
+        void sync() override { m_inner->sync(); }
+        dbase::FileStamp stamp() override { return m_inner->stamp(); }
+        bool tryLock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override
+        {
+            return m_inner->tryLock(s, l, k);
+        }
+        void lock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override { m_inner->lock(s, l, k); }
+        void unlock(std::uint64_t s, std::uint64_t l) override { m_inner->unlock(s, l); }
+
+    private:
+        FailingFileSystem& m_fs;
+        std::unique_ptr<dbase::File> m_inner;
+    };
+};
