@@ -38,7 +38,8 @@ void DbfHeader::readCounters(const unsigned char* h)
 {
     version = h[0];
     recordCount = get32(h + dbf::kRecordCount);
-    incomplete = h[dbf::kIncomplete] != 0;
+    // Only the documented value counts: other engines leave stray bytes here.
+    incomplete = h[dbf::kIncomplete] == 0x01;
     changeCounter = get32(h + dbf::kChangeCounter);
     productionIndex = h[dbf::kProductionIndex] == 0x01;
     languageDriver = h[dbf::kLanguageDriver];
@@ -60,7 +61,7 @@ DbfHeader DbfHeader::read(File& file)
     default:
         damaged(file, "it is not a dBase table (version byte " + std::to_string(header.version) + ")");
     }
-    if (h[15] != 0)
+    if (h[dbf::kEncrypted] == 0x01)
         damaged(file, "it is encrypted");
     if (header.headerLength < dbf::kHeaderSize + 1 || header.recordLength < 1)
         damaged(file, "the header gives impossible lengths");
@@ -130,6 +131,15 @@ DbfHeader DbfHeader::read(File& file)
     }
     if (header.fields.empty())
         damaged(file, "it has no fields");
+    // The data starts at the header length: one that disagrees with where the
+    // descriptors end would make every record read from the wrong place.
+    if (pos < descriptors.size() && static_cast<unsigned char>(descriptors[pos]) == 0x0D) {
+        std::size_t end = dbf::kHeaderSize + pos + 1;
+        if (header.headerLength > end + dbf::kMaxHeaderPadding)
+            damaged(file, "the header length " + std::to_string(header.headerLength) +
+                              " does not match the field descriptors, which end at byte " +
+                              std::to_string(end));
+    }
     if (offset != header.recordLength)
         damaged(file, "the record length " + std::to_string(header.recordLength) +
                           " does not match the fields, which need " + std::to_string(offset));

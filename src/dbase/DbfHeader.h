@@ -15,11 +15,15 @@ inline constexpr int kHeaderSize = 32;
 inline constexpr int kRecordCount = 4;
 inline constexpr int kHeaderLength = 8;
 inline constexpr int kRecordLength = 10;
-inline constexpr int kIncomplete = 14;
+inline constexpr int kIncomplete = 14;    // 0x01 while a change is under way; other values mean nothing
+inline constexpr int kEncrypted = 15;     // 0x01 when the records are encrypted
 inline constexpr int kChangeCounter = 16; // 4 bytes of the multi-user area: bumped by every write of ours
 inline constexpr int kProductionIndex = 28;
 inline constexpr int kLanguageDriver = 29;
 inline constexpr std::uint8_t kEndMark = 0x1A;
+// Bytes real files carry between the descriptors' terminator and the data:
+// Visual FoxPro's 263-byte backlink, and the stray byte some dBase III writers add.
+inline constexpr std::size_t kMaxHeaderPadding = 264;
 inline constexpr std::uint8_t kWindows1252Driver = 0x03;
 } // namespace dbf
 

@@ -7,7 +7,10 @@
 #include "Values.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <exception>
+#include <utility>
 
 namespace dbase {
 
@@ -122,20 +125,22 @@ void Table::endBatch()
 {
     if (d->batchDepth == 0 || --d->batchDepth > 0)
         return;
-    bool dirty = d->batchDirty && !d->stale;
-    d->batchDirty = false;
+    // What succeeded is written even when a post failed: its records are on the disk.
+    std::exception_ptr failure = std::exchange(d->batchFailure, nullptr);
+    bool dirty = std::exchange(d->batchDirty, false);
     try {
-        if (dirty)
+        if ((dirty || failure) && !d->stale)
             d->writeChanges();
     } catch (...) {
-        d->crashPending = true;
+        d->markIndexStale("the end of a batch of changes could not be written");
         d->stale = true;
-        if (d->sharedAccess())
-            d->dbf->unlock(locks::kHeader, 1);
-        throw;
+        if (!failure)
+            failure = std::current_exception();
     }
     if (d->sharedAccess())
         d->dbf->unlock(locks::kHeader, 1);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 // ---------------------------------------------------------------- opening
@@ -150,22 +155,45 @@ std::string Table::Impl::indexPath() const
     return found.empty() ? wanted : found;
 }
 
+void Table::Impl::openTableFile()
+{
+    if (access == Access::ReadOnly) {
+        dbf = fs.open(path, OpenMode::ReadOnly);
+        return;
+    }
+    try {
+        dbf = fs.open(path, OpenMode::ReadWrite);
+    } catch (const IoError& e) {
+        // A table on a CD, a write-protected stick or a share we may only read
+        // can still be shown; an exclusive open is asked for in order to change it.
+        if (access != Access::Shared || (e.errorNumber() != EROFS && e.errorNumber() != EACCES))
+            throw;
+        dbf = fs.open(path, OpenMode::ReadOnly);
+        access = Access::ReadOnly;
+        warnings.push_back("The table " + path + " cannot be changed (" + e.what() +
+                           ") It is open read-only.");
+    }
+}
+
 void Table::Impl::openFiles(const std::string& p, Access a, bool tolerateIndexDamage)
 {
     path = p;
     access = a;
-    dbf = fs.open(path, access == Access::ReadOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite);
+    openTableFile();
     if (access == Access::Exclusive) {
         if (!dbf->tryLock(locks::kOpenMarker, 1, LockKind::Write) ||
             !dbf->tryLock(locks::kTable, 2, LockKind::Write) ||
             !dbf->tryLock(locks::kTableRange, locks::kTableRangeLength, LockKind::Write))
             throw DatabaseError("The table " + path + " is in use and cannot be opened for exclusive use.");
+        holdsExclusive = true;
+        removeStaleTemporaries(); // before anything else needs room on the disk
     } else if (!dbf->tryLock(locks::kOpenMarker, 1, LockKind::Read)) {
         throw DatabaseError("The table " + path + " is opened for exclusive use by another program.");
     }
 
     // Read the table's header and its index as one state: a writer holds the
     // header lock for the whole of its change, so a read under it is never torn.
+    bool evidence = false;
     {
         HeaderLock lock(*dbf, access != Access::Exclusive, LockKind::Read);
         header = DbfHeader::read(*dbf);
@@ -173,18 +201,155 @@ void Table::Impl::openFiles(const std::string& p, Access a, bool tolerateIndexDa
         dbf->readExact(0, headerBytes.data(), headerBytes.size());
         codePage = &CodePage::forLanguageDriver(header.languageDriver);
         stamp = dbf->stamp();
-        dataRecords = std::min(header.recordCount, recordsInFile(stamp.size));
+        checkFileSize();
         openIndex(tolerateIndexDamage);
+        evidence = writeRefusal.empty() && crashEvidence();
+        // Under this lock no writer of ours is half-way, so whole records past
+        // the count are a dead writer's: show them, as a writer adopts them.
+        std::uint32_t inFile = recordsInFile(stamp.size);
+        dataRecords = writeRefusal.empty() ? std::max(header.recordCount, inFile) : inFile;
+        if (evidence && access == Access::ReadOnly && (header.incomplete || inFile > header.recordCount))
+            markIndexStale("a change to the table was interrupted and the index may not hold it");
     }
 
-    if (header.incomplete || recordsInFile(stamp.size) != header.recordCount || stamp.size != endOfData() + 1)
-        recoverFromCrash();
-    if (crashPending && access == Access::Exclusive) {
+    if (!writeRefusal.empty()) {
+        if (access == Access::Exclusive)
+            throw DatabaseError(writeRefusal);
+        warnings.push_back(writeRefusal);
+    }
+    if (evidence && access != Access::ReadOnly) {
+        bool upgraded = access == Access::Shared && upgradeToExclusive();
+        try {
+            recoverFromCrash();
+            if (holdsExclusive)
+                repairIndexAfterCrash(tolerateIndexDamage);
+        } catch (...) {
+            if (upgraded)
+                downgradeToShared();
+            throw;
+        }
+        if (upgraded)
+            downgradeToShared();
+        if (crashPending)
+            markIndexStale("a change to the table was interrupted, and another program has it open");
+    }
+    if (!tolerateIndexDamage && !indexError.empty())
+        throw DatabaseError(indexError);
+    noteMissingMemo();
+}
+
+// Writing past a count the file cannot hold, or cutting the file to match a
+// count that lies, destroys records: such a table is only read.
+void Table::Impl::checkFileSize()
+{
+    writeRefusal.clear();
+    if (stamp.size >= endOfData())
+        return;
+    writeRefusal = "The table " + path + " is damaged and cannot be changed: its header promises " +
+                   std::to_string(header.recordCount) + " records of " + std::to_string(header.recordLength) +
+                   " bytes after " + std::to_string(header.headerLength) + " bytes of header (" +
+                   std::to_string(endOfData()) + " bytes), but the file has " + std::to_string(stamp.size) +
+                   " bytes. Its records can be read and copied to a new table.";
+}
+
+bool Table::Impl::crashEvidence() const
+{
+    // One byte past the data is the end mark; none at all is fine too.
+    return header.incomplete || stamp.size > endOfData() + 1;
+}
+
+// Takes the locks of an exclusive open while this shared open is the only
+// open of the table, to repair it at once. False when anyone else has it open.
+bool Table::Impl::upgradeToExclusive()
+{
+    if (!dbf->tryLock(locks::kOpenMarker, 1, LockKind::Write))
+        return false;
+    if (!dbf->tryLock(locks::kTable, 2, LockKind::Write)) {
+        dbf->tryLock(locks::kOpenMarker, 1, LockKind::Read);
+        return false;
+    }
+    if (!dbf->tryLock(locks::kTableRange, locks::kTableRangeLength, LockKind::Write)) {
+        dbf->unlock(locks::kTable, 2);
+        dbf->tryLock(locks::kOpenMarker, 1, LockKind::Read);
+        return false;
+    }
+    holdsExclusive = true;
+    removeStaleTemporaries();
+    return true;
+}
+
+void Table::Impl::downgradeToShared()
+{
+    holdsExclusive = false;
+    try {
+        dbf->unlock(locks::kTableRange, locks::kTableRangeLength);
+        dbf->unlock(locks::kTable, 2);
+        dbf->tryLock(locks::kOpenMarker, 1, LockKind::Read); // turns our write lock back into a read lock
+    } catch (const DatabaseError&) {
+        // The locks go with the file when it is closed.
+    }
+}
+
+// Files a pack or an index rebuild of ours left when it died. With the table
+// to ourselves nobody can be writing them; on a full disk they hold the room
+// the next rebuild needs.
+void Table::Impl::removeStaleTemporaries()
+{
+    for (const std::string& name : {path + ".pack", indexPath() + ".rebuild"}) {
+        try {
+            if (fs.exists(name))
+                fs.remove(name);
+        } catch (const DatabaseError&) {
+            // Left for the next exclusive open.
+        }
+    }
+}
+
+void Table::Impl::repairIndexAfterCrash(bool tolerateIndexDamage)
+{
+    if (!crashPending)
+        return;
+    try {
         rebuildIndex();
         beginChange();
         crashPending = false;
         endChange();
+    } catch (const IoError& e) {
+        crashPending = true;
+        if (!tolerateIndexDamage)
+            throw;
+        markIndexStale(std::string("it could not be rebuilt: ") + e.what());
     }
+}
+
+// From now on this open neither walks, seeks nor writes through the index:
+// it may lack records or point at records that moved. The program offers a
+// rebuild when it sees indexError().
+void Table::Impl::markIndexStale(const std::string& why)
+{
+    if (!header.productionIndex)
+        return;
+    crashPending = true;
+    if (!indexError.empty())
+        return;
+    indexError = "The index of the table " + path + " must be rebuilt: " + why + ".";
+    order = -1;
+    orderName.clear();
+}
+
+void Table::Impl::noteMissingMemo()
+{
+    if (header.hasMemo() && memoPath().empty())
+        warnings.push_back("The memo file of the table " + path + " (" + replaceExtension(path, ".DBT") +
+                           ") is missing; its memo texts are shown empty.");
+}
+
+std::string Table::Impl::memoPath() const
+{
+    std::string dbt = replaceExtension(path, ".DBT");
+    auto slash = dbt.rfind('/');
+    return findFileIgnoringCase(slash == std::string::npos ? "." : dbt.substr(0, slash),
+                                slash == std::string::npos ? dbt : dbt.substr(slash + 1));
 }
 
 std::uint32_t Table::Impl::recordsInFile(std::uint64_t size) const
@@ -213,7 +378,7 @@ void Table::Impl::openIndex(bool tolerateDamage)
             throw DatabaseError("The index file " + ip + " of the table " + path + " is missing.");
         auto file = fs.open(ip, access == Access::ReadOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite);
         try {
-            mdx = MdxFile::open(std::move(file));
+            mdx = MdxFile::open(std::move(file), path);
         } catch (const IoError&) {
             throw;
         } catch (const DatabaseError& e) {
@@ -238,6 +403,11 @@ void Table::Impl::compileTags()
     for (int t = 0; t < mdx->tagCount(); ++t) {
         TagState state;
         const TagDefinition& def = mdx->tag(t);
+        if (!def.unusable.empty()) {
+            state.error = "The index tag " + def.name + " cannot be used: " + def.unusable + ".";
+            tagStates.push_back(std::move(state));
+            continue;
+        }
         try {
             state.key = Expression::compile(def.expression, header.fields);
             if (!def.forExpression.empty())
@@ -252,32 +422,41 @@ void Table::Impl::compileTags()
 
 // A writer that died leaves the incomplete byte set, or whole records past
 // the header's count, or part of a record. Judge that only under the write
-// lock: a live writer holds it.
+// lock: a live writer holds it. Nothing but a torn last record is ever cut.
 void Table::Impl::recoverFromCrash()
 {
-    if (access == Access::ReadOnly)
-        return; // read what is there; the count was clamped to the data
-    HeaderLock lock(*dbf, access != Access::Exclusive, LockKind::Write);
+    HeaderLock lock(*dbf, !holdsExclusive, LockKind::Write);
     unsigned char h[dbf::kHeaderSize];
     dbf->readExact(0, h, sizeof h);
     header.readCounters(h);
     stamp = dbf->stamp();
-    crashPending = crashPending || header.incomplete;
-    std::uint32_t inFile = recordsInFile(stamp.size);
-    if (inFile < header.recordCount) {
-        header.recordCount = inFile; // the file was cut short: keep what is there
-        crashPending = true;
+    checkFileSize();
+    if (!writeRefusal.empty()) {
+        dataRecords = recordsInFile(stamp.size);
+        warnings.push_back(writeRefusal);
+        return;
     }
-    dataRecords = header.recordCount;
+    if (!crashEvidence())
+        return; // another open repaired it meanwhile
+    crashPending = crashPending || (header.incomplete && header.productionIndex);
+    const bool markWas = header.incomplete;
+    const std::uint32_t countWas = header.recordCount;
+    std::uint32_t inFile = recordsInFile(stamp.size);
     adoptUnfinishedAppends(inFile);
-    if (stamp.size != endOfData() + 1) {
-        // Cut a partly written record and restore the end mark.
+    std::uint64_t torn = stamp.size - endOfData();
+    if (torn > 1) {
         dbf->truncate(endOfData());
         const char mark = static_cast<char>(dbf::kEndMark);
         dbf->writeAt(endOfData(), &mark, 1);
+        warnings.push_back("The last record of the table " + path + " was only partly written (" +
+                           std::to_string(torn) + " of " + std::to_string(header.recordLength) +
+                           " bytes) by a program that stopped; that part was removed.");
     }
-    header.incomplete = crashPending;
-    endChange();
+    dataRecords = header.recordCount;
+    if (torn > 1 || countWas != header.recordCount || markWas != crashPending) {
+        header.incomplete = crashPending;
+        writeChanges();
+    }
     stamp = dbf->stamp();
     ownWrite = false;
 }
@@ -325,7 +504,7 @@ void Table::Impl::dropCaches()
     window.clear();
     acceptedValid = false;
     liveCount.reset();
-    if (mdx)
+    if (mdx && indexError.empty())
         mdx->invalidate();
 }
 
@@ -350,12 +529,16 @@ void Table::Impl::syncWithDisk()
     if (headerLength != header.headerLength || recordLength != header.recordLength)
         throw DatabaseError("The table " + path + " was restructured by another program; open it again.");
     bool hadIndex = header.productionIndex;
-    bool pending = crashPending;
     header.readCounters(h);
-    crashPending = pending || header.incomplete;
     header.productionIndex = hadIndex || header.productionIndex;
     stamp = now;
-    dataRecords = std::min(header.recordCount, recordsInFile(now.size));
+    checkFileSize();
+    // Under the header lock a mark or whole records past the count are a dead
+    // writer's: show its records, and stop trusting the index.
+    std::uint32_t inFile = recordsInFile(now.size);
+    dataRecords = writeRefusal.empty() ? std::max(header.recordCount, inFile) : inFile;
+    if (header.incomplete || (writeRefusal.empty() && inFile > header.recordCount))
+        markIndexStale("another program stopped in the middle of a change");
     dropCaches();
     if (!mdx && header.productionIndex && hadIndex == false)
         openIndex(true);
@@ -379,7 +562,7 @@ void Table::Impl::buildAccepted()
 {
     std::vector<std::uint8_t> result(std::size_t(dataRecords) + 1, 0);
     for (std::uint32_t n = 1; n <= dataRecords; ++n)
-        result[n] = accepts(recordAt(n, true)) ? 1 : 0;
+        result[n] = accepts(n, recordAt(n, true)) ? 1 : 0;
     accepted = std::move(result);
     acceptedValid = true;
 }
@@ -390,12 +573,28 @@ void Table::Impl::noteAccepted(std::uint32_t n, const char* rec)
         return;
     if (accepted.size() <= n)
         accepted.resize(std::size_t(n) + 1, 0);
-    accepted[n] = accepts(rec) ? 1 : 0;
+    accepted[n] = accepts(n, rec) ? 1 : 0;
 }
 
-bool Table::Impl::accepts(const char* rec)
+bool Table::Impl::live(std::uint32_t n, const char* rec)
 {
+    if (rec[0] == ' ')
+        return true;
     if (rec[0] == '*')
+        return false;
+    if (!oddFlagReported) {
+        oddFlagReported = true;
+        warnings.push_back("Record " + std::to_string(n) + " of the table " + path +
+                           " has an unknown deletion mark (byte " +
+                           std::to_string(static_cast<unsigned char>(rec[0])) +
+                           "); it and any others like it are shown as not deleted.");
+    }
+    return true;
+}
+
+bool Table::Impl::accepts(std::uint32_t n, const char* rec)
+{
+    if (!live(n, rec))
         return false;
     if (!filter)
         return true;
@@ -408,7 +607,7 @@ bool Table::Impl::visible(std::uint32_t n)
     if (n < 1 || n > dataRecords)
         return false;
     if (!filter)
-        return recordAt(n)[0] != '*';
+        return live(n, recordAt(n));
     if (!acceptedValid)
         buildAccepted();
     return n < accepted.size() && accepted[n];
@@ -543,7 +742,7 @@ std::uint32_t Table::Impl::countVisible()
         return *liveCount;
     std::uint32_t count = 0;
     for (std::uint32_t n = 1; n <= dataRecords; ++n)
-        count += recordAt(n, true)[0] != '*' ? 1 : 0;
+        count += live(n, recordAt(n, true)) ? 1 : 0;
     liveCount = count;
     return count;
 }
@@ -652,6 +851,10 @@ const std::string& Table::indexError() const
 {
     return d->indexError;
 }
+const std::vector<std::string>& Table::warnings() const
+{
+    return d->warnings;
+}
 std::uint32_t Table::physicalCount() const
 {
     return d->dataRecords;
@@ -687,6 +890,8 @@ void Table::setOrder(const std::string& tagName)
         d->order = -1;
         d->orderName.clear();
     } else {
+        if (!d->indexError.empty())
+            throw DatabaseError(d->indexError);
         int t = d->mdx ? d->mdx->findTag(tagName) : -1;
         if (t < 0)
             throw DatabaseError("The table " + d->path + " has no index tag " + tagName + ".");
@@ -870,7 +1075,7 @@ std::vector<std::uint32_t> Table::visibleRecords()
     if (!d->filter) {
         live.assign(std::size_t(d->dataRecords) + 1, 0);
         for (std::uint32_t n = 1; n <= d->dataRecords; ++n)
-            live[n] = d->recordAt(n, true)[0] != '*';
+            live[n] = d->live(n, d->recordAt(n, true));
     }
     const std::vector<std::uint8_t>& ok = d->filter ? d->accepted : live;
     auto shown = [&](std::uint32_t n) { return n >= 1 && n <= d->dataRecords && n < ok.size() && ok[n]; };

@@ -60,6 +60,13 @@ class Table {
 public:
     // Opens `path` exactly as given. Throws DatabaseError when the file is
     // missing, damaged or (Exclusive) held by any other open, here or elsewhere.
+    // A change interrupted by a crash is repaired at once when no other open
+    // holds the table; otherwise the index is reported as needing a rebuild
+    // (thrown here, reported by indexError() with openIgnoringIndex()).
+    // A Shared open of a file the system will not let us write opens it
+    // read-only; one whose header promises more records than the file holds
+    // opens but refuses every change. warnings() says which; an Exclusive
+    // open refuses both.
     static std::unique_ptr<Table> open(const std::string& path, Access access = Access::Shared,
                                        FileSystem& fs = defaultFileSystem());
     // Like open(), but a damaged index leaves the table in physical order
@@ -76,7 +83,15 @@ public:
     const std::vector<Field>& fields() const;
     int fieldIndex(const std::string& name) const; // ASCII case ignored, -1 when absent
     std::uint8_t languageDriver() const;
-    const std::string& indexError() const; // empty unless opened past a damaged index
+    // Empty unless the index is damaged, or must be rebuilt because a change
+    // was interrupted; the table is then in physical order and cannot be
+    // changed until regenerateIndexes() (exclusive) has run.
+    const std::string& indexError() const;
+    // Things the user should know that did not stop the table from opening:
+    // it was opened read-only, part of a record was removed in a repair, its
+    // memo file is missing, a record has an unknown deletion mark. Each is a
+    // sentence naming the file; the list only grows while the table is open.
+    const std::vector<std::string>& warnings() const;
 
     // --- Index tags (adding and deleting needs an exclusive open) ---
     std::vector<TagInfo> tags() const;

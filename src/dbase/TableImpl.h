@@ -8,6 +8,7 @@
 #include "MemoFile.h"
 #include "Table.h"
 
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -88,10 +89,15 @@ struct Table::Impl {
     std::optional<std::uint32_t> liveCount;
     std::unique_ptr<MemoFile> memo;
     bool memoOpened = false;
-    bool crashPending = false; // a writer died mid-change: indexes need a rebuild
-    bool stale = false;        // a change of ours failed half-way: re-read everything from disk
-    int batchDepth = 0;        // > 0 while a batch holds the write lock
-    bool ownWrite = false;     // the file's stamp changed by our own last write
+    bool crashPending = false;   // a writer died mid-change: indexes need a rebuild
+    bool stale = false;          // a change of ours failed half-way: re-read everything from disk
+    int batchDepth = 0;          // > 0 while a batch holds the write lock
+    bool ownWrite = false;       // the file's stamp changed by our own last write
+    bool holdsExclusive = false; // every lock of an exclusive open is ours (an exclusive open, or a repair)
+    std::exception_ptr batchFailure; // the first write that failed inside the current batch
+    std::string writeRefusal;        // why this table must not be written; empty when it may
+    std::vector<std::string> warnings;
+    bool oddFlagReported = false;
 
     // --- opening ---
     void openFiles(const std::string& path, Access access, bool tolerateIndexDamage);
@@ -99,21 +105,33 @@ struct Table::Impl {
     void compileTags();
     std::string indexPath() const; // existing production index, or where to create one
 
+    void openTableFile();
+    void checkFileSize();
+    void noteMissingMemo();
+    std::string memoPath() const; // existing .DBT, or empty
+
     // --- consistency with other programs ---
-    bool sharedAccess() const { return access != Access::Exclusive; }
+    bool sharedAccess() const { return !holdsExclusive; }
     void syncWithDisk();
     void dropCaches();
+    bool crashEvidence() const;
     void recoverFromCrash();
     void adoptUnfinishedAppends(std::uint32_t recordsInFile);
+    void repairIndexAfterCrash(bool tolerateIndexDamage);
+    bool upgradeToExclusive();
+    void downgradeToShared();
+    void removeStaleTemporaries();
+    void markIndexStale(const std::string& why);
     std::uint32_t recordsInFile(std::uint64_t fileSize) const;
     std::uint64_t endOfData() const;
 
     // --- records ---
     const char* recordAt(std::uint32_t n, bool scan = false);
+    bool live(std::uint32_t n, const char* rec); // not marked deleted; notes an unknown mark once
     void buildAccepted();
     void noteAccepted(std::uint32_t n, const char* rec);
     bool visible(std::uint32_t n);
-    bool accepts(const char* rec);
+    bool accepts(std::uint32_t n, const char* rec);
     std::string tagKey(int tag, const char* rec) const;
     bool inTag(int tag, const char* rec) const;
     void load(std::uint32_t n);
@@ -132,27 +150,36 @@ struct Table::Impl {
     void beginChange();
     void endChange();
     void writeChanges();
-    // Runs a multi-step change; when it fails half-way the table is marked
-    // for an index rebuild and every cache is re-read from disk.
-    template <class Change> void change(Change&& work, bool markIncomplete = true)
+    void writeHeader();
+    void noteWriteFailure();
+    // Runs a multi-step change of a record in place; when it fails half-way
+    // the index is marked for a rebuild and every cache is re-read from disk.
+    template <class Change> void change(Change&& work)
     {
-        std::uint32_t count = header.recordCount;
         try {
-            if (markIncomplete || (batchDepth > 0 && mdx))
-                beginChange();
+            beginChange();
             work();
             endChange();
         } catch (...) {
+            markIndexStale("a change to a record failed half-way");
             crashPending = true;
-            header.recordCount = count;
-            stale = true;
+            if (batchDepth > 0) { // the batch's own count stays: the disk has not got it yet
+                window.clear();
+                acceptedValid = false;
+                liveCount.reset();
+            } else
+                stale = true;
+            noteWriteFailure();
             throw;
         }
     }
     void writeRecord(std::uint32_t n, const std::string& bytes, bool append);
     void maintainTags(std::uint32_t n, const char* before, const char* after);
+    void appendLocked();
+    void takeBackAppend(std::uint32_t count, bool keysTouched, bool headerTried);
     void postLocked();
     std::vector<IndexEntry> collectEntries(int tag);
+    std::uint32_t copyLiveRecords(File& out);
     std::vector<std::string> rebuildIndex();
 
     // --- values ---

@@ -4,6 +4,7 @@
 #include "Values.h"
 
 #include <cstring>
+#include <exception>
 
 namespace dbase {
 
@@ -39,6 +40,8 @@ void Table::Impl::requireWritable(const char* what) const
 {
     if (access == Access::ReadOnly)
         throw DatabaseError("The table " + path + " is open read-only; cannot " + what + ".");
+    if (!writeRefusal.empty())
+        throw DatabaseError(writeRefusal);
     for (std::size_t t = 0; t < tagStates.size(); ++t)
         if (!tagStates[t].usable())
             throw DatabaseError("Cannot " + std::string(what) + " in " + path + ": the index tag " +
@@ -78,10 +81,27 @@ void Table::Impl::endChange()
     writeChanges();
 }
 
+// The index first, then the header that counts the records it indexes. An
+// index that cannot be written is left for a rebuild, and the count is still
+// written: the records are on the disk.
 void Table::Impl::writeChanges()
 {
-    if (mdx)
-        mdx->flush();
+    std::exception_ptr indexFailure;
+    if (mdx && !crashPending) {
+        try {
+            mdx->flush();
+        } catch (const DatabaseError& e) {
+            indexFailure = std::current_exception();
+            markIndexStale(std::string("it could not be written: ") + e.what());
+        }
+    }
+    writeHeader();
+    if (indexFailure)
+        std::rethrow_exception(indexFailure);
+}
+
+void Table::Impl::writeHeader()
+{
     header.incomplete = crashPending;
     ++header.changeCounter;
     unsigned char h[dbf::kHeaderSize];
@@ -90,6 +110,13 @@ void Table::Impl::writeChanges()
     dbf->writeAt(0, h, sizeof h);
     std::memcpy(headerBytes.data(), h, sizeof h);
     ownWrite = true; // the next check adopts the new stamp instead of taking it for another program's write
+}
+
+// Inside a batch the caller may go on after a failed post; endBatch() reports it.
+void Table::Impl::noteWriteFailure()
+{
+    if (batchDepth > 0 && !batchFailure)
+        batchFailure = std::current_exception();
 }
 
 void Table::Impl::writeRecord(std::uint32_t n, const std::string& bytes, bool append)
@@ -121,26 +148,74 @@ void Table::Impl::maintainTags(std::uint32_t n, const char* before, const char* 
     }
 }
 
+void Table::Impl::appendLocked()
+{
+    if (sharedAccess())
+        adoptUnfinishedAppends(recordsInFile(stamp.size));
+    const std::uint32_t count = header.recordCount;
+    const std::uint32_t n = count + 1;
+    // Without an index a record past the header's count tells the next open
+    // all it needs; with one, a flush cut short may leave a torn tree.
+    if (mdx)
+        beginChange();
+    bool keysTouched = false, headerTried = false;
+    try {
+        writeRecord(n, record, true);
+        header.recordCount = n;
+        keysTouched = true;
+        maintainTags(n, nullptr, record.data());
+        headerTried = batchDepth == 0;
+        endChange();
+    } catch (...) {
+        takeBackAppend(count, keysTouched, headerTried);
+        noteWriteFailure();
+        throw;
+    }
+    dataRecords = n;
+    noteAccepted(n, record.data());
+    if (liveCount)
+        ++*liveCount;
+    recno = n;
+}
+
+// A post that failed must leave no trace: no part of a record after the last
+// one for other readers to trip over. The index may hold the record's keys
+// by now, so it is left for a rebuild. Best effort: the disk may refuse this too.
+void Table::Impl::takeBackAppend(std::uint32_t count, bool keysTouched, bool headerTried)
+{
+    header.recordCount = count;
+    dataRecords = std::min(dataRecords, count);
+    if (keysTouched)
+        markIndexStale("a record could not be added to it");
+    window.clear();
+    acceptedValid = false;
+    liveCount.reset();
+    // A header write that failed may have stored the new count: only cut the
+    // record once the old count is back on the disk.
+    bool countSafe = !headerTried;
+    if (batchDepth == 0 || headerTried) {
+        try {
+            writeHeader();
+            countSafe = true;
+        } catch (const DatabaseError&) {
+        }
+    }
+    if (!countSafe)
+        return;
+    try {
+        dbf->truncate(endOfData());
+        const char mark = static_cast<char>(dbf::kEndMark);
+        dbf->writeAt(endOfData(), &mark, 1);
+        stamp = dbf->stamp();
+    } catch (const DatabaseError&) {
+        // The next open cuts what is left of it.
+    }
+}
+
 void Table::Impl::postLocked()
 {
     if (state == EditState::Append) {
-        if (sharedAccess())
-            adoptUnfinishedAppends(recordsInFile(stamp.size));
-        std::uint32_t n = header.recordCount + 1;
-        // Without an index a record past the header's count tells the next
-        // open all it needs; with one, a flush cut short may leave a torn tree.
-        change(
-            [&] {
-                writeRecord(n, record, true);
-                header.recordCount = n;
-                maintainTags(n, nullptr, record.data());
-            },
-            mdx != nullptr);
-        dataRecords = n;
-        noteAccepted(n, record.data());
-        if (liveCount)
-            ++*liveCount;
-        recno = n;
+        appendLocked();
     } else {
         std::string onDisk(recordAt(recno), header.recordLength);
         if (onDisk[0] == '*' && original[0] != '*')
@@ -404,14 +479,23 @@ std::vector<std::string> Table::Impl::rebuildIndex()
     }
     std::string finalPath = indexPath();
     std::string temporary = finalPath + ".rebuild";
-    auto fresh = MdxFile::create(fs.open(temporary, OpenMode::CreateReadWrite), baseName(path));
-    tagStates = std::move(states);
-    for (std::size_t t = 0; t < definitions.size(); ++t)
-        fresh->addTag(definitions[t], collectEntries(static_cast<int>(t)));
-    fresh->sync(); // on the disk before it replaces the old index
-    fresh.reset();
-    mdx.reset();
-    fs.rename(temporary, finalPath);
+    try {
+        auto fresh = MdxFile::create(fs.open(temporary, OpenMode::CreateReadWrite), baseName(path));
+        tagStates = std::move(states);
+        for (std::size_t t = 0; t < definitions.size(); ++t)
+            fresh->addTag(definitions[t], collectEntries(static_cast<int>(t)));
+        fresh->sync(); // on the disk before it replaces the old index
+        fresh.reset();
+        mdx.reset();
+        fs.rename(temporary, finalPath);
+    } catch (...) {
+        // On a full disk the half-built file would keep the disk full.
+        try {
+            fs.remove(temporary);
+        } catch (const DatabaseError&) {
+        }
+        throw;
+    }
     fs.syncDirectory(directoryOf(finalPath));
     mdx = MdxFile::open(fs.open(finalPath, OpenMode::ReadWrite));
     indexError.clear();
@@ -437,6 +521,33 @@ std::vector<std::string> Table::regenerateIndexes()
     return dropped;
 }
 
+// Writes the header and the records not marked deleted to `out`, in large
+// blocks; returns how many were kept.
+std::uint32_t Table::Impl::copyLiveRecords(File& out)
+{
+    out.writeAt(0, headerBytes.data(), headerBytes.size());
+    std::uint64_t offset = headerBytes.size();
+    std::uint32_t kept = 0;
+    std::string buffer;
+    buffer.reserve(1 << 20);
+    window.clear();
+    for (std::uint32_t n = 1; n <= dataRecords; ++n) {
+        const char* rec = recordAt(n, true);
+        if (rec[0] == '*')
+            continue;
+        buffer.append(rec, header.recordLength);
+        ++kept;
+        if (buffer.size() >= (1u << 20)) {
+            out.writeAt(offset, buffer.data(), buffer.size());
+            offset += buffer.size();
+            buffer.clear();
+        }
+    }
+    buffer.push_back(static_cast<char>(dbf::kEndMark));
+    out.writeAt(offset, buffer.data(), buffer.size());
+    return kept;
+}
+
 void Table::pack()
 {
     d->requireExclusive("pack the table");
@@ -445,54 +556,48 @@ void Table::pack()
     Impl& t = *d;
     std::string temporary = t.path + ".pack";
     auto out = t.fs.open(temporary, OpenMode::CreateReadWrite);
-    lockExclusively(*out);
-
-    // Copy the live records in large blocks; the new header is marked
-    // incomplete until its index has been rebuilt.
-    std::string head = t.headerBytes;
-    out->writeAt(0, head.data(), head.size());
-    std::uint64_t offset = head.size();
-    std::uint32_t kept = 0;
-    std::string buffer;
-    buffer.reserve(1 << 20);
-    t.window.clear();
-    for (std::uint32_t n = 1; n <= t.dataRecords; ++n) {
-        const char* rec = t.recordAt(n, true);
-        if (rec[0] == '*')
-            continue;
-        buffer.append(rec, t.header.recordLength);
-        ++kept;
-        if (buffer.size() >= (1u << 20)) {
-            out->writeAt(offset, buffer.data(), buffer.size());
-            offset += buffer.size();
-            buffer.clear();
-        }
-    }
-    buffer.push_back(static_cast<char>(dbf::kEndMark));
-    out->writeAt(offset, buffer.data(), buffer.size());
     DbfHeader packed = t.header;
-    packed.recordCount = kept;
-    packed.incomplete = t.header.productionIndex;
-    ++packed.changeCounter;
     unsigned char h[dbf::kHeaderSize];
-    std::memcpy(h, head.data(), sizeof h);
-    packed.writeFixedPart(h);
-    out->writeAt(0, h, sizeof h);
-    out->sync();
-    t.fs.rename(temporary, t.path);
+    try {
+        lockExclusively(*out);
+        packed.recordCount = t.copyLiveRecords(*out);
+        // Marked incomplete until its index has been rebuilt.
+        packed.incomplete = t.header.productionIndex;
+        ++packed.changeCounter;
+        std::memcpy(h, t.headerBytes.data(), sizeof h);
+        packed.writeFixedPart(h);
+        out->writeAt(0, h, sizeof h);
+        out->sync();
+        t.fs.rename(temporary, t.path);
+    } catch (...) {
+        // A failed pack leaves the table as it was and nothing beside it.
+        out.reset();
+        try {
+            t.fs.remove(temporary);
+        } catch (const DatabaseError&) {
+        }
+        throw;
+    }
     t.fs.syncDirectory(directoryOf(t.path));
 
     // The new file carries our locks already; the old one goes.
     t.dbf = std::move(out);
     t.header = packed;
     std::memcpy(t.headerBytes.data(), h, sizeof h);
-    t.dataRecords = kept;
-    t.liveCount = kept;
+    t.dataRecords = packed.recordCount;
+    t.liveCount = packed.recordCount;
     t.acceptedValid = false;
     t.window.clear();
     t.stamp = t.dbf->stamp();
     if (t.header.productionIndex) {
-        t.rebuildIndex();
+        // Until the rebuild is done the old index points at the old record numbers.
+        t.crashPending = true;
+        try {
+            t.rebuildIndex();
+        } catch (const DatabaseError& e) {
+            t.markIndexStale(std::string("it could not be rebuilt after the pack: ") + e.what());
+            throw;
+        }
         t.crashPending = false;
         t.endChange();
     }

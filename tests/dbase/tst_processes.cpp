@@ -75,6 +75,69 @@ void verifyTags(Table& table)
     table.setOrder("");
 }
 
+std::string upperCase(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// What is wrong with the order of a table's tags, judged by keys recomputed
+// from the records; empty when every tag holds exactly the live records in
+// key order, or when the table says its index must be rebuilt.
+std::string tagProblem(Table& table)
+{
+    if (!table.indexError().empty())
+        return {};
+    table.setOrder("");
+    std::map<std::uint32_t, std::pair<std::string, long long>> live;
+    for (table.first(); !table.eof(); table.next())
+        live[table.recno()] = {upperCase(table.text("TITLE")), table.whole(table.fieldIndex("YEARPUB"))};
+    for (const TagInfo& tag : table.tags()) {
+        table.setOrder(tag.name);
+        std::set<std::uint32_t> seen;
+        std::pair<std::string, long long> last{"", -1};
+        std::uint32_t previous = 0;
+        for (table.first(); !table.eof(); table.next()) {
+            auto found = live.find(table.recno());
+            if (found == live.end() || !seen.insert(table.recno()).second)
+                return tag.name + " walks record " + std::to_string(table.recno()) +
+                       ", which is not live or came twice";
+            const auto& keys = found->second;
+            bool inOrder =
+                tag.name == "BYTITLE"
+                    ? last.first < keys.first || (last.first == keys.first && previous < table.recno())
+                    : last.second < keys.second || (last.second == keys.second && previous < table.recno());
+            if (!inOrder)
+                return tag.name + " puts record " + std::to_string(table.recno()) + " after record " +
+                       std::to_string(previous);
+            last = keys;
+            previous = table.recno();
+        }
+        if (seen.size() != live.size())
+            return tag.name + " walks " + std::to_string(seen.size()) + " of " + std::to_string(live.size()) +
+                   " records";
+    }
+    table.setOrder("");
+    return {};
+}
+
+std::vector<std::string> physicalTitles(Table& table)
+{
+    table.setOrder("");
+    std::vector<std::string> out;
+    for (table.first(); !table.eof(); table.next())
+        out.push_back(table.text("TITLE"));
+    return out;
+}
+
+struct KillTally {
+    int runs = 0;
+    int recordsLost = 0;
+    int wrongSharedViews = 0; // a shared or read-only view walking a wrong tag without saying so
+    int reported = 0;         // views that reported the index for a rebuild
+};
+
 std::unique_ptr<Table> makeIndexedTable(const std::string& path, int records)
 {
     Table::create(path, sampleFields());
@@ -95,7 +158,135 @@ std::unique_ptr<Table> makeIndexedTable(const std::string& path, int records)
 class ProcessTest : public QObject {
     Q_OBJECT
 
+    std::map<QString, KillTally> m_kills;
+
+    // The views the program would have straight after the kill: an open it
+    // kept, then a read-only and a shared open while others hold the table.
+    void checkViewsAfterKill(const std::string& path, Table* kept, KillTally& tally,
+                             const std::multiset<std::string>& mustHave)
+    {
+        std::vector<Table*> views;
+        if (kept) {
+            kept->refresh();
+            views.push_back(kept);
+        }
+        auto reader = Table::openIgnoringIndex(path, Access::ReadOnly);
+        auto shared = Table::openIgnoringIndex(path, Access::Shared);
+        views.push_back(reader.get());
+        views.push_back(shared.get());
+        bool wrong = false;
+        for (Table* view : views) {
+            std::string problem = tagProblem(*view);
+            if (!problem.empty()) {
+                qWarning("index wrong in a shared view: %s", problem.c_str());
+                wrong = true;
+            }
+            tally.reported += view->indexError().empty() ? 0 : 1;
+        }
+        tally.wrongSharedViews += wrong ? 1 : 0;
+        std::vector<std::string> seen = physicalTitles(*shared);
+        QCOMPARE(physicalTitles(*reader), seen);
+        std::multiset<std::string> present(seen.begin(), seen.end());
+        for (const std::string& title : mustHave)
+            tally.recordsLost += present.count(title) ? 0 : 1;
+        ++tally.runs;
+    }
+
 private slots:
+    void cleanupTestCase()
+    {
+        if (m_kills.empty())
+            return;
+        qInfo("%-26s %5s %13s %30s", "kill -9 scenario", "runs", "records lost",
+              "index wrong in shared view");
+        for (const auto& [scenario, t] : m_kills)
+            qInfo("%-26s %5d %13d %30d   (views reporting a rebuild: %d)", qPrintable(scenario), t.runs,
+                  t.recordsLost, t.wrongSharedViews, t.reported);
+    }
+
+    void killedAppendsAreSafeInEveryView_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("killed single post") << "single";
+        QTest::newRow("killed batch append") << "batch";
+    }
+
+    void killedAppendsAreSafeInEveryView()
+    {
+        QFETCH(QString, mode);
+        TempDir dir;
+        const std::string path = dir.path("V.DBF");
+        makeIndexedTable(path, 200).reset();
+        KillTally& tally = m_kills[QStringLiteral("killed ") + mode + " append"];
+        for (int round = 0; round < 20; ++round) {
+            auto kept = Table::open(path);
+            kept->setOrder("BYTITLE");
+            const std::string prefix = "r" + std::to_string(round);
+            QProcess* appender = startHelper(
+                this, {"append-forever", QString::fromStdString(path), mode, QString::fromStdString(prefix)});
+            QVERIFY(appender->waitForReadyRead(10000));
+            QTest::qWait(20 + QRandomGenerator::global()->bounded(150));
+            ::kill(static_cast<pid_t>(appender->processId()), SIGKILL);
+            QVERIFY(appender->waitForFinished(10000));
+            const int posted = appender->readAll().trimmed().split('\n').size();
+            // A batch promises nothing before its end; single posts are each committed.
+            std::multiset<std::string> committed;
+            if (mode == "single")
+                for (int i = 0; i < posted; ++i)
+                    committed.insert(prefix + "-" + std::to_string(i));
+            checkViewsAfterKill(path, kept.get(), tally, committed);
+            kept.reset();
+            // Alone again, a shared open repairs at once.
+            auto alone = Table::openIgnoringIndex(path, Access::Shared);
+            QVERIFY2(alone->indexError().empty(), alone->indexError().c_str());
+            QCOMPARE(QString::fromStdString(tagProblem(*alone)), QString());
+        }
+        QCOMPARE(tally.recordsLost, 0);
+        QCOMPARE(tally.wrongSharedViews, 0);
+    }
+
+    void killedPackIsSafeInEveryView()
+    {
+        TempDir dir;
+        const std::string path = dir.path("Q.DBF");
+        makeIndexedTable(path, 6000).reset();
+        KillTally& tally = m_kills[QStringLiteral("pack killed after rename")];
+        for (int attempt = 0; tally.runs < 20 && attempt < 60; ++attempt) {
+            std::multiset<std::string> live;
+            {
+                auto table = Table::open(path, Access::Exclusive);
+                int i = 0;
+                for (table->first(); !table->eof();) {
+                    if (++i % 13 == attempt % 13) {
+                        table->deleteRecord();
+                        continue;
+                    }
+                    live.insert(table->text(0));
+                    table->next();
+                }
+                appendBooks(*table, std::vector<std::string>(20, "refill " + std::to_string(attempt)));
+                for (int k = 0; k < 20; ++k)
+                    live.insert("refill " + std::to_string(attempt));
+            }
+            QProcess* packer = startHelper(this, {"pack-past-rename", QString::fromStdString(path), "10"});
+            QVERIFY(waitForLine(packer, "renamed"));
+            QTest::qWait(QRandomGenerator::global()->bounded(40));
+            ::kill(static_cast<pid_t>(packer->processId()), SIGKILL);
+            QVERIFY(packer->waitForFinished(10000));
+            if (packer->readAll().contains("done"))
+                continue; // finished before the kill: not a run of this scenario
+            checkViewsAfterKill(path, nullptr, tally, live);
+            auto alone = Table::openIgnoringIndex(path, Access::Shared);
+            QVERIFY2(alone->indexError().empty(), alone->indexError().c_str());
+            QCOMPARE(QString::fromStdString(tagProblem(*alone)), QString());
+            std::vector<std::string> titles = physicalTitles(*alone);
+            QCOMPARE(std::multiset<std::string>(titles.begin(), titles.end()), live);
+        }
+        QVERIFY(tally.runs >= 20);
+        QCOMPARE(tally.recordsLost, 0);
+        QCOMPARE(tally.wrongSharedViews, 0);
+    }
+
     void locksBetweenProcesses_data()
     {
         QTest::addColumn<QString>("held");

@@ -642,10 +642,12 @@ private slots:
         auto reader = Table::open(dir.path("K.DBF"), Access::ReadOnly);
         QCOMPARE(reader->recordCount(), 3u);
         reader.reset();
+        // Writing at the count would leave a gap; cutting the count would guess.
         auto writer = Table::open(dir.path("K.DBF"));
-        QCOMPARE(writer->physicalCount(), 3u);
-        appendBooks(*writer, {"d"});
-        QCOMPARE(walk(*writer), (std::vector<std::string>{"a", "b", "c", "d"}));
+        QCOMPARE(walk(*writer), (std::vector<std::string>{"a", "b", "c"}));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, appendBooks(*writer, {"d"}));
+        writer.reset();
+        QVERIFY(readBytes(dir.path("K.DBF")) == file);
     }
 
     void interruptedAppendIsRepairedOnOpen_data()

@@ -3,8 +3,11 @@
 //
 //   hold PATH shared|exclusive|readonly   open, print "ready", wait for a line on stdin
 //   writer PATH COUNT SEED                append COUNT records, editing and deleting as it goes
-//   append-forever PATH [batch]           append until killed, printing each record number posted
+//   append-forever PATH [single|batch [PREFIX]]  append until killed, printing each record number
+//                                         posted; titles are PREFIX-0, PREFIX-1, ...
 //   pack PATH | addtag PATH | rebuild PATH   one exclusive operation, "started" printed first
+//   pack-past-rename PATH PAUSE_MS        pack, printing "renamed" once the packed file has
+//                                         replaced the table and pausing there, then "done"
 #include "dbase/DatabaseError.h"
 #include "dbase/Table.h"
 
@@ -62,19 +65,50 @@ int writer(const std::string& path, int count, unsigned seed)
     return 0;
 }
 
-int appendForever(const std::string& path, bool batch)
+int appendForever(const std::string& path, bool batch, const std::string& prefix)
 {
     auto table = Table::open(path);
     if (batch)
         table->beginBatch();
     for (int i = 0;; ++i) {
         table->append();
-        fill(*table, "forever-" + std::to_string(i), 1000 + (i * 7919) % 9000);
+        fill(*table, prefix + "-" + std::to_string(i), 1000 + (i * 7919) % 9000);
         table->post();
         std::printf("%u\n", table->recno());
         std::fflush(stdout);
     }
 }
+
+// The real file system, telling the test the moment a packed file has
+// replaced the table, so that it can kill this process between that rename
+// and the index rebuild that follows.
+class SignallingFileSystem : public FileSystem {
+public:
+    SignallingFileSystem(std::string table, int pauseMs) : m_table(std::move(table)), m_pauseMs(pauseMs) {}
+    std::unique_ptr<File> open(const std::string& path, OpenMode mode) override
+    {
+        return defaultFileSystem().open(path, mode);
+    }
+    bool exists(const std::string& path) override { return defaultFileSystem().exists(path); }
+    void rename(const std::string& from, const std::string& to) override
+    {
+        defaultFileSystem().rename(from, to);
+        if (to == m_table) {
+            std::printf("renamed\n");
+            std::fflush(stdout);
+            usleep(static_cast<useconds_t>(m_pauseMs) * 1000);
+        }
+    }
+    void remove(const std::string& path) override { defaultFileSystem().remove(path); }
+    void syncDirectory(const std::string& directory) override
+    {
+        defaultFileSystem().syncDirectory(directory);
+    }
+
+private:
+    std::string m_table;
+    int m_pauseMs;
+};
 
 } // namespace
 
@@ -101,7 +135,15 @@ int main(int argc, char** argv)
         if (command == "writer" && argc == 5)
             return writer(path, std::stoi(argv[3]), static_cast<unsigned>(std::stoul(argv[4])));
         if (command == "append-forever")
-            return appendForever(path, argc > 3 && std::string(argv[3]) == "batch");
+            return appendForever(path, argc > 3 && std::string(argv[3]) == "batch",
+                                 argc > 4 ? argv[4] : "forever");
+        if (command == "pack-past-rename" && argc == 4) {
+            SignallingFileSystem fs(path, std::stoi(argv[3]));
+            auto table = Table::open(path, Access::Exclusive, fs);
+            table->pack();
+            std::printf("done\n");
+            return 0;
+        }
         auto table = Table::open(path, Access::Exclusive);
         std::printf("started\n");
         std::fflush(stdout);
