@@ -254,9 +254,10 @@ private:
             return constant(textValue(std::move(t.text)), length);
         }
         case Token::Kind::DotWord:
-            if (t.text == "T" || t.text == "Y")
+            // Other xBase engines write the constants out in full.
+            if (t.text == "T" || t.text == "Y" || t.text == "TRUE")
                 return constant(logicalValue(true), 1);
-            if (t.text == "F" || t.text == "N")
+            if (t.text == "F" || t.text == "N" || t.text == "FALSE")
                 return constant(logicalValue(false), 1);
             break;
         case Token::Kind::Name:

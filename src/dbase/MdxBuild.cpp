@@ -178,10 +178,16 @@ void MdxTree::visit(Walk& walk, std::uint32_t page, int depth, const std::string
                  m_order.compare(at + 4,
                                  m_order.probe(reinterpret_cast<const std::uint8_t*>(high->data()), 0)) > 0))
                 damaged("has a key at page " + decimal(page) + " outside the range its parent node gives");
-            if (!walk.lastKey.empty() &&
-                m_order.compareEntry(reinterpret_cast<const std::uint8_t*>(walk.lastKey.data()),
-                                     walk.lastRecno, m_order.probe(at + 4, recno)) >= 0)
+            // Equal keys may come in any record order (other writers store them descending).
+            const int order =
+                walk.lastKey.empty()
+                    ? -1
+                    : m_order.compare(reinterpret_cast<const std::uint8_t*>(walk.lastKey.data()),
+                                      m_order.probe(at + 4, recno));
+            if (order > 0)
                 damaged("has keys out of order at page " + decimal(page));
+            if (order == 0 && walk.lastRecno == recno)
+                damaged("holds record " + decimal(recno) + " twice under one key at page " + decimal(page));
             walk.lastKey.assign(reinterpret_cast<const char*>(at + 4), length);
             walk.lastRecno = recno;
             if (walk.entries)

@@ -32,9 +32,12 @@ bool sameIgnoringCase(std::string_view a, std::string_view b)
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return upper(x) == upper(y); });
 }
 
+// Other xBase engines begin tag names with an underscore too, and a rebuild
+// must be able to write back every name it read.
 bool validTagName(const std::string& name)
 {
-    if (name.empty() || name.size() > std::size_t(kMaxTagName) || !(name[0] >= 'A' && name[0] <= 'Z'))
+    if (name.empty() || name.size() > std::size_t(kMaxTagName) ||
+        !((name[0] >= 'A' && name[0] <= 'Z') || name[0] == '_'))
         return false;
     return std::all_of(name.begin(), name.end(),
                        [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; });
@@ -67,9 +70,11 @@ struct MdxFile::Impl {
 
     const std::string& path() const { return file->path(); }
     void load();
+    std::string tableName() const;
+    void checkTableName() const;
     Tag readTag(int slotIndex);
     Tag& checked(int index);
-    MdxTree tree(int index) { return MdxTree(pages, checked(index).layout); }
+    MdxTree tree(int index);
     Key normalize(const Tag& tag, std::string_view key) const;
     void writeTagHeader(const Tag& tag);
     void writeSlot(int index);
@@ -79,6 +84,7 @@ struct MdxFile::Impl {
     std::optional<IndexEntry> land(int tag, const Path& path, bool found);
 
     std::unique_ptr<File> file;
+    std::string tablePath; // checked against the header's table name on every load
     MdxPages pages;
     std::vector<Tag> tags;
     std::uint64_t modifications = 0;
@@ -112,8 +118,33 @@ void MdxFile::Impl::load()
                 throwDamaged(path(), "tags " + loaded[k].layout.name + " and " + loaded[i].layout.name +
                                          " share their header");
     }
+    checkTableName();
     tags = std::move(loaded);
     tagsChanged();
+}
+
+std::string MdxFile::Impl::tableName() const
+{
+    std::string name = cString(pages.header() + file::baseName, file::baseNameLength);
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    return name;
+}
+
+void MdxFile::Impl::checkTableName() const
+{
+    if (tablePath.empty())
+        return;
+    const std::string stored = tableName();
+    std::string table = tablePath.substr(tablePath.rfind('/') + 1);
+    table = table.substr(0, table.rfind('.'));
+    // A header holds 16 characters of the name; some writers add the extension.
+    const std::string_view wanted = std::string_view(table).substr(0, file::baseNameLength);
+    if (stored.empty() || sameIgnoringCase(stored, wanted) ||
+        (wanted.size() + 4 <= stored.size() && sameIgnoringCase(stored.substr(0, wanted.size()), wanted) &&
+         sameIgnoringCase(stored.substr(wanted.size()), ".DBF")))
+        return;
+    throwDamaged(path(), "it belongs to the table " + stored + ", not to " + table);
 }
 
 MdxFile::Impl::Tag MdxFile::Impl::readTag(int slotIndex)
@@ -138,15 +169,22 @@ MdxFile::Impl::Tag MdxFile::Impl::readTag(int slotIndex)
     if (type != 'C' && type != 'N' && type != 'D')
         damaged("has keys of the unknown type " + decimal(std::uint8_t(type)));
     const int keyLength = get16(header + tag::keyLength);
-    if (keyLength < 1 || keyLength > kMaxKeyLength)
+    const int itemLength = get16(header + tag::itemLength);
+    const int perBlock = get16(header + tag::keysPerBlock);
+    const bool itemsFit = itemLength >= keyLength + 4 && itemLength <= keyLength + 11 && perBlock >= 3 &&
+                          perBlock * itemLength <= kBlockPayload;
+    // Longer keys than dBase IV allows, in a header that is otherwise whole:
+    // another program's tag, listed but not used.
+    if (keyLength > kMaxKeyLength && type == 'C' && itemsFit)
+        tag.definition.unusable =
+            "its keys have " + decimal(keyLength) + " bytes, more than the 100 dBase IV allows";
+    else if (keyLength < 1 || keyLength > kMaxKeyLength)
         damaged("has keys of " + decimal(keyLength) + " bytes where at most 100 are possible");
     if ((type == 'N' && keyLength != 12) || (type == 'D' && keyLength != 8))
         damaged("has " + std::string(type == 'N' ? "numeric" : "date") + " keys of " + decimal(keyLength) +
                 " bytes");
-    const int itemLength = get16(header + tag::itemLength);
     if (itemLength < keyLength + 4 || itemLength > keyLength + 11)
         damaged("has items of " + decimal(itemLength) + " bytes for keys of " + decimal(keyLength));
-    const int perBlock = get16(header + tag::keysPerBlock);
     if (perBlock < 3 || perBlock * itemLength > kBlockPayload)
         damaged("claims " + decimal(perBlock) + " keys per block with items of " + decimal(itemLength) +
                 " bytes");
@@ -171,6 +209,15 @@ MdxFile::Impl::Tag MdxFile::Impl::readTag(int slotIndex)
     definition.descending = tag.layout.descending;
     definition.unique = tag.layout.unique;
     return tag;
+}
+
+MdxTree MdxFile::Impl::tree(int index)
+{
+    Tag& tag = checked(index);
+    if (!tag.definition.unusable.empty())
+        throw DatabaseError("The tag " + tag.layout.name + " of the index file " + path() +
+                            " cannot be used: " + tag.definition.unusable + ".");
+    return MdxTree(pages, tag.layout);
 }
 
 MdxFile::Impl::Tag& MdxFile::Impl::checked(int index)
@@ -288,9 +335,10 @@ std::optional<IndexEntry> MdxFile::Impl::land(int tag, const Path& path, bool fo
 MdxFile::MdxFile(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
 MdxFile::~MdxFile() = default;
 
-std::unique_ptr<MdxFile> MdxFile::open(std::unique_ptr<File> file)
+std::unique_ptr<MdxFile> MdxFile::open(std::unique_ptr<File> file, const std::string& tablePath)
 {
     auto impl = std::make_unique<Impl>(std::move(file));
+    impl->tablePath = tablePath;
     impl->load();
     return std::unique_ptr<MdxFile>(new MdxFile(std::move(impl)));
 }
@@ -321,6 +369,11 @@ std::unique_ptr<MdxFile> MdxFile::create(std::unique_ptr<File> file, const std::
 const std::string& MdxFile::path() const
 {
     return d->path();
+}
+
+std::string MdxFile::tableName() const
+{
+    return d->tableName();
 }
 
 int MdxFile::tagCount() const
@@ -490,6 +543,8 @@ std::optional<IndexEntry> MdxFile::after(int tag, const IndexEntry& entry)
     if (d->cursorAt(tag, entry)) {
         path = d->cursor.path;
         found = tree.advance(path);
+    } else if (tree.locate(from.data(), entry.recno, path)) {
+        found = tree.advance(path);
     } else {
         found = tree.lowerBound(tree.order().probe(from.data(), std::uint64_t(entry.recno) + 1), path);
     }
@@ -506,7 +561,7 @@ std::optional<IndexEntry> MdxFile::before(int tag, const IndexEntry& entry)
     Path path;
     if (d->cursorAt(tag, entry))
         path = d->cursor.path;
-    else
+    else if (!tree.locate(from.data(), entry.recno, path))
         tree.lowerBound(probe, path);
     const bool found = tree.retreat(path);
     if (found)

@@ -26,6 +26,9 @@ struct TagDefinition {
     int keyLength = 0; // bytes; 12 for numeric, 8 for date keys
     bool descending = false;
     bool unique = false;
+    // Why the engine cannot use this tag (a file from another program may
+    // hold keys longer than dBase IV allows); empty when it can.
+    std::string unusable;
 };
 
 // A dBase IV multiple index file (.MDX): a header, a table of up to 47 tags
@@ -36,7 +39,9 @@ struct TagDefinition {
 // the file. Any structural damage found raises DatabaseError naming the file.
 class MdxFile {
 public:
-    static std::unique_ptr<MdxFile> open(std::unique_ptr<File> file);
+    // With `tablePath`, an index whose header names another table is damaged
+    // (an index copied from elsewhere); a header naming none is accepted.
+    static std::unique_ptr<MdxFile> open(std::unique_ptr<File> file, const std::string& tablePath = {});
     static std::unique_ptr<MdxFile> create(std::unique_ptr<File> file, const std::string& tableBaseName);
     ~MdxFile();
 
@@ -45,8 +50,12 @@ public:
     const TagDefinition& tag(int index) const;
     int findTag(std::string_view name) const; // ASCII case ignored; -1 when absent
 
+    // The table named in the header (upper case as stored, blanks and NULs dropped).
+    std::string tableName() const;
+
     // Adds a tag holding `entries` (any order). Returns its index. Throws when
     // the name exists, the table of tags is full or the key is too long.
+    // Navigation and changes on a tag listed as unusable throw DatabaseError.
     int addTag(const TagDefinition& definition, std::vector<IndexEntry> entries);
     // Removes the tag; its pages go to the free list for reuse. Indexes of later tags shift down.
     void deleteTag(int index);

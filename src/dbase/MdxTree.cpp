@@ -299,9 +299,31 @@ IndexEntry MdxTree::entryAt(const Path& path)
 void MdxTree::checkStep(const Path& path, const Probe& from, bool forward)
 {
     const std::uint8_t* at = item(node(path.leaf().page).data, path.leaf().index);
-    const int order = m_order.compareEntry(at + 4, get32(at), from);
-    if (forward ? order <= 0 : order >= 0)
+    const int order = m_order.compare(at + 4, from);
+    if (forward ? order < 0 : order > 0)
         damaged("has keys out of order at page " + decimal(path.leaf().page));
+    if (order == 0 && get32(at) == from.recno)
+        damaged("holds record " + decimal(from.recno) + " twice under one key at page " +
+                decimal(path.leaf().page));
+}
+
+bool MdxTree::locate(const std::uint8_t* key, std::uint32_t recno, Path& path)
+{
+    const Probe exact = m_order.probe(key, recno);
+    if (lowerBound(exact, path)) {
+        const std::uint8_t* at = item(node(path.leaf().page).data, path.leaf().index);
+        if (m_order.compareEntry(at + 4, get32(at), exact) == 0)
+            return true;
+    }
+    const Probe anyRecord = m_order.probe(key, 0);
+    for (bool more = lowerBound(anyRecord, path); more; more = advance(path)) {
+        const std::uint8_t* at = item(node(path.leaf().page).data, path.leaf().index);
+        if (m_order.compare(at + 4, anyRecord) != 0)
+            return false;
+        if (get32(at) == recno)
+            return true;
+    }
+    return false;
 }
 
 // --- Insertion ---
@@ -394,14 +416,10 @@ void MdxTree::insertAt(Path& path, int level, std::uint8_t* newItem)
 
 bool MdxTree::remove(const std::uint8_t* key, std::uint32_t recno)
 {
-    const Probe probe = m_order.probe(key, recno);
     Path path;
-    if (!lowerBound(probe, path))
+    if (!locate(key, recno, path))
         return false;
     const Node leaf = node(path.leaf().page);
-    const std::uint8_t* found = item(leaf.data, path.leaf().index);
-    if (m_order.compareEntry(found + 4, get32(found), probe) != 0)
-        return false;
     std::uint8_t* data = m_pages.edit(path.leaf().page);
     removeItem(data, path.leaf().index);
     const int count = leaf.count - 1;

@@ -96,8 +96,13 @@ public:
     bool advance(Path& path);
     bool retreat(Path& path); // also works from the position past the last entry
     IndexEntry entryAt(const Path& path);
-    // Throws unless the entry at `path` sorts after (or before) `from`: a walk
-    // over keys out of order must end, not go round for ever.
+    // The entry itself. Our trees keep equal keys in record order; other
+    // writers store them in any order (descending seen), so when the search
+    // by record number misses, the whole run of equal keys is looked through.
+    bool locate(const std::uint8_t* key, std::uint32_t recno, Path& path);
+    // Throws unless the entry at `path` sorts after (or before) the key of
+    // `from`, and is not `from` itself: a walk over keys out of order must
+    // end, not go round for ever. Equal keys may hold records in any order.
     void checkStep(const Path& path, const Probe& from, bool forward);
 
     void insert(const std::uint8_t* key, std::uint32_t recno);

@@ -161,6 +161,9 @@ void ExpressionTest::evaluate_data()
     row("and before or", "read .OR. read .AND. .F.", 'L', 1, "T");
     row("not before or", ".NOT. read .OR. read", 'L', 1, "T");
     row("parentheses", "(read .OR. read) .AND. .F.", 'L', 1, "F");
+    row("constants written out", ".true. .AND. .NOT. .FALSE.", 'L', 1, "T");
+    row("false written out", "read .AND. .FALSE.", 'L', 1, "F");
+    row("true written out", "IIF(.TRUE., 'yes', 'no')", 'C', 3, "yes");
 }
 
 void ExpressionTest::evaluate()

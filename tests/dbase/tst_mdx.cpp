@@ -210,6 +210,45 @@ std::uint32_t fullestInterior(const std::string& b, std::uint32_t page, int keyL
     return most;
 }
 
+// Leaf pages of the first tag's tree in key order, read from the file's bytes.
+void leafPages(const std::string& b, std::uint32_t page, int keyLength, std::vector<std::uint32_t>& out)
+{
+    const std::size_t node = std::size_t(page) * 512, item = std::size_t(keyLength + 7) / 4 * 4;
+    const std::uint32_t count = le32(b, node);
+    if (le32(b, node + 8 + count * item) == 0) {
+        out.push_back(page);
+        return;
+    }
+    for (std::uint32_t i = 0; i <= count; ++i)
+        leafPages(b, le32(b, node + 8 + i * item), keyLength, out);
+}
+
+// Stores every run of equal keys within a leaf in descending record order,
+// as another xBase engine does.
+void reverseEqualKeys(std::string& b, int keyLength)
+{
+    const std::size_t header = std::size_t(le32(b, 544)) * 512, item = std::size_t(keyLength + 7) / 4 * 4;
+    std::vector<std::uint32_t> leaves;
+    leafPages(b, le32(b, header), keyLength, leaves);
+    for (std::uint32_t page : leaves) {
+        const std::size_t node = std::size_t(page) * 512;
+        const std::uint32_t count = le32(b, node);
+        for (std::uint32_t start = 0; start < count;) {
+            std::uint32_t end = start + 1;
+            while (end < count && b.compare(node + 12 + end * item, std::size_t(keyLength), b,
+                                            node + 12 + start * item, std::size_t(keyLength)) == 0)
+                ++end;
+            std::vector<std::uint32_t> run;
+            for (std::uint32_t i = start; i < end; ++i)
+                run.push_back(le32(b, node + 8 + i * item));
+            std::sort(run.rbegin(), run.rend());
+            for (std::uint32_t i = start; i < end; ++i)
+                put32(b, node + 8 + i * item, run[i - start]);
+            start = end;
+        }
+    }
+}
+
 } // namespace
 
 class MdxTest : public QObject {
@@ -233,6 +272,11 @@ private slots:
     void bulkBuildMatchesInserts();
     void interiorNodesLeaveOneKeyFree_data();
     void interiorNodesLeaveOneKeyFree();
+    void equalKeysInAnyRecordOrder();
+    void tableNameInTheHeader_data();
+    void tableNameInTheHeader();
+    void tagWithLongerKeysIsListedAsUnusable();
+    void tagNamesOtherEnginesWrite();
 };
 
 void MdxTest::fixture()
@@ -779,6 +823,132 @@ void MdxTest::interiorNodesLeaveOneKeyFree()
     QVERIFY2(fullest < perBlock, (std::to_string(fullest) + " keys in an interior node").c_str());
     QCOMPARE(file.mdx->verify(0).size(),
              oneByOne ? entries.size() - (entries.size() + 2) / 3 : entries.size());
+}
+
+// Equal keys stored in descending record order (another writer's habit):
+// the tree is whole, every entry can be walked to, stepped from and removed.
+void MdxTest::equalKeysInAnyRecordOrder()
+{
+    std::mt19937 random(23);
+    const auto entries = randomEntries(random, ValueType::Character, 20, 3000, 12);
+    Opened file = createInMemory();
+    file.mdx->addTag(definition("AUTHOR", ValueType::Character, 20), entries);
+    file.mdx->flush();
+    std::string bytes = file.bytes->bytes();
+    reverseEqualKeys(bytes, 20);
+    QVERIFY(bytes != file.bytes->bytes());
+    auto mdx = MdxFile::open(std::make_unique<MemoryFile>("/memory/FOREIGN.MDX", bytes));
+
+    const std::vector<IndexEntry> stored = mdx->verify(0);
+    QCOMPARE(stored.size(), entries.size());
+    QVERIFY(stored[0].recno > stored[1].recno); // the patch took effect
+    QCOMPARE(recnos(walk(*mdx, 0)), recnos(stored));
+    QCOMPARE(recnos(walk(*mdx, 0, false)), recnos(stored));
+    // Stepping from an entry the last call did not land on.
+    for (std::size_t i = 1; i + 1 < stored.size(); i += 97) {
+        mdx->first(0);
+        const auto next = mdx->after(0, stored[i]);
+        QVERIFY(next);
+        QCOMPARE(next->recno, stored[i + 1].recno);
+        mdx->first(0);
+        const auto previous = mdx->before(0, stored[i]);
+        QVERIFY(previous);
+        QCOMPARE(previous->recno, stored[i - 1].recno);
+    }
+    std::size_t left = stored.size();
+    for (std::size_t i = 0; i < stored.size(); i += 2, --left)
+        QVERIFY2(mdx->remove(0, stored[i].key, stored[i].recno), std::to_string(i).c_str());
+    QVERIFY(!mdx->remove(0, stored[1].key, 999999));
+    mdx->insert(0, stored[0].key, 5000);
+    QCOMPARE(mdx->verify(0).size(), left + 1);
+    QCOMPARE(walk(*mdx, 0).size(), left + 1);
+}
+
+void MdxTest::tableNameInTheHeader_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("same name") << QByteArray("BOOKS") << "/data/BOOKS.DBF" << true;
+    QTest::newRow("other case") << QByteArray("BOOKS") << "/data/books.dbf" << true;
+    QTest::newRow("with the extension") << QByteArray("BOOKS.DBF") << "/data/Books.dbf" << true;
+    QTest::newRow("no name stored") << QByteArray() << "/data/BOOKS.DBF" << true;
+    QTest::newRow("longer than the header holds")
+        << QByteArray("ABCDEFGHIJKLMNOP") << "/data/ABCDEFGHIJKLMNOPQ.DBF" << true;
+    QTest::newRow("another table") << QByteArray("LOANS") << "/data/BOOKS.DBF" << false;
+    QTest::newRow("a longer name") << QByteArray("BOOKS2") << "/data/BOOKS.DBF" << false;
+    QTest::newRow("a shorter name") << QByteArray("BOOK") << "/data/BOOKS.DBF" << false;
+}
+
+// An index copied from another table is damaged for this one.
+void MdxTest::tableNameInTheHeader()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, table);
+    QFETCH(bool, accepted);
+    Opened file = createInMemory();
+    file.mdx->addTag(definition("TITLE", ValueType::Character, 10), {{"x", 1}});
+    file.mdx->flush();
+    std::string bytes = file.bytes->bytes();
+    bytes.replace(4, 16, std::string(16, '\0'));
+    bytes.replace(4, std::size_t(stored.size()), stored.toStdString());
+    const std::string path = "/memory/INDEX.MDX";
+    QCOMPARE(MdxFile::open(std::make_unique<MemoryFile>(path, bytes))->tagCount(), 1);
+    try {
+        auto mdx = MdxFile::open(std::make_unique<MemoryFile>(path, bytes), table.toStdString());
+        QVERIFY2(accepted, "an index of another table was accepted");
+        QCOMPARE(mdx->tableName(), stored.toStdString());
+    } catch (const dbase::DatabaseError& error) {
+        QVERIFY2(!accepted, error.what());
+        QVERIFY2(QString(error.what()).contains("is damaged: it belongs to the table " + stored),
+                 error.what());
+    }
+}
+
+// A tag with keys longer than dBase IV allows, from another program, is
+// listed as unusable; the other tags of the file work as before.
+void MdxTest::tagWithLongerKeysIsListedAsUnusable()
+{
+    Opened file = createInMemory();
+    file.mdx->addTag(definition("TITLE", ValueType::Character, 30), {{"b", 2}, {"a", 1}});
+    file.mdx->addTag(definition("NOTES", ValueType::Character, 100), {{"n", 1}});
+    file.mdx->flush();
+    std::string bytes = file.bytes->bytes();
+    const std::size_t header = std::size_t(le32(bytes, 544 + 32)) * 512;
+    bytes[header + 12] = char(101); // key length 101, items of 108 bytes, 9 to a block
+    bytes[header + 18] = char(108);
+    QCOMPARE(int(bytes[header + 14]), 9);
+
+    auto mdx = MdxFile::open(std::make_unique<MemoryFile>("/memory/LONG.MDX", bytes));
+    QCOMPARE(mdx->tagCount(), 2);
+    QVERIFY(mdx->tag(0).unusable.empty());
+    QVERIFY2(QString::fromStdString(mdx->tag(1).unusable).contains("101 bytes"),
+             mdx->tag(1).unusable.c_str());
+    QCOMPARE(mdx->tag(1).name, std::string("NOTES"));
+    QCOMPARE(recnos(walk(*mdx, 0)), (std::vector<std::uint32_t>{1, 2}));
+    QVERIFY_THROWS_EXCEPTION(dbase::DatabaseError, mdx->first(1));
+    QVERIFY_THROWS_EXCEPTION(dbase::DatabaseError, mdx->insert(1, "x", 3));
+    mdx->deleteTag(1);
+    mdx->flush();
+    QCOMPARE(mdx->tagCount(), 1);
+
+    bytes[header + 18] = char(56); // items too short for the keys: damage, not another format
+    QVERIFY_THROWS_EXCEPTION(dbase::DatabaseError,
+                             MdxFile::open(std::make_unique<MemoryFile>("/memory/LONG.MDX", bytes)));
+}
+
+// Names other xBase engines give their tags must survive a rebuild.
+void MdxTest::tagNamesOtherEnginesWrite()
+{
+    Opened file = createInMemory();
+    file.mdx->addTag(definition("_NULLFLAGS", ValueType::Character, 10), {{"x", 1}});
+    file.mdx->addTag(definition("_1", ValueType::Character, 10), {{"y", 1}});
+    file.mdx->flush();
+    auto mdx = reopen(*file.bytes);
+    QCOMPARE(mdx->tag(0).name, std::string("_NULLFLAGS"));
+    QCOMPARE(mdx->findTag("_1"), 1);
+    QVERIFY_THROWS_EXCEPTION(dbase::DatabaseError,
+                             mdx->addTag(definition("1ST", ValueType::Character, 10), {}));
 }
 
 REGISTER_TEST(MdxTest)
