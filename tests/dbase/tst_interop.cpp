@@ -2,6 +2,9 @@
 #include "TableFixture.h"
 #include "TempDir.h"
 #include "TestRegistry.h"
+#include "dbase/DatabaseError.h"
+
+#include <algorithm>
 
 #include <QFile>
 #include <QJsonArray>
@@ -96,4 +99,242 @@ print(json.dumps({"encoding": t.encoding,
 };
 
 REGISTER_TEST(InteropTest)
+
+namespace {
+
+std::string fileBytes(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray all = file.readAll();
+    return std::string(all.constData(), std::size_t(all.size()));
+}
+
+void putFileBytes(const std::string& path, const std::string& bytes)
+{
+    QFile file(QString::fromStdString(path));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes.data(), qint64(bytes.size())), qint64(bytes.size()));
+}
+
+std::uint32_t le32At(const std::string& b, std::size_t offset)
+{
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | std::uint8_t(b[offset + std::size_t(i)]);
+    return value;
+}
+
+void put32At(std::string& b, std::size_t offset, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        b[offset + std::size_t(i)] = char(value >> (8 * i));
+}
+
+// Byte offset of the tag table slot named `name` in an index file's bytes.
+std::size_t slotOf(const std::string& mdx, const std::string& name)
+{
+    for (std::size_t slot = 544; slot + 32 <= 2048; slot += 32)
+        if (mdx.compare(slot + 4, name.size() + 1, name.c_str(), name.size() + 1) == 0)
+            return slot;
+    return 0;
+}
+
+std::size_t tagHeaderOf(const std::string& mdx, const std::string& name)
+{
+    return std::size_t(le32At(mdx, slotOf(mdx, name))) * 512;
+}
+
+// Stores the equal keys of every leaf of a tag in descending record order,
+// as another xBase engine writes them.
+void reverseEqualKeysOf(std::string& b, const std::string& tag)
+{
+    const std::size_t header = tagHeaderOf(b, tag);
+    const std::size_t keyLength = le32At(b, header + 12) & 0xFFFF, item = le32At(b, header + 18) & 0xFFFF;
+    std::vector<std::uint32_t> pages{le32At(b, header)};
+    while (!pages.empty()) {
+        const std::size_t node = std::size_t(pages.back()) * 512;
+        pages.pop_back();
+        const std::uint32_t count = le32At(b, node);
+        if (le32At(b, node + 8 + count * item) != 0) {
+            for (std::uint32_t i = 0; i <= count; ++i)
+                pages.push_back(le32At(b, node + 8 + i * item));
+            continue;
+        }
+        for (std::uint32_t start = 0, end = 0; start < count; start = end) {
+            for (end = start + 1; end < count && b.compare(node + 12 + end * item, keyLength, b,
+                                                           node + 12 + start * item, keyLength) == 0;
+                 ++end) {
+            }
+            std::vector<std::uint32_t> run;
+            for (std::uint32_t i = start; i < end; ++i)
+                run.push_back(le32At(b, node + 8 + i * item));
+            std::sort(run.rbegin(), run.rend());
+            for (std::uint32_t i = start; i < end; ++i)
+                put32At(b, node + 8 + i * item, run[i - start]);
+        }
+    }
+}
+
+std::unique_ptr<Table> booksWithTag(const std::string& path, int count, const std::string& tag,
+                                    const std::string& expression, const std::string& forExpression = {})
+{
+    Table::create(path, sampleFields());
+    auto table = Table::open(path, Access::Exclusive);
+    std::vector<std::string> titles;
+    for (int i = 0; i < count; ++i)
+        titles.push_back("Title " + std::to_string(1000 + (i * 7919) % count));
+    table->beginBatch();
+    appendBooks(*table, titles);
+    table->endBatch();
+    table->addTag(tag, expression, forExpression);
+    return table;
+}
+
+} // namespace
+
+// Index files as other xBase programs and dBase IV write them, made here as
+// byte patches of tables this engine wrote.
+class ForeignIndexTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void tagNameWithUnderscoreSurvivesRebuild()
+    {
+        TempDir dir;
+        booksWithTag(dir.path("U.DBF"), 50, "TITLE", "TITLE").reset();
+        std::string mdx = fileBytes(dir.path("U.MDX"));
+        const std::size_t slot = slotOf(mdx, "TITLE");
+        QVERIFY(slot != 0);
+        mdx.replace(slot + 4, 7, std::string("_TITLE\0", 7));
+        putFileBytes(dir.path("U.MDX"), mdx);
+
+        auto table = Table::open(dir.path("U.DBF"), Access::Exclusive);
+        QCOMPARE(table->tags().at(0).name, std::string("_TITLE"));
+        QVERIFY(table->regenerateIndexes().empty());
+        QVERIFY(!QFile::exists(QString::fromStdString(dir.path("U.MDX.rebuild"))));
+        table->setOrder("_TITLE");
+        const std::vector<std::string> titles = walk(*table);
+        QCOMPARE(titles.size(), std::size_t(50));
+        QVERIFY(std::is_sorted(titles.begin(), titles.end()));
+    }
+
+    void logicalConstantsWrittenOut()
+    {
+        TempDir dir;
+        booksWithTag(dir.path("L.DBF"), 20, "READ", "TITLE", "READ").reset();
+        std::string mdx = fileBytes(dir.path("L.MDX"));
+        const std::size_t header = tagHeaderOf(mdx, "READ");
+        QCOMPARE(mdx.substr(header + 762, 5), std::string("READ\0", 5));
+        const std::string condition = "READ .AND. .TRUE. .OR. .FALSE.";
+        mdx.replace(header + 762, condition.size() + 1, condition + '\0');
+        putFileBytes(dir.path("L.MDX"), mdx);
+
+        auto table = Table::open(dir.path("L.DBF"));
+        QVERIFY(table->tags().at(0).usable);
+        appendBooks(*table, {"Read one"});
+        table->edit();
+        table->setText("READ", "T");
+        table->post();
+        appendBooks(*table, {"Unread one"});
+        table->setOrder("READ");
+        QCOMPARE(walk(*table), (std::vector<std::string>{"Read one"}));
+    }
+
+    void equalKeysInDescendingRecordOrder()
+    {
+        TempDir dir;
+        booksWithTag(dir.path("D.DBF"), 600, "AUTHOR", "AUTHOR").reset();
+        std::string mdx = fileBytes(dir.path("D.MDX"));
+        const std::string ours = mdx;
+        reverseEqualKeysOf(mdx, "AUTHOR");
+        QVERIFY(mdx != ours);
+        putFileBytes(dir.path("D.MDX"), mdx);
+
+        auto table = Table::open(dir.path("D.DBF"));
+        QVERIFY2(table->indexError().empty(), table->indexError().c_str());
+        table->setOrder("AUTHOR");
+        std::vector<std::string> authors;
+        std::vector<std::uint32_t> seen;
+        for (table->first(); !table->eof(); table->next()) {
+            authors.push_back(table->text("AUTHOR"));
+            seen.push_back(table->recno());
+        }
+        QCOMPARE(authors.size(), std::size_t(600));
+        QVERIFY(std::is_sorted(authors.begin(), authors.end()));
+        QVERIFY(seen[0] > seen[1]); // as stored: equal keys, higher record first
+        for (std::uint32_t recno : {5u, 300u, 598u}) {
+            QVERIFY(table->gotoBookmark(recno));
+            table->edit();
+            table->setText("AUTHOR", "B" + std::to_string(recno));
+            table->post();
+        }
+        QVERIFY(table->gotoBookmark(7));
+        table->deleteRecord();
+        QVERIFY(table->seek("B"));
+        QCOMPARE(table->text("AUTHOR"), std::string("B300"));
+        table.reset();
+
+        auto exclusive = Table::open(dir.path("D.DBF"), Access::Exclusive);
+        exclusive->setOrder("AUTHOR");
+        QCOMPARE(walk(*exclusive).size(), std::size_t(599));
+        exclusive->regenerateIndexes(); // the same entries in our order
+        QCOMPARE(walk(*exclusive).size(), std::size_t(599));
+    }
+
+    void tagWithLongerKeysLeavesTheOthersUsable()
+    {
+        TempDir dir;
+        auto made = booksWithTag(dir.path("K.DBF"), 30, "TITLE", "TITLE");
+        made->addTag("LONG", "TITLE+TITLE+TITLE+LEFT(AUTHOR, 10)"); // 100-byte keys
+        made.reset();
+        std::string mdx = fileBytes(dir.path("K.MDX"));
+        const std::size_t header = tagHeaderOf(mdx, "LONG");
+        QCOMPARE(le32At(mdx, header + 12), (9u << 16) | 100u); // 9 keys a block, 100 bytes
+        mdx[header + 12] = char(101);
+        mdx[header + 18] = char(108);
+        putFileBytes(dir.path("K.MDX"), mdx);
+
+        auto table = Table::open(dir.path("K.DBF"));
+        QVERIFY2(table->indexError().empty(), table->indexError().c_str());
+        const std::vector<TagInfo> tags = table->tags();
+        QCOMPARE(tags.size(), std::size_t(2));
+        QVERIFY(tags[0].usable);
+        QVERIFY(!tags[1].usable);
+        table->setOrder("TITLE");
+        const std::vector<std::string> titles = walk(*table);
+        QCOMPARE(titles.size(), std::size_t(30));
+        QVERIFY(std::is_sorted(titles.begin(), titles.end()));
+        table.reset();
+
+        auto exclusive = Table::open(dir.path("K.DBF"), Access::Exclusive);
+        QCOMPARE(exclusive->regenerateIndexes(), (std::vector<std::string>{"LONG"}));
+        appendBooks(*exclusive, {"Added"});
+        QCOMPARE(exclusive->tags().size(), std::size_t(1));
+    }
+
+    void indexOfAnotherTable()
+    {
+        TempDir dir;
+        booksWithTag(dir.path("LOANS.DBF"), 10, "TITLE", "TITLE").reset();
+        booksWithTag(dir.path("BOOKS.DBF"), 12, "TITLE", "TITLE").reset();
+        const std::string copied = fileBytes(dir.path("LOANS.MDX"));
+        putFileBytes(dir.path("BOOKS.MDX"), copied);
+
+        try {
+            Table::open(dir.path("BOOKS.DBF"));
+            QFAIL("the index of another table was accepted");
+        } catch (const DatabaseError& e) {
+            QVERIFY2(QString(e.what()).contains("belongs to the table LOANS"), e.what());
+        }
+        auto physical = Table::openIgnoringIndex(dir.path("BOOKS.DBF"), Access::Shared);
+        QVERIFY(QString::fromStdString(physical->indexError()).contains("damaged"));
+        QCOMPARE(walk(*physical).size(), std::size_t(12));
+        physical.reset();
+        QCOMPARE(fileBytes(dir.path("BOOKS.MDX")), copied);
+    }
+};
+
+REGISTER_TEST(ForeignIndexTest)
 #include "tst_interop.moc"
