@@ -187,6 +187,7 @@ template <class S, class V> void visitAll(S& s, V& v)
     visitFields(s, v);
     v.flag("Export", "First Row", s.exportFirstRow);
     v.number("Export", "File Type", s.exportFileType);
+    v.number("Export", "Encoding", s.exportEncoding);
     v.flag("Import", "Skip First", s.importSkipFirst);
     v.number("Import", "File Type", s.importFileType);
     const char* sortKeys[] = {"Primary Sort", "Secondary Sort", "Third Level Sort", "Fourth Level Sort"};

@@ -120,6 +120,7 @@ struct Settings {
 
     bool exportFirstRow = true;
     int exportFileType = 1;
+    int exportEncoding = 1; // 1 UTF-8 with a byte-order mark, 2 Windows-1252
     bool importSkipFirst = true;
     int importFileType = 1;
 

@@ -1,0 +1,157 @@
+#include "ExchangeTestSupport.h"
+#include "TestRegistry.h"
+#include "exchange/TImportFormat.h"
+#include "exchange/TMyExport.h"
+#include "exchange/TMyImport.h"
+#include "platform/ScriptedDialogs.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+
+using platform::Button;
+
+namespace {
+
+// A data directory with a book database, a pick list and the services the windows take.
+struct Setup {
+    TempDir dir;
+    QString base = QString::fromStdString(dir.dir());
+    settings::Settings settings;
+    platform::ScriptedDialogs dialogs;
+    std::unique_ptr<settings::DateFormat> dates = formatOne();
+    std::unique_ptr<db::BookTable> books;
+    exchange::ExchangeServices services{settings, dialogs, *books, *dates};
+
+    static std::unique_ptr<db::BookTable> prepare(const TempDir& dir)
+    {
+        makeBooks(dir.path("MASTER.DBF"), {"one", "two"});
+        QDir(QString::fromStdString(dir.dir())).mkdir(QStringLiteral("sub"));
+        return openBooks(dir.path("MASTER.DBF"));
+    }
+    Setup() : books(prepare(dir)), services{settings, dialogs, *books, *dates}
+    {
+        services.ownedFiles = [this] { return QStringList{base + "/MASTER.DBF"}; };
+        services.searchOn = [] { return false; };
+        services.currentYear = 2026;
+    }
+};
+
+} // namespace
+
+class TestExchangeWindows : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The open database is refused as an import source and as an export
+    // target, whichever path reaches it, and stays as it was.
+    void currentDatabaseRefused_data()
+    {
+        QTest::addColumn<bool>("exporting");
+        QTest::addColumn<bool>("dbase");
+        QTest::newRow("dBase import") << false << true;
+        QTest::newRow("text export") << true << false;
+        QTest::newRow("dBase export") << true << true;
+    }
+    void currentDatabaseRefused()
+    {
+        QFETCH(bool, exporting);
+        QFETCH(bool, dbase);
+        Setup s;
+        const QByteArray before = fileBytes(s.dir.path("MASTER.DBF"));
+        const QString path = s.base + "/sub/../MASTER.DBF";
+        s.settings.importFileType = s.settings.exportFileType = dbase ? 2 : 1;
+        if (exporting) {
+            TMyExport window(s.services);
+            window.FormShow();
+            s.dialogs.expectSaveFile(path);
+            window.StartExportButtonClick();
+        } else {
+            TImportFormat window(s.services);
+            window.FormShow();
+            s.dialogs.expectOpenFile(path);
+            window.FileButtonClick();
+        }
+        QCOMPARE(s.dialogs.problems(), QStringList());
+        QCOMPARE(s.dialogs.transcript().size(), std::size_t(1));
+        QCOMPARE(s.dialogs.transcript()[0].caption, QStringLiteral("Error"));
+        QVERIFY(s.dialogs.transcript()[0].text.startsWith(QStringLiteral("The file")));
+        s.books.reset();
+        QCOMPARE(fileBytes(s.dir.path("MASTER.DBF")), before);
+    }
+
+    // The order and flags chosen in the window are kept when it closes; Defaults asks first.
+    void exportOrderRemembered()
+    {
+        Setup s;
+        TMyExport window(s.services);
+        window.FormShow();
+        auto* grid = window.findChild<QTableWidget*>(QStringLiteral("ExportGrid"));
+        grid->setCurrentCell(1, 0);
+        window.UpButtonClick();
+        window.ExportGridDblClick(0, 1);
+        QCOMPARE(window.rowFields()[0], 1);
+        window.findChild<QRadioButton*>(QStringLiteral("DBaseFile"))->click();
+        window.ExitButtonClick();
+        QCOMPARE(s.settings.fields[1].exportOrder, 1);
+        QCOMPARE(s.settings.fields[0].exportOrder, 2);
+        QVERIFY(!s.settings.fields[1].exported);
+        QCOMPARE(s.settings.exportFileType, 2);
+
+        TMyExport again(s.services);
+        QCOMPARE(again.rowFields()[0], 1);
+        QVERIFY(!again.exported(0));
+        s.dialogs.expectQuestion(QStringLiteral("program defaults"), Button::Yes);
+        again.DefaultsButtonClick();
+        QCOMPARE(again.rowFields()[0], 0);
+        QVERIFY(again.exported(0));
+        QCOMPARE(s.dialogs.transcript().back().caption, QStringLiteral("Re-Order"));
+    }
+
+    // Header labels: a field's title while the viewer shows it, its field name otherwise.
+    void headerLabels()
+    {
+        Setup s;
+        s.settings.fields[8].display = false;
+        s.settings.fields[0].title = QStringLiteral("Book Title");
+        s.settings.exportFileType = 1;
+        TMyExport window(s.services);
+        window.FormShow();
+        for (int row = 0; row < db::kBookFieldCount; ++row)
+            if (window.rowFields()[std::size_t(row)] != 0 && window.rowFields()[std::size_t(row)] != 8)
+                window.ExportGridDblClick(row, 1);
+        s.dialogs.expectSaveFile(s.base + "/OUT.csv");
+        window.StartExportButtonClick();
+        QCOMPARE(s.dialogs.problems(), QStringList());
+        QCOMPARE(s.dialogs.transcript().back().text, QStringLiteral("Export Complete."));
+        QCOMPARE(fileBytes(s.dir.path("OUT.csv")).split('\r').value(0),
+                 QByteArray("\xEF\xBB\xBF\"Book Title\",\"DESCRIPTIO\""));
+    }
+
+    // The import window end to end: a text file with a header, the first record skipped.
+    void importWindow()
+    {
+        Setup s;
+        writeFile(s.dir.path("IN.TXT"), "\"Title\",\"Author\"\r\n\"three\",\"Ann\"\r\n\"four\",\"Bo\"\r\n");
+        s.settings.importFileType = 1;
+        TImportFormat format(s.services);
+        format.FormShow();
+        format.showModal = [](QDialog& dialog) {
+            auto& window = static_cast<TMyImport&>(dialog);
+            QCOMPARE(window.fieldMap().nameAt(1), QStringLiteral("Author"));
+            window.StartButtonClick();
+        };
+        s.dialogs.expectOpenFile(s.base + "/IN.TXT");
+        format.FileButtonClick();
+        QCOMPARE(s.dialogs.problems(), QStringList());
+        QCOMPARE(format.imported(), 2);
+        QCOMPARE(s.books->rowCount(), 4);
+        QCOMPARE(s.dialogs.transcript().back().text, QStringLiteral("Import Complete."));
+    }
+};
+
+REGISTER_TEST(TestExchangeWindows)
+#include "tst_exchangewindows.moc"
