@@ -129,8 +129,10 @@ void Table::endBatch()
     std::exception_ptr failure = std::exchange(d->batchFailure, nullptr);
     bool dirty = std::exchange(d->batchDirty, false);
     try {
-        if ((dirty || failure) && !d->stale)
+        if ((dirty || failure) && !d->stale) {
             d->writeChanges();
+            d->makeDurable(); // a batch's end is a point its changes survive a power cut from
+        }
     } catch (...) {
         d->markIndexStale("the end of a batch of changes could not be written");
         d->stale = true;
@@ -310,7 +312,10 @@ void Table::Impl::repairIndexAfterCrash(bool tolerateIndexDamage)
     if (!crashPending)
         return;
     try {
-        rebuildIndex();
+        std::vector<std::string> dropped = rebuildIndex();
+        for (const std::string& tag : dropped)
+            warnings.push_back("The index tag " + tag + " of the table " + path +
+                               " was dropped when the index was rebuilt: its expression cannot be evaluated.");
         beginChange();
         crashPending = false;
         endChange();
@@ -347,6 +352,8 @@ void Table::Impl::noteMissingMemo()
 std::string Table::Impl::memoPath() const
 {
     std::string dbt = replaceExtension(path, ".DBT");
+    if (fs.exists(dbt))
+        return dbt;
     auto slash = dbt.rfind('/');
     return findFileIgnoringCase(slash == std::string::npos ? "." : dbt.substr(0, slash),
                                 slash == std::string::npos ? dbt : dbt.substr(slash + 1));
@@ -805,7 +812,18 @@ void Table::Impl::setFieldBytes(int index, const std::string& bytes)
 // ---------------------------------------------------------------- Table
 
 Table::Table(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
-Table::~Table() = default;
+Table::~Table()
+{
+    // Closing is a point whose changes survive a power cut.
+    try {
+        if (d->unsynced && d->batchDepth == 0) {
+            HeaderLock lock(*d->dbf, d->sharedAccess(), LockKind::Write);
+            d->makeDurable();
+        }
+    } catch (const DatabaseError&) {
+        // The changes are written; only their flush to the disk failed.
+    }
+}
 
 std::unique_ptr<Table> Table::open(const std::string& path, Access access, FileSystem& fs)
 {

@@ -150,6 +150,8 @@ struct Table::Impl {
     void beginChange();
     void endChange();
     void writeChanges();
+    void makeDurable();
+    bool unsynced = false; // written since the last makeDurable()
     void writeHeader();
     void noteWriteFailure();
     // Runs a multi-step change of a record in place; when it fails half-way

@@ -1,4 +1,49 @@
 // Changes to a table: records, tags, pack and index rebuilds.
+//
+// How a change reaches the disk, and what a crash at any point leaves
+// ------------------------------------------------------------------------
+// The record count in the header is the commit point of an append; byte 14
+// of the header (the incomplete mark, 0x01) says the index may not match the
+// records. A shared open holds the header lock byte (locks::kHeader) for
+// writing from the first step to the last, so no reader of ours ever sees a
+// change half-way; whatever a reader finds under that lock was left by a
+// writer that died.
+//
+// One change (post, delete), in this order:
+//   1. When the change touches an index: set the mark (one byte). Appends to
+//      a table without an index are not marked; a whole record past the count
+//      says all the next open needs.
+//   2. Write the record. An append writes the record and the end mark (0x1A)
+//      in one write, past the last record.
+//   3. Change the index in its page cache; a full cache may write pages early.
+//   4. Flush the index.
+//   5. Write the 32-byte header: the new count, the change counter (bytes
+//      16-19, so other opens notice) plus one, and the mark cleared, unless
+//      the index is known to need a rebuild (crashPending), when it stays set.
+// A batch does step 1 at its first change, 2 and 3 for every post, and 4 and
+// 5 once at endBatch(). A post that fails inside a batch is remembered:
+// endBatch() still does 4 and 5 for the posts that succeeded, then throws it.
+//
+// When one of our own writes fails: an append takes its record back (the old
+// count back on the disk first, when step 5 may have stored the new one; then
+// the file is cut to the old end and the end mark rewritten), so no reader
+// sees part of a record. A failed edit or delete may have torn its record in
+// place; the mark stays set and the index is left for a rebuild.
+//
+// Pack: the live records go to NAME.DBF.pack, marked incomplete when the
+// table has an index, synced, renamed over the table; then the index is
+// rebuilt in NAME.MDX.rebuild, synced, renamed over the index, and the mark
+// cleared. A crash leaves the old table and index, or the new table marked
+// for a rebuild; a failure removes the temporary file, and an exclusive open
+// removes any a dead pack or rebuild left.
+//
+// After a crash (Table.cpp, when opening and when noticing another's change):
+// whole records past the count are kept (given their keys when no mark was
+// set), a torn last record is the only thing ever cut (with a warning), and a
+// file shorter than its count promises is never cut or written. A set mark
+// means the index is rebuilt at once when every lock of an exclusive open can
+// be had (an exclusive open, or a shared open that is alone); otherwise the
+// open reports indexError() and neither walks, seeks nor writes the index.
 #include "DatabaseError.h"
 #include "TableImpl.h"
 #include "Values.h"
@@ -68,6 +113,7 @@ void Table::Impl::beginChange()
     const unsigned char one = 1;
     dbf->writeAt(dbf::kIncomplete, &one, 1);
     header.incomplete = true;
+    unsynced = true;
 }
 
 void Table::Impl::endChange()
@@ -110,6 +156,7 @@ void Table::Impl::writeHeader()
     dbf->writeAt(0, h, sizeof h);
     std::memcpy(headerBytes.data(), h, sizeof h);
     ownWrite = true; // the next check adopts the new stamp instead of taking it for another program's write
+    unsynced = true;
 }
 
 // Inside a batch the caller may go on after a failed post; endBatch() reports it.
@@ -117,6 +164,29 @@ void Table::Impl::noteWriteFailure()
 {
     if (batchDepth > 0 && !batchFailure)
         batchFailure = std::current_exception();
+}
+
+// Puts every change so far on the disk. The index gets there while the data
+// file's incomplete mark is on the disk, and the mark is cleared only after
+// both, so a power cut between the two syncs leaves a table whose index is
+// rebuilt, never one whose index silently disagrees with its records.
+void Table::Impl::makeDurable()
+{
+    if (!unsynced || access == Access::ReadOnly)
+        return;
+    const bool mark = mdx && !header.incomplete && !crashPending && !stale;
+    const unsigned char one = 1, zero = 0;
+    if (mark)
+        dbf->writeAt(dbf::kIncomplete, &one, 1);
+    dbf->sync();
+    if (mdx) {
+        mdx->sync();
+        if (mark) {
+            dbf->writeAt(dbf::kIncomplete, &zero, 1);
+            dbf->sync();
+        }
+    }
+    unsynced = false;
 }
 
 void Table::Impl::writeRecord(std::uint32_t n, const std::string& bytes, bool append)
@@ -130,6 +200,7 @@ void Table::Impl::writeRecord(std::uint32_t n, const std::string& bytes, bool ap
         dbf->writeAt(offset, bytes.data(), bytes.size());
     }
     window.clear();
+    unsynced = true;
 }
 
 void Table::Impl::maintainTags(std::uint32_t n, const char* before, const char* after)
@@ -479,6 +550,7 @@ std::vector<std::string> Table::Impl::rebuildIndex()
     }
     std::string finalPath = indexPath();
     std::string temporary = finalPath + ".rebuild";
+    dbf->sync(); // the records the new index describes reach the disk before it does
     try {
         auto fresh = MdxFile::create(fs.open(temporary, OpenMode::CreateReadWrite), baseName(path));
         tagStates = std::move(states);
@@ -516,6 +588,7 @@ std::vector<std::string> Table::regenerateIndexes()
     std::vector<std::string> dropped = d->rebuildIndex();
     d->crashPending = false;
     d->endChange();
+    d->makeDurable();
     d->window.clear();
     first();
     return dropped;
@@ -600,6 +673,7 @@ void Table::pack()
         }
         t.crashPending = false;
         t.endChange();
+        t.makeDurable();
     }
     first();
 }

@@ -78,3 +78,155 @@ private:
         std::unique_ptr<dbase::File> m_inner;
     };
 };
+
+#include <dirent.h>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sys/stat.h>
+
+// The real file system in one directory, with the power going off at a chosen
+// operation, as LevelDB's fault-injection tests do it. It remembers each
+// file's contents as of its last sync and the directory's names as of its
+// last directory sync; from the cut on every call fails, and restore() leaves
+// on the disk what a machine that lost power would find: every write since a
+// file's last sync gone, and every creation, rename or removal since the
+// directory's last sync undone. With keepUnsynced the cut is a killed process
+// instead: the page cache survives and restore() changes nothing.
+class PowerLossFileSystem : public dbase::FileSystem {
+public:
+    // The operation (write, truncation, sync, creation, rename, removal,
+    // directory sync; counted from 0) at which the power fails; -1 never.
+    long cutAt = -1;
+    long operations = 0;
+    bool keepUnsynced = false;
+
+    // Takes the files now in `directory` as being on the disk.
+    explicit PowerLossFileSystem(std::string directory) : m_directory(std::move(directory))
+    {
+        if (DIR* dir = ::opendir(m_directory.c_str())) {
+            while (dirent* entry = ::readdir(dir)) {
+                const std::string path = m_directory + "/" + entry->d_name;
+                if (dbase::defaultFileSystem().exists(path))
+                    m_live[path] = std::make_shared<Node>(Node{readFile(path)});
+            }
+            ::closedir(dir);
+        }
+        m_durable = m_live;
+    }
+
+    bool dead() const { return cutAt >= 0 && operations > cutAt; }
+
+    // Puts the directory back as the power cut left it. Call it once every
+    // file opened through this object is closed.
+    void restore()
+    {
+        if (keepUnsynced)
+            return;
+        for (const auto& [path, node] : m_live)
+            dbase::defaultFileSystem().remove(path);
+        for (const auto& [path, node] : m_durable)
+            std::ofstream(path, std::ios::binary | std::ios::trunc) << node->synced;
+    }
+
+    std::unique_ptr<dbase::File> open(const std::string& path, dbase::OpenMode mode) override
+    {
+        if (mode == dbase::OpenMode::CreateReadWrite)
+            step(path);
+        else if (dead())
+            throw dbase::IoError(path, "open", EIO);
+        auto inner = dbase::defaultFileSystem().open(path, mode);
+        auto& node = m_live[path];
+        if (!node)
+            node = std::make_shared<Node>(); // new: nothing of it on the disk yet
+        return std::make_unique<File>(*this, std::move(inner), node);
+    }
+    bool exists(const std::string& path) override { return dbase::defaultFileSystem().exists(path); }
+    void rename(const std::string& from, const std::string& to) override
+    {
+        step(to);
+        dbase::defaultFileSystem().rename(from, to);
+        m_live[to] = m_live[from];
+        m_live.erase(from);
+    }
+    void remove(const std::string& path) override
+    {
+        step(path);
+        dbase::defaultFileSystem().remove(path);
+        m_live.erase(path);
+    }
+    void syncDirectory(const std::string& directory) override
+    {
+        step(directory);
+        dbase::defaultFileSystem().syncDirectory(directory);
+        if (directory == m_directory)
+            m_durable = m_live;
+    }
+
+private:
+    struct Node {
+        std::string synced; // the contents as of the last sync
+    };
+
+    static std::string readFile(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    void step(const std::string& path)
+    {
+        if (cutAt >= 0 && operations++ >= cutAt)
+            throw dbase::IoError(path, "write", EIO);
+        if (cutAt < 0)
+            ++operations;
+    }
+
+    class File : public dbase::File {
+    public:
+        File(PowerLossFileSystem& fs, std::unique_ptr<dbase::File> inner, std::shared_ptr<Node> node)
+            : dbase::File(inner->path()), m_fs(fs), m_inner(std::move(inner)), m_node(std::move(node))
+        {
+        }
+        std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override
+        {
+            if (m_fs.dead())
+                throw dbase::IoError(path(), "read", EIO);
+            return m_inner->readAt(o, b, n);
+        }
+        void writeAt(std::uint64_t o, const void* b, std::size_t n) override
+        {
+            m_fs.step(path());
+            m_inner->writeAt(o, b, n);
+        }
+        std::uint64_t size() override { return m_inner->size(); }
+        void truncate(std::uint64_t s) override
+        {
+            m_fs.step(path());
+            m_inner->truncate(s);
+        }
+        void sync() override
+        {
+            m_fs.step(path());
+            m_inner->sync();
+            m_node->synced.resize(m_inner->size());
+            m_inner->readAt(0, m_node->synced.data(), m_node->synced.size());
+        }
+        dbase::FileStamp stamp() override { return m_inner->stamp(); }
+        bool tryLock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override
+        {
+            return m_inner->tryLock(s, l, k);
+        }
+        void lock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override { m_inner->lock(s, l, k); }
+        void unlock(std::uint64_t s, std::uint64_t l) override { m_inner->unlock(s, l); }
+
+    private:
+        PowerLossFileSystem& m_fs;
+        std::unique_ptr<dbase::File> m_inner;
+        std::shared_ptr<Node> m_node;
+    };
+
+    std::string m_directory;
+    std::map<std::string, std::shared_ptr<Node>> m_live;    // the names as the directory has them now
+    std::map<std::string, std::shared_ptr<Node>> m_durable; // as of its last sync
+};
