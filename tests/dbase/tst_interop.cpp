@@ -11,6 +11,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace dbase;
@@ -337,4 +339,163 @@ private slots:
 };
 
 REGISTER_TEST(ForeignIndexTest)
+
+namespace {
+
+// Walks one tag with Free Pascal's TDbf and prints the record numbers in its
+// order; stops with exit code 3 past `limit` records (a reader going round).
+const char* const kTdbfWalk = R"(program tdbfwalk;
+{$mode objfpc}{$H+}
+uses SysUtils, DB, dbf;
+var
+  table: TDbf;
+  count, limit: Integer;
+begin
+  table := TDbf.Create(nil);
+  try
+    table.FilePathFull := ParamStr(1);
+    table.TableName := ParamStr(2);
+    table.ReadOnly := True;
+    table.Open;
+    table.IndexName := ParamStr(3);
+    if table.IndexName <> ParamStr(3) then
+    begin
+      WriteLn(StdErr, 'TDbf sees no tag ', ParamStr(3));
+      Halt(2);
+    end;
+    limit := StrToInt(ParamStr(4));
+    count := 0;
+    table.First;
+    while not table.EOF do
+    begin
+      WriteLn(table.PhysicalRecNo);
+      Inc(count);
+      if count > limit then
+        Halt(3);
+      table.Next;
+    end;
+    table.Close;
+  finally
+    table.Free;
+  end;
+end.
+)";
+
+} // namespace
+
+// Free Pascal's TDbf (Debian fp-units-db) walks the tags we write in our
+// order. Date tags are left out: TDbf compares date keys as BCD numbers.
+class TdbfReadBackTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        const QString fpc = QStandardPaths::findExecutable("fpc");
+        if (fpc.isEmpty())
+            QSKIP("Free Pascal is not installed (apt-get install fpc fp-units-db): TDbf read-back not run");
+        QFile source(m_tools.path() + "/tdbfwalk.pas");
+        QVERIFY(source.open(QIODevice::WriteOnly));
+        source.write(kTdbfWalk);
+        source.close();
+        QProcess compile;
+        compile.setWorkingDirectory(m_tools.path());
+        compile.start(fpc, {"-O1", "-otdbfwalk", "tdbfwalk.pas"});
+        QVERIFY(compile.waitForFinished(120000));
+        const QByteArray output = compile.readAllStandardOutput() + compile.readAllStandardError();
+        if (output.contains("Can't find unit dbf"))
+            QSKIP("Free Pascal's database units are not installed (apt-get install fp-units-db): TDbf "
+                  "read-back not run");
+        QVERIFY2(compile.exitCode() == 0, output.constData());
+        m_walker = m_tools.path() + "/tdbfwalk";
+    }
+
+    void tdbfWalksOurTags_data()
+    {
+        QTest::addColumn<bool>("grown");
+        QTest::newRow("tags built at once") << false;
+        QTest::newRow("tags grown by posts, edits and deletions") << true;
+    }
+
+    void tdbfWalksOurTags()
+    {
+        QFETCH(bool, grown);
+        TempDir dir;
+        // Lower case: TDbf looks for "books.mdx" unless the whole path is upper case.
+        const std::string path = dir.path("books.dbf");
+        Table::create(path, sampleFields());
+        auto table = Table::open(path, Access::Exclusive);
+        const std::vector<std::string> tags = {"TITLE", "TITLEDOWN", "YEARPUB", "COSTDOWN", "READTITLE"};
+        auto addTags = [&] {
+            table->addTag("TITLE", "TITLE");
+            table->addTag("TITLEDOWN", "TITLE", {}, true);
+            table->addTag("YEARPUB", "YEARPUB");
+            table->addTag("COSTDOWN", "COST", {}, true);
+            table->addTag("READTITLE", "TITLE", "READ");
+        };
+        if (grown)
+            addTags();
+        // Enough records for three levels of 30-byte keys, many of them equal.
+        std::uint32_t random = 12345;
+        auto next = [&random](std::uint32_t range) {
+            random = random * 1103515245u + 12345u;
+            return (random >> 8) % range;
+        };
+        table->beginBatch();
+        for (int i = 0; i < 6000; ++i) {
+            table->append();
+            table->setText(0, "Title " + std::to_string(next(4000)));
+            table->setWhole(2, 1800 + next(200));
+            table->setFloating(3, next(100000) / 100.0);
+            table->setText(5, next(2) ? "T" : "F");
+            table->post();
+        }
+        table->endBatch();
+        if (grown) {
+            int k = 0;
+            for (table->first(); !table->eof(); ++k) {
+                if (k % 3 == 0) {
+                    table->deleteRecord();
+                    continue;
+                }
+                if (k % 3 == 1) {
+                    table->edit();
+                    table->setText(0, "Edited " + std::to_string(next(4000)));
+                    table->setWhole(2, 1700 + next(200));
+                    table->setText(5, next(2) ? "T" : "F");
+                    table->post();
+                }
+                table->next();
+            }
+        } else {
+            addTags();
+        }
+
+        for (const std::string& tag : tags) {
+            table->setOrder(tag);
+            const std::vector<std::uint32_t> ours = table->visibleRecords();
+            QProcess walker;
+            walker.start(m_walker, {QString::fromStdString(dir.dir() + "/"), "books.dbf",
+                                    QString::fromStdString(tag), QString::number(ours.size())});
+            QVERIFY2(walker.waitForFinished(60000), (tag + ": TDbf did not finish").c_str());
+            QVERIFY2(walker.exitStatus() == QProcess::NormalExit && walker.exitCode() == 0,
+                     (tag + ": " + walker.readAllStandardError().toStdString() + " exit code " +
+                      std::to_string(walker.exitCode()))
+                         .c_str());
+            std::vector<std::uint32_t> theirs;
+            for (const QByteArray& line : walker.readAllStandardOutput().split('\n'))
+                if (!line.trimmed().isEmpty())
+                    theirs.push_back(line.trimmed().toUInt());
+            QVERIFY2(theirs == ours, (tag + ": TDbf walked " + std::to_string(theirs.size()) +
+                                      " records, we " + std::to_string(ours.size()))
+                                         .c_str());
+        }
+    }
+
+private:
+    QTemporaryDir m_tools;
+    QString m_walker;
+};
+
+REGISTER_TEST(TdbfReadBackTest)
 #include "tst_interop.moc"
