@@ -314,8 +314,9 @@ void Table::Impl::repairIndexAfterCrash(bool tolerateIndexDamage)
     try {
         std::vector<std::string> dropped = rebuildIndex();
         for (const std::string& tag : dropped)
-            warnings.push_back("The index tag " + tag + " of the table " + path +
-                               " was dropped when the index was rebuilt: its expression cannot be evaluated.");
+            warnings.push_back(
+                "The index tag " + tag + " of the table " + path +
+                " was dropped when the index was rebuilt: its expression cannot be evaluated.");
         beginChange();
         crashPending = false;
         endChange();
