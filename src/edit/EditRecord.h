@@ -76,7 +76,8 @@ public:
     // The checks before an update, in order: check-out date, purchase date, cost, value,
     // low market, high market; then what `table` could not store: the year and page
     // counts, money too wide for its field, characters outside the table's code page.
-    // The first failure, or nothing. `title` gives a field's title for the messages.
+    // A date with a blank inside it is not a date. The first failure, or nothing.
+    // `title` gives a field's title for the messages.
     std::optional<Refusal> check(const EditValues& values, const dbase::Table& table,
                                  const std::function<QString(int field)>& title) const;
 

@@ -534,15 +534,19 @@ private slots:
         h.dates.setToday({2026, 1, 1});
         h.open(2);
         QLineEdit* box = h.window->PurchDate;
-        QCOMPARE(box->text(), h.dates.write({1990, 5, 9}));
-        // Select the day's digits and type another day over them.
-        const QStringList parts = box->text().split(h.dates.separator());
+        QCOMPARE(box->displayText(), h.dates.write({1990, 5, 9}));
+        // Select the day's digits as shown and type another day over them.
+        const QString shown = box->displayText();
+        const QStringList parts = shown.split(h.dates.separator());
         const QStringList kinds = h.dates.pattern().split(u'/');
         int start = 0;
         int part = 0;
         for (; !kinds[part].startsWith(u'd'); ++part)
             start += int(parts[part].size()) + 1;
-        box->setSelection(start, int(parts[part].size()));
+        int fill = 0; // the day's places left unfilled, shown before its digits
+        while (!parts[part][fill].isDigit())
+            ++fill;
+        box->setSelection(start + fill, int(parts[part].size()) - fill);
         QTest::keyClicks(box, QStringLiteral("10"));
         h.window->UpdateButtonClick();
         QCOMPARE(h.lastMessage(), QString());
