@@ -2,6 +2,7 @@
 
 #include "BookDatabase.h"
 #include "BookSchema.h"
+#include "DurableFile.h"
 #include "dbase/CodePage.h"
 #include "dbase/DatabaseError.h"
 
@@ -60,29 +61,29 @@ std::string toWindows1252(const std::string& utf8)
 // The written file, a block at a time.
 class OutputFile {
 public:
-    OutputFile(dbase::FileSystem& fs, const std::string& path)
-        : m_file(fs.open(path, dbase::OpenMode::CreateReadWrite))
-    {
-    }
+    explicit OutputFile(dbase::File& file) : m_file(file) {}
     void write(std::string& pending)
     {
-        m_file->writeAt(m_offset, pending.data(), pending.size());
+        m_file.writeAt(m_offset, pending.data(), pending.size());
         m_offset += pending.size();
         pending.clear();
     }
 
 private:
-    std::unique_ptr<dbase::File> m_file;
+    dbase::File& m_file;
     std::uint64_t m_offset = 0;
 };
 
-// Runs `work` on the temporary file of `target`, then puts it in place; removes it on failure.
+// Runs `work` on the temporary file of `target`, then puts it in place durably; removes it on failure.
+// The engine creates the table itself, so replaceFile(), which hands out an open file, does not serve.
 template <class Work> void replaceThrough(dbase::FileSystem& fs, const std::string& target, Work work)
 {
     const std::string temporary = temporaryPathFor(target);
     try {
         work(temporary);
-        replaceWithTemporary(temporary, target, fs);
+        syncFile(temporary, fs);
+        fs.rename(temporary, target);
+        fs.syncDirectory(dbase::directoryOf(target));
     } catch (...) {
         try {
             if (fs.exists(temporary))
@@ -101,18 +102,6 @@ dbase::FieldSpec exportSpec(int index)
 }
 
 } // namespace
-
-std::string temporaryPathFor(const std::string& target)
-{
-    return target + ".tmp";
-}
-
-void replaceWithTemporary(const std::string& temporary, const std::string& target, dbase::FileSystem& fs)
-{
-    fs.open(temporary, dbase::OpenMode::ReadWrite)->sync();
-    fs.rename(temporary, target);
-    fs.syncDirectory(dbase::directoryOf(target));
-}
 
 std::string quotedValue(const std::string& utf8, int budget)
 {
@@ -139,36 +128,39 @@ void exportText(dbase::Table& source, const std::vector<std::uint32_t>& recnos, 
                 const DateText& dates, const std::string& target, dbase::FileSystem& fs,
                 const ExportProgress& progress)
 {
-    replaceThrough(fs, target, [&](const std::string& temporary) {
-        OutputFile file(fs, temporary);
-        std::string pending = options.windows1252 ? std::string() : std::string("\xEF\xBB\xBF");
-        std::string line;
-        auto writeLine = [&](const auto& valueOf) {
-            line.clear();
-            for (std::size_t i = 0; i < options.fields.size(); ++i) {
-                if (i > 0)
-                    line.push_back(',');
-                line += quotedValue(valueOf(i), kFieldCap - (i > 0 ? 1 : 0));
+    replaceFile(
+        target,
+        [&](dbase::File& out) {
+            OutputFile file(out);
+            std::string pending = options.windows1252 ? std::string() : std::string("\xEF\xBB\xBF");
+            std::string line;
+            auto writeLine = [&](const auto& valueOf) {
+                line.clear();
+                for (std::size_t i = 0; i < options.fields.size(); ++i) {
+                    if (i > 0)
+                        line.push_back(',');
+                    line += quotedValue(valueOf(i), kFieldCap - (i > 0 ? 1 : 0));
+                }
+                line += "\r\n";
+                pending += options.windows1252 ? toWindows1252(line) : line;
+                if (pending.size() >= kFlushAt)
+                    file.write(pending);
+            };
+            if (!options.labels.empty())
+                writeLine([&](std::size_t i) { return options.labels.at(i).toStdString(); });
+            std::size_t written = 0;
+            for (std::uint32_t recno : recnos) {
+                if (!source.gotoBookmark(recno))
+                    continue; // deleted by another program since the list was taken
+                writeLine([&](std::size_t i) { return valueText(source, options.fields[i], dates); });
+                if (progress && (++written & 255) == 0)
+                    progress(written);
             }
-            line += "\r\n";
-            pending += options.windows1252 ? toWindows1252(line) : line;
-            if (pending.size() >= kFlushAt)
-                file.write(pending);
-        };
-        if (!options.labels.empty())
-            writeLine([&](std::size_t i) { return options.labels.at(i).toStdString(); });
-        std::size_t written = 0;
-        for (std::uint32_t recno : recnos) {
-            if (!source.gotoBookmark(recno))
-                continue; // deleted by another program since the list was taken
-            writeLine([&](std::size_t i) { return valueText(source, options.fields[i], dates); });
-            if (progress && (++written & 255) == 0)
+            file.write(pending);
+            if (progress)
                 progress(written);
-        }
-        file.write(pending);
-        if (progress)
-            progress(written);
-    });
+        },
+        fs);
 }
 
 void exportDbase(dbase::Table& source, const std::vector<std::uint32_t>& recnos,

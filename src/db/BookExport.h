@@ -12,15 +12,6 @@
 
 namespace db {
 
-// Replaces `target` with the finished file `temporary` so that a crash or a
-// failure at any point leaves either the old file or the whole new one:
-// flushes the new file, renames it over the old one and flushes the directory.
-void replaceWithTemporary(const std::string& temporary, const std::string& target,
-                          dbase::FileSystem& fs = dbase::defaultFileSystem());
-
-// The temporary file written in place of `target`: beside it, so the rename stays on one file system.
-std::string temporaryPathFor(const std::string& target);
-
 struct ExportOptions {
     std::vector<int> fields;     // field indexes of the source, in export order
     std::vector<QString> labels; // the header line, one label per field; empty: none

@@ -1,24 +1,14 @@
 #include "SameFile.h"
 
+#include "db/DurableFile.h"
+
 #include <QDir>
-#include <filesystem>
-#include <system_error>
 
 namespace exchange {
 
 bool sameFile(const QString& a, const QString& b)
 {
-    if (a.isEmpty() || b.isEmpty())
-        return false;
-    std::error_code error;
-    const std::filesystem::path first = std::filesystem::weakly_canonical(a.toStdString(), error);
-    if (error)
-        return false;
-    const std::filesystem::path second = std::filesystem::weakly_canonical(b.toStdString(), error);
-    if (error)
-        return false;
-    bool same = std::filesystem::equivalent(first, second, error);
-    return !error && same;
+    return !a.isEmpty() && !b.isEmpty() && db::sameFile(a.toStdString(), b.toStdString());
 }
 
 QString ownedFileReached(const QString& path, const QStringList& owned)
