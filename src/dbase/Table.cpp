@@ -882,7 +882,8 @@ std::uint32_t Table::physicalCount() const
 std::vector<TagInfo> Table::tags() const
 {
     std::vector<TagInfo> out;
-    if (!d->mdx)
+    // An index that must be rebuilt offers no tags, as a damaged one does.
+    if (!d->mdx || !d->indexError.empty())
         return out;
     for (int t = 0; t < d->mdx->tagCount(); ++t) {
         const TagDefinition& def = d->mdx->tag(t);
@@ -894,7 +895,7 @@ std::vector<TagInfo> Table::tags() const
 
 bool Table::hasTag(const std::string& name) const
 {
-    return d->mdx && d->mdx->findTag(name) >= 0;
+    return d->mdx && d->indexError.empty() && d->mdx->findTag(name) >= 0;
 }
 
 std::string Table::order() const

@@ -512,6 +512,9 @@ void Table::addTag(const std::string& name, const std::string& expression, const
 void Table::deleteTag(const std::string& name)
 {
     d->requireExclusive("delete an index tag");
+    if (!d->indexError.empty())
+        throw DatabaseError("Cannot delete the index tag " + name + " from " + d->path +
+                            " while its index is damaged. Rebuild the indexes first.");
     int t = d->mdx ? d->mdx->findTag(name) : -1;
     if (t < 0)
         throw DatabaseError("The table " + d->path + " has no index tag " + name + ".");

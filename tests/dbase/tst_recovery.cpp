@@ -366,6 +366,7 @@ private slots:
         }
         QVERIFY(!table->indexError().empty());
         QCOMPARE(table->order(), std::string());
+        QVERIFY(table->tags().empty() && !table->hasTag("T"));
         QVERIFY_THROWS_EXCEPTION(DatabaseError, table->setOrder("T"));
         QVERIFY_THROWS_EXCEPTION(DatabaseError, table->seek("B"));
         table->first();
