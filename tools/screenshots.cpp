@@ -8,6 +8,8 @@
 #include "app/ProgramWindows.h"
 #include "edit/TMyEditBox.h"
 #include "edit/TViewConfig.h"
+#include "exchange/TMyExport.h"
+#include "exchange/TMyImport.h"
 #include "platform/Screen.h"
 #include "platform/ScriptedDialogs.h"
 
@@ -96,5 +98,22 @@ int main(int argc, char** argv)
     lists.show();
     ok &= save(&lists, out + QStringLiteral("/list-maintenance.png"));
     lists.hide();
+    // The import window with a 30-column file mapped, and the export window, at 1.0 and 1.25.
+    QStringList columns;
+    for (int i = 1; i <= 30; ++i)
+        columns << (i % 7 == 0 ? QStringLiteral("<BLANK FIELD>") : QStringLiteral("Column %1").arg(i));
+    for (double factor : {1.0, 1.25}) {
+        exchange::ExchangeServices services{main.settings(),   dialogs, main.bookTable(),
+                                            main.dateFormat(), factor,  screen.size()};
+        const QString suffix = factor == 1.0 ? QStringLiteral("100") : QStringLiteral("125");
+        TMyImport import(services, TMyImport::Delimited, QString(), columns, &main);
+        import.show();
+        ok &= save(&import, out + QStringLiteral("/import-%1.png").arg(suffix));
+        import.hide();
+        TMyExport exporter(services, &main);
+        exporter.show();
+        ok &= save(&exporter, out + QStringLiteral("/export-%1.png").arg(suffix));
+        exporter.hide();
+    }
     return ok ? 0 : 1;
 }

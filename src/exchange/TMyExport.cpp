@@ -95,11 +95,10 @@ TMyExport::TMyExport(exchange::ExchangeServices& services, QWidget* parent)
     QPalette red = m_gauge->palette();
     red.setColor(QPalette::Highlight, Qt::red);
     m_gauge->setPalette(red);
-    auto* notes =
-        new QLabel(QStringLiteral("Choose Yes to include a field and No to leave it out: double-click "
-                                  "a field to switch between them."),
-                   this);
-    notes->setWordWrap(true);
+    m_notes = new QLabel(QStringLiteral("Choose Yes to include a field and No to leave it out: double-click "
+                                        "a field to switch between them."),
+                         this);
+    m_notes->setWordWrap(true);
 
     auto* order = new QVBoxLayout;
     order->addWidget(new QLabel(QStringLiteral("Field"), this), 0, Qt::AlignHCenter);
@@ -109,7 +108,7 @@ TMyExport::TMyExport(exchange::ExchangeServices& services, QWidget* parent)
     order->addWidget(m_defaultsButton);
     order->addSpacing(12);
     order->addWidget(new QLabel(QStringLiteral("NOTES"), this), 0, Qt::AlignHCenter);
-    order->addWidget(notes);
+    order->addWidget(m_notes);
     order->addStretch();
     auto* right = new QVBoxLayout;
     right->addWidget(what);
@@ -128,6 +127,7 @@ TMyExport::TMyExport(exchange::ExchangeServices& services, QWidget* parent)
     layout->addWidget(m_grid);
     layout->addLayout(order);
     layout->addLayout(right, 1);
+    resize(760, 440); // the design size that scaling starts from
 
     m_firstRow->setChecked(m_services.settings.exportFirstRow);
     m_windows1252->setChecked(m_services.settings.exportEncoding == 2);
@@ -166,6 +166,7 @@ void TMyExport::FormShow()
     m_grid->setColumnWidth(1, scaled(100));
     m_grid->verticalHeader()->setDefaultSectionSize(std::max(scaled(20), m_grid->fontMetrics().height() + 4));
     m_grid->setFixedWidth(scaled(300 + 20) + 2 * m_grid->frameWidth());
+    m_notes->setFixedWidth(scaled(150));
     const bool searchOn = m_services.searchOn && m_services.searchOn();
     m_exportSearch->setEnabled(searchOn);
     (searchOn ? m_exportSearch : m_exportEntire)->setChecked(true);

@@ -68,4 +68,5 @@ private:
     QRadioButton* m_asciiFile = nullptr;
     QRadioButton* m_dbaseFile = nullptr;
     QProgressBar* m_gauge = nullptr;
+    QLabel* m_notes = nullptr;
 };

@@ -89,6 +89,7 @@ TMyImport::TMyImport(exchange::ExchangeServices& services, Kind kind, const QStr
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(m_grid, 1);
     layout->addLayout(side);
+    resize(640, 440); // the design size that scaling starts from
 
     connect(m_upButton, &QPushButton::clicked, this, &TMyImport::UpButtonClick);
     connect(m_downButton, &QPushButton::clicked, this, &TMyImport::DownButtonClick);
