@@ -2,6 +2,77 @@
 
 // Private to the .MDX sources: the layout of a dBase IV multiple index file
 // and the little helpers every part of it uses.
+//
+// FILE LAYOUT
+//
+// The file is addressed in 512-byte pages; every tree node and tag header is
+// a 1024-byte block (two pages) starting at a page number >= 4. Integers are
+// little-endian.
+//
+//   pages 0-3   file header (offsets in namespace file below): version 2,
+//               the table's base name (bytes 4-19, NUL-padded, at most 16
+//               characters), block geometry, the count of tags in use, the
+//               first unused page, the free-list head and length; then from
+//               byte 544 the tag table, 32 bytes a slot (namespace slot):
+//               header page, name, key type, and the links of a binary tree
+//               of tag names that dBase keeps (built by inserting the tags
+//               in slot order).
+//   tag header  one block per tag (namespace tag): root page, pages used,
+//               key format (descending, unique), key type, key length, keys
+//               per block, item length, key expression, FOR expression, the
+//               "has keys" flag and the first and last leaf.
+//   node        one block: key count (4 bytes), a zero word (the free-list
+//               link once the block is freed), then `count` items of a
+//               4-byte pointer and a key padded to the item length. In an
+//               interior node the pointers are child pages and one more
+//               pointer, for the keys above the last separator, follows the
+//               last item; in a leaf the pointers are record numbers and the
+//               word after the last item is 0.
+//
+// Keys: character keys blank-padded to the key length and compared bytewise;
+// numeric keys 12 bytes of dBase BCD (see Keys.cpp); date keys the Julian day
+// as an 8-byte double. A descending tag reverses the comparison.
+//
+// INVARIANTS (what this engine writes; what it accepts is looser, below)
+//
+//   1. Every leaf is at the same depth. A node is a leaf when the word after
+//      its last item is 0.
+//   2. A leaf holds at most `keys per block` items; an interior node at most
+//      one fewer. Free Pascal's TDbf takes any node holding the full count for
+//      a leaf, whatever its last pointer says, so a full interior node would
+//      hide its subtrees from it.
+//   3. No interior node has a single pointer (count 0); an empty leaf exists
+//      only as the root of an empty tag.
+//   4. A separator key is the highest key of the subtree on its left; it
+//      carries no record number. Keys in a leaf and across leaves ascend in
+//      tag order, and equal keys sit in ascending record order.
+//   5. The tag header's root, pages used, "has keys" flag and first and last
+//      leaf describe the tree as it is after every change.
+//   6. Freed blocks form a singly linked list through the word at offset 4,
+//      headed at file byte 36, its length at byte 40. A list read from a file
+//      is walked once before first use; one that loops or leaves the file is
+//      dropped (its blocks are lost to reuse, never handed out twice).
+//   7. Changes stay in memory until a flush, which writes the blocks past the
+//      old end of the file first, then changed blocks in place, tag headers
+//      after those, and the file header last: a disk that fills up fails
+//      before any block of the last flushed state has changed.
+//
+// WHAT IS ACCEPTED FROM OTHER WRITERS
+//
+//   - Equal keys in any record order (another engine stores them descending):
+//     walks check key order only, and finding one entry looks through the run
+//     of equal keys when the search by record number misses.
+//   - Interior nodes filled to `keys per block`, zero first/last leaf fields,
+//     zero tag-name tree links, "F" for numeric key types.
+//   - Tag names beginning with an underscore.
+//   - A tag whose keys are longer than the 100 bytes dBase IV allows, with an
+//     otherwise sound header: listed as unusable, never read or written; the
+//     other tags work.
+//   - A header naming no table. One naming another table (compared without
+//     case, an added ".DBF" allowed) makes the whole index damaged.
+//   Anything else out of range (counts beyond a block, pages beyond the file,
+//   loops, keys out of order) is damage, reported by DatabaseError naming the
+//   file, the tag and the page.
 
 #include "Bytes.h"
 
