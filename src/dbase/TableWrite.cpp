@@ -37,6 +37,11 @@
 // for a rebuild; a failure removes the temporary file, and an exclusive open
 // removes any a dead pack or rebuild left.
 //
+// A killed process leaves every write in the page cache; a power cut keeps
+// only what was synced. The sync points (makeDurable(): a batch's end, close,
+// pack, index rebuild) flush the records first and the index after, with the
+// mark set between, so a cut there leaves a table that rebuilds its index.
+//
 // After a crash (Table.cpp, when opening and when noticing another's change):
 // whole records past the count are kept (given their keys when no mark was
 // set), a torn last record is the only thing ever cut (with a warning), and a

@@ -1,0 +1,470 @@
+// Moving about a table: records as read from the file, visibility, and the
+// walks in physical and index order.
+#include "DatabaseError.h"
+#include "TableImpl.h"
+#include "Values.h"
+
+#include <algorithm>
+
+namespace dbase {
+
+// ---------------------------------------------------------------- record window
+
+const char* RecordWindow::get(File& file, const DbfHeader& header, std::uint32_t recno, bool scan)
+{
+    bool forward = recno == m_last + 1;
+    m_last = recno;
+    if (recno >= m_first && recno < m_first + m_count)
+        return m_buffer.data() + std::size_t(recno - m_first) * header.recordLength;
+    std::uint32_t span = scan || forward ? std::max<std::uint32_t>(1, 65536 / header.recordLength) : 1;
+    m_buffer.resize(std::size_t(span) * header.recordLength);
+    std::uint64_t offset = header.headerLength + std::uint64_t(recno - 1) * header.recordLength;
+    std::size_t got = file.readAt(offset, m_buffer.data(), m_buffer.size());
+    m_first = recno;
+    m_count = static_cast<std::uint32_t>(got / header.recordLength);
+    if (m_count == 0)
+        throw DatabaseError("The table " + file.path() + " is truncated: record " + std::to_string(recno) +
+                            " is missing.");
+    return m_buffer.data();
+}
+
+namespace {
+
+class RawRecordView final : public RecordView {
+public:
+    RawRecordView(const Table::Impl& table, const char* rec) : m_table(table), m_rec(rec) {}
+    int fieldCount() const override { return static_cast<int>(m_table.header.fields.size()); }
+    const Field& field(int index) const override { return m_table.fieldAt(index); }
+    int fieldIndex(const std::string& name) const override { return findField(m_table.header.fields, name); }
+    std::string text(int index) const override { return m_table.fieldText(m_rec, index); }
+    double number(int index) const override
+    {
+        const Field& f = m_table.fieldAt(index);
+        return decodeNumber(std::string_view(m_rec + f.offset, f.length));
+    }
+    Date date(int index) const override
+    {
+        const Field& f = m_table.fieldAt(index);
+        return decodeDate(std::string_view(m_rec + f.offset, f.length));
+    }
+
+private:
+    const Table::Impl& m_table;
+    const char* m_rec;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- records
+
+const char* Table::Impl::recordAt(std::uint32_t n, bool scan)
+{
+    return window.get(*dbf, header, n, scan);
+}
+
+void Table::Impl::buildAccepted()
+{
+    std::vector<std::uint8_t> result(std::size_t(dataRecords) + 1, 0);
+    for (std::uint32_t n = 1; n <= dataRecords; ++n)
+        result[n] = accepts(n, recordAt(n, true)) ? 1 : 0;
+    accepted = std::move(result);
+    acceptedValid = true;
+}
+
+void Table::Impl::noteAccepted(std::uint32_t n, const char* rec)
+{
+    if (!acceptedValid)
+        return;
+    if (accepted.size() <= n)
+        accepted.resize(std::size_t(n) + 1, 0);
+    accepted[n] = accepts(n, rec) ? 1 : 0;
+}
+
+bool Table::Impl::live(std::uint32_t n, const char* rec)
+{
+    if (rec[0] == ' ')
+        return true;
+    if (rec[0] == '*')
+        return false;
+    if (!oddFlagReported) {
+        oddFlagReported = true;
+        warnings.push_back("Record " + std::to_string(n) + " of the table " + path +
+                           " has an unknown deletion mark (byte " +
+                           std::to_string(static_cast<unsigned char>(rec[0])) +
+                           "); it and any others like it are shown as not deleted.");
+    }
+    return true;
+}
+
+bool Table::Impl::accepts(std::uint32_t n, const char* rec)
+{
+    if (!live(n, rec))
+        return false;
+    if (!filter)
+        return true;
+    RawRecordView view(*this, rec);
+    return filter(view);
+}
+
+bool Table::Impl::visible(std::uint32_t n)
+{
+    if (n < 1 || n > dataRecords)
+        return false;
+    if (!filter)
+        return live(n, recordAt(n));
+    if (!acceptedValid)
+        buildAccepted();
+    return n < accepted.size() && accepted[n];
+}
+
+std::string Table::Impl::tagKey(int tag, const char* rec) const
+{
+    return tagStates[tag].key->key(rec);
+}
+
+bool Table::Impl::inTag(int tag, const char* rec) const
+{
+    const TagState& s = tagStates[tag];
+    return !s.condition || s.condition->evaluate(rec).logical;
+}
+
+void Table::Impl::load(std::uint32_t n)
+{
+    const char* rec = recordAt(n);
+    record.assign(rec, header.recordLength);
+    recno = n;
+    if (order >= 0)
+        key = tagKey(order, rec);
+}
+
+void Table::Impl::clearPosition(bool empty)
+{
+    recno = 0;
+    key.clear();
+    record.assign(header.recordLength, ' ');
+    atBof = atEof = empty;
+}
+
+bool Table::Impl::moveFirst()
+{
+    if (order < 0) {
+        for (std::uint32_t n = 1; n <= dataRecords; ++n)
+            if (visible(n)) {
+                load(n);
+                return true;
+            }
+        return false;
+    }
+    for (auto e = mdx->first(order); e; e = mdx->after(order, *e))
+        if (visible(e->recno)) {
+            load(e->recno);
+            key = e->key;
+            return true;
+        }
+    return false;
+}
+
+bool Table::Impl::moveLast()
+{
+    if (order < 0) {
+        for (std::uint32_t n = dataRecords; n >= 1; --n)
+            if (visible(n)) {
+                load(n);
+                return true;
+            }
+        return false;
+    }
+    for (auto e = mdx->last(order); e; e = mdx->before(order, *e))
+        if (visible(e->recno)) {
+            load(e->recno);
+            key = e->key;
+            return true;
+        }
+    return false;
+}
+
+bool Table::Impl::moveNext()
+{
+    if (recno == 0)
+        return moveFirst();
+    if (order < 0) {
+        for (std::uint32_t n = recno + 1; n <= dataRecords; ++n)
+            if (visible(n)) {
+                load(n);
+                return true;
+            }
+        return false;
+    }
+    for (auto e = mdx->after(order, {key, recno}); e; e = mdx->after(order, *e))
+        if (visible(e->recno)) {
+            load(e->recno);
+            key = e->key;
+            return true;
+        }
+    return false;
+}
+
+bool Table::Impl::movePrior()
+{
+    if (recno == 0)
+        return moveLast();
+    if (order < 0) {
+        for (std::uint32_t n = recno - 1; n >= 1; --n)
+            if (visible(n)) {
+                load(n);
+                return true;
+            }
+        return false;
+    }
+    for (auto e = mdx->before(order, {key, recno}); e; e = mdx->before(order, *e))
+        if (visible(e->recno)) {
+            load(e->recno);
+            key = e->key;
+            return true;
+        }
+    return false;
+}
+
+std::uint32_t Table::Impl::countVisible()
+{
+    bool orderMatters = order >= 0 && (tagStates[order].condition || mdx->tag(order).unique);
+    if (orderMatters) {
+        std::uint32_t count = 0;
+        for (auto e = mdx->first(order); e; e = mdx->after(order, *e))
+            count += visible(e->recno) ? 1 : 0;
+        return count;
+    }
+    if (filter) {
+        if (!acceptedValid)
+            buildAccepted();
+        std::uint32_t count = 0;
+        for (std::uint32_t n = 1; n <= dataRecords && n < accepted.size(); ++n)
+            count += accepted[n];
+        return count;
+    }
+    if (liveCount)
+        return *liveCount;
+    std::uint32_t count = 0;
+    for (std::uint32_t n = 1; n <= dataRecords; ++n)
+        count += live(n, recordAt(n, true)) ? 1 : 0;
+    liveCount = count;
+    return count;
+}
+
+void Table::setOrder(const std::string& tagName)
+{
+    OperationLock lock(*d, LockKind::Read);
+    if (tagName.empty()) {
+        d->order = -1;
+        d->orderName.clear();
+    } else {
+        if (!d->indexError.empty())
+            throw DatabaseError(d->indexError);
+        int t = d->mdx ? d->mdx->findTag(tagName) : -1;
+        if (t < 0)
+            throw DatabaseError("The table " + d->path + " has no index tag " + tagName + ".");
+        if (!d->tagStates[t].usable())
+            throw DatabaseError("The index tag " + d->mdx->tag(t).name + " of " + d->path +
+                                " cannot be used: " + d->tagStates[t].error);
+        d->order = t;
+        d->orderName = d->mdx->tag(t).name;
+    }
+    // Stay on the same record when it belongs to the new order.
+    std::uint32_t keep = d->recno;
+    if (keep && d->visible(keep) && (d->order < 0 || d->inTag(d->order, d->recordAt(keep)))) {
+        d->load(keep);
+        d->atBof = d->atEof = false;
+    } else {
+        bool found = d->moveFirst();
+        if (!found)
+            d->clearPosition(true);
+        d->atBof = true;
+        d->atEof = !found;
+    }
+}
+
+void Table::first()
+{
+    if (d->state != EditState::None)
+        post();
+    OperationLock lock(*d, LockKind::Read);
+    bool found = d->moveFirst();
+    if (!found)
+        d->clearPosition(true);
+    d->atBof = true;
+    d->atEof = !found;
+}
+
+void Table::last()
+{
+    if (d->state != EditState::None)
+        post();
+    OperationLock lock(*d, LockKind::Read);
+    bool found = d->moveLast();
+    if (!found)
+        d->clearPosition(true);
+    d->atEof = true;
+    d->atBof = !found;
+}
+
+void Table::next()
+{
+    if (d->state != EditState::None)
+        post();
+    if (d->atEof && d->recno == 0)
+        return;
+    OperationLock lock(*d, LockKind::Read);
+    if (d->recno == 0 || !d->moveNext()) {
+        d->atEof = true;
+        if (d->recno == 0)
+            d->atBof = true;
+        return;
+    }
+    d->atBof = false;
+    d->atEof = false;
+}
+
+void Table::prior()
+{
+    if (d->state != EditState::None)
+        post();
+    if (d->atBof && d->recno == 0)
+        return;
+    OperationLock lock(*d, LockKind::Read);
+    if (d->recno == 0 || !d->movePrior()) {
+        d->atBof = true;
+        if (d->recno == 0)
+            d->atEof = true;
+        return;
+    }
+    d->atBof = false;
+    d->atEof = false;
+}
+
+bool Table::bof() const
+{
+    return d->atBof;
+}
+bool Table::eof() const
+{
+    return d->atEof;
+}
+std::uint32_t Table::recno() const
+{
+    return d->recno;
+}
+
+bool Table::seek(const std::string& value)
+{
+    if (d->order < 0)
+        throw DatabaseError("The table " + d->path + " has no current index order to search in.");
+    if (d->state != EditState::None)
+        post();
+    OperationLock lock(*d, LockKind::Read);
+    const TagDefinition& def = d->mdx->tag(d->order);
+    std::string probe;
+    switch (def.keyType) {
+    case ValueType::Numeric: {
+        Field f{"KEY", FieldType::Numeric, 20, 8, 0};
+        probe = numericKey(decodeNumber(encodeNumberText(f, value)));
+        break;
+    }
+    case ValueType::Date: {
+        Date date = decodeDate(value);
+        probe = dateKey(date.isNull() ? 0 : julianDay(date.year, date.month, date.day));
+        break;
+    }
+    default: {
+        std::string bad;
+        if (!d->codePage->encode(value, probe, bad))
+            return false;
+        if (static_cast<int>(probe.size()) > def.keyLength)
+            probe.resize(def.keyLength);
+        break;
+    }
+    }
+    for (auto e = d->mdx->seek(d->order, probe); e; e = d->mdx->after(d->order, *e)) {
+        if (d->visible(e->recno)) {
+            d->load(e->recno);
+            d->key = e->key;
+            d->atBof = d->atEof = false;
+            if (def.keyType == ValueType::Character)
+                return e->key.compare(0, probe.size(), probe) == 0;
+            return d->mdx->compareKeys(d->order, e->key, probe) == 0;
+        }
+    }
+    d->atEof = true;
+    return false;
+}
+
+bool Table::gotoBookmark(std::uint32_t recno)
+{
+    if (d->state != EditState::None)
+        post();
+    OperationLock lock(*d, LockKind::Read);
+    if (!d->visible(recno))
+        return false;
+    if (d->order >= 0 && !d->inTag(d->order, d->recordAt(recno)))
+        return false;
+    d->load(recno);
+    d->atBof = d->atEof = false;
+    return true;
+}
+
+void Table::refresh()
+{
+    OperationLock lock(*d, LockKind::Read);
+    d->dropCaches();
+    if (d->state != EditState::None)
+        return;
+    if (d->recno && d->visible(d->recno)) {
+        d->load(d->recno);
+        return;
+    }
+    bool found = d->moveFirst();
+    if (!found)
+        d->clearPosition(true);
+    d->atBof = true;
+    d->atEof = !found;
+}
+
+std::uint32_t Table::recordCount()
+{
+    OperationLock lock(*d, LockKind::Read);
+    return d->countVisible();
+}
+
+std::vector<std::uint32_t> Table::visibleRecords()
+{
+    OperationLock lock(*d, LockKind::Read);
+    if (d->filter && !d->acceptedValid)
+        d->buildAccepted();
+    std::vector<std::uint8_t> live;
+    if (!d->filter) {
+        live.assign(std::size_t(d->dataRecords) + 1, 0);
+        for (std::uint32_t n = 1; n <= d->dataRecords; ++n)
+            live[n] = d->live(n, d->recordAt(n, true));
+    }
+    const std::vector<std::uint8_t>& ok = d->filter ? d->accepted : live;
+    auto shown = [&](std::uint32_t n) { return n >= 1 && n <= d->dataRecords && n < ok.size() && ok[n]; };
+    std::vector<std::uint32_t> out;
+    if (d->order < 0) {
+        for (std::uint32_t n = 1; n <= d->dataRecords; ++n)
+            if (shown(n))
+                out.push_back(n);
+    } else {
+        for (auto e = d->mdx->first(d->order); e; e = d->mdx->after(d->order, *e))
+            if (shown(e->recno))
+                out.push_back(e->recno);
+    }
+    return out;
+}
+
+void Table::setFilter(RecordFilter filter)
+{
+    d->filter = std::move(filter);
+    d->acceptedValid = false;
+    d->accepted.clear();
+}
+
+} // namespace dbase
