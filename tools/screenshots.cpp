@@ -84,6 +84,25 @@ int main(int argc, char** argv)
     ok &= savePages(&windows.edit, out + QStringLiteral("/edit"));
     windows.edit.hide();
 
+    // The first book's dates under three date formats (m/d/yy, d.m.yy, d-m-yyyy), at the
+    // window sizes 640 (scale 1.0), 800 (1.25) and 1280 (2.0): the first page and the library page.
+    const int windowSize = main.settings().windowSize;
+    const int dateFormat = main.dateFormat().number();
+    for (int size : {640, 800, 1280}) {
+        main.DoScreenSize(size);
+        for (int format : {1, 6, 11}) {
+            main.DoDateFormat(format);
+            windows.edit.show();
+            const QString stem = QStringLiteral("%1/edit-size%2-date%3").arg(out).arg(size).arg(format);
+            ok &= save(&windows.edit, stem + QStringLiteral("-page0.png"));
+            windows.edit.Notebook->setCurrentIndex(3);
+            ok &= save(&windows.edit, stem + QStringLiteral("-page3.png"));
+            windows.edit.hide();
+        }
+    }
+    main.DoScreenSize(windowSize);
+    main.DoDateFormat(dateFormat);
+
     windows.search.show();
     ok &= save(&windows.search, out + QStringLiteral("/search.png"));
     windows.search.hide();

@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -365,6 +366,13 @@ void TMyEdit::FormShow()
     const int percent = settings::scalePercent(factor);
     setFixedSize(kDesignSize * percent / 100);
     settings::scaleAndCentre(this, factor, m_services.screen.size(), true);
+    // The style's padding does not grow with the font: without more room, a scaled
+    // caption would touch the edges of its button.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setMinimumWidth(0);
+        const int room = QFontMetrics(button->font()).height() * (percent - 100) / 100;
+        button->setMinimumWidth(button->sizeHint().width() + room);
+    }
     Notebook->setCurrentIndex(0);
     applyColors();
     applyDateFormat();
