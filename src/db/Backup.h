@@ -46,6 +46,12 @@ public:
     Backup(BookDatabase& database, BookTable& table, platform::Dialogs& dialogs, QString dataDir, Hooks hooks,
            dbase::FileSystem& fs = dbase::defaultFileSystem());
 
+    // Replaces the progress hook: a window sets it to show the bytes copied.
+    void setProgress(std::function<void(std::uint64_t copied, std::uint64_t total)> progress)
+    {
+        m_hooks.progress = std::move(progress);
+    }
+
     // Each answers whether the run completed; every failure is shown.
     bool backUpDatabase(const QString& directory);
     bool backUpLists(const QString& directory);

@@ -28,7 +28,7 @@ bool isUnder(const QString& path, const QString& root)
 
 } // namespace
 
-bool Volume::removable() const
+bool isRemovableMount(const QString& rootPath)
 {
     return isUnder(rootPath, QStringLiteral("/media")) || isUnder(rootPath, QStringLiteral("/run/media"));
 }
@@ -45,6 +45,7 @@ std::vector<Volume> mountedVolumes()
         volume.valid = info.isValid();
         volume.ready = info.isReady();
         volume.readOnly = info.isReadOnly();
+        volume.removable = isRemovableMount(volume.rootPath);
         volumes.push_back(volume);
     }
     return volumes;
@@ -56,8 +57,8 @@ std::vector<Volume> backupVolumes(std::vector<Volume> mounted)
         return !v.valid || !v.ready || v.readOnly || isPseudo(v.fileSystemType);
     });
     std::stable_sort(mounted.begin(), mounted.end(), [](const Volume& a, const Volume& b) {
-        if (a.removable() != b.removable())
-            return a.removable();
+        if (a.removable != b.removable)
+            return a.removable;
         return a.rootPath < b.rootPath;
     });
     return mounted;

@@ -16,9 +16,12 @@ struct Volume {
     bool valid = true;
     bool ready = true;
     bool readOnly = false;
-    // Mounted where the desktop puts removable media (/media, /run/media).
-    bool removable() const;
+    bool removable = false;
 };
+
+// Whether a file system mounted at `rootPath` is removable media: the desktop
+// mounts those under /media and /run/media.
+bool isRemovableMount(const QString& rootPath);
 
 // Every mounted volume, as the system reports it.
 std::vector<Volume> mountedVolumes();

@@ -13,6 +13,7 @@ platform::Volume volume(const char* root, const char* type, bool readOnly = fals
     v.fileSystemType = type;
     v.readOnly = readOnly;
     v.ready = ready;
+    v.removable = platform::isRemovableMount(v.rootPath);
     return v;
 }
 
@@ -46,6 +47,23 @@ private slots:
         };
         QCOMPARE(roots(platform::backupVolumes(mounted)),
                  QStringList({"/media/ann/STICK", "/run/media/ann/DISK", "/", "/home"}));
+    }
+
+    void removableMounts_data()
+    {
+        QTest::addColumn<QString>("root");
+        QTest::addColumn<bool>("removable");
+        QTest::newRow("desktop media") << "/media/ann/STICK" << true;
+        QTest::newRow("run media") << "/run/media/ann/DISK" << true;
+        QTest::newRow("a name that only starts alike") << "/mediatheque" << false;
+        QTest::newRow("run") << "/run/user" << false;
+        QTest::newRow("root") << "/" << false;
+    }
+    void removableMounts()
+    {
+        QFETCH(QString, root);
+        QFETCH(bool, removable);
+        QCOMPARE(platform::isRemovableMount(root), removable);
     }
 
     void volumeOfDirectory_data()
