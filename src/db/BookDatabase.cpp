@@ -419,6 +419,17 @@ void BookDatabase::applyOrder(dbase::Table& table, bool declinedRebuild)
     if (declinedRebuild)
         return;
     QString name = splitDatabasePath(fromNative(table.path())).tableName;
+    // The tag could not be made afresh, but a working one of another expression still sorts
+    // the books better than the order they were entered in.
+    if (table.indexError().empty() && hasUsableOrderTag(table)) {
+        table.setOrder(kOrderTag);
+        showMessage(QStringLiteral("Notice"),
+                    QStringLiteral("Another program is using the database %1, so its books are shown in "
+                                   "the sort order stored with it, which differs from the one you chose.")
+                        .arg(name),
+                    Icon::Information);
+        return;
+    }
     QString why =
         table.indexError().empty()
             ? QStringLiteral("Another program is using the database %1, so its sort order cannot be "
@@ -430,6 +441,14 @@ void BookDatabase::applyOrder(dbase::Table& table, bool declinedRebuild)
     showMessage(QStringLiteral("Notice"),
                 why + QStringLiteral("  The books are shown in the order they were entered."),
                 Icon::Information);
+}
+
+bool BookDatabase::hasUsableOrderTag(const dbase::Table& table)
+{
+    for (const dbase::TagInfo& tag : table.tags())
+        if (equalIgnoringCase(tag.name, kOrderTag))
+            return tag.usable && tag.forExpression.empty(); // a FOR condition would hide books
+    return false;
 }
 
 bool BookDatabase::orderTagFits(const dbase::Table& table) const

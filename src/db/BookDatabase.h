@@ -107,6 +107,7 @@ private:
     bool setUpIndex(dbase::Table& table);
     void applyOrder(dbase::Table& table, bool declinedRebuild);
     bool orderTagFits(const dbase::Table& table) const;
+    static bool hasUsableOrderTag(const dbase::Table& table);
     bool acceptablePath(const QString& path);
     bool recognisedAtStartUp(const QString& path);
     void reopenAfter(const std::string& failure);
