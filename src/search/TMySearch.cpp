@@ -166,7 +166,7 @@ void TMySearch::FormShow()
     emptyCriteria();
     rebuildMasks();
     showLevel();
-    MoreButton->setEnabled(true);
+    enableMore();
     applyColors();
     SearchGrid->scrollToTop();
     editRow(1);
@@ -234,6 +234,12 @@ void TMySearch::emptyCriteria()
 {
     for (int row = 1; row <= kSearchRows; ++row)
         setCriteria(row, QString());
+}
+
+// "Find More" while a level after this one may still be entered.
+void TMySearch::enableMore()
+{
+    MoreButton->setEnabled(m_query.level() < search::SearchQuery::kMaxLevels);
 }
 
 void TMySearch::showLevel()
@@ -390,7 +396,7 @@ void TMySearch::ClearSearch()
     closeEditor();
     emptyCriteria();
     m_query.clear();
-    MoreButton->setEnabled(true);
+    enableMore();
     showLevel();
     editRow(std::max(1, currentRow()));
 }
@@ -404,20 +410,24 @@ void TMySearch::ClearButtonClick()
 
 void TMySearch::MoreButtonClick()
 {
+    // The last level is applied by OK alone; another level would be stored beyond the limit.
+    if (m_query.level() >= search::SearchQuery::kMaxLevels) {
+        enableMore();
+        return;
+    }
     if (SaveFields()) {
         closeEditor();
         emptyCriteria();
         m_query.nextLevel();
         showLevel();
-        if (m_query.level() >= search::SearchQuery::kMaxLevels)
-            MoreButton->setEnabled(false);
+        enableMore();
     }
     editRow(std::max(1, currentRow()));
 }
 
 void TMySearch::OkButtonClick()
 {
-    MoreButton->setEnabled(true);
+    enableMore();
     if (!SaveFields())
         return;
     if (Doit()) {
@@ -431,7 +441,7 @@ void TMySearch::OkButtonClick()
 
 void TMySearch::ExitButtonClick()
 {
-    MoreButton->setEnabled(true);
+    enableMore();
     reject();
 }
 

@@ -80,6 +80,7 @@ private:
     void layOutGrid(double scale);
     void rebuildMasks();
     void showLevel();
+    void enableMore();
     void emptyCriteria();
     void closeEditor();
     void editRow(int row);

@@ -190,6 +190,47 @@ private slots:
         QCOMPARE(h.table.rowCount(), 2);
     }
 
+    // Regression: an OK that failed on the tenth level brought "Find More" back, and the levels
+    // it then stored ran past ten under a "Level 10" header.
+    void failedOkOnTheLastLevel_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("criteria");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("invalid") << 3 << "19x"
+                                 << "Invalid search criteria entered.  Please correct.";
+        QTest::newRow("empty") << 1 << ""
+                               << "No search criteria entered.";
+    }
+
+    void failedOkOnTheLastLevel()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, criteria);
+        QFETCH(QString, message);
+        Harness h;
+        for (int level = 1; level < 10; ++level) {
+            h.window->setCriteria(1, QStringLiteral("zzz%1").arg(level));
+            h.window->MoreButtonClick();
+        }
+        h.window->setCriteria(row, criteria);
+        h.window->OkButtonClick();
+        QCOMPARE(h.lastMessage().text, message);
+        QVERIFY(!h.window->MoreButton->isEnabled());
+        h.window->setCriteria(row, QString());
+        h.window->setCriteria(1, QStringLiteral("zzz10"));
+        h.window->MoreButtonClick(); // as a stray click would: nothing is stored
+        QCOMPARE(h.window->query().count(), 9);
+        QCOMPARE(h.window->query().level(), 10);
+        QCOMPARE(h.window->SearchGrid->horizontalHeaderItem(2)->text(),
+                 QStringLiteral(" SEARCH CRITERIA    (Level 10)"));
+        QVERIFY(!h.window->MoreButton->isEnabled());
+        h.window->setCriteria(1, QStringLiteral("coast"));
+        h.window->OkButtonClick();
+        QCOMPARE(h.table.rowCount(), 2);
+        QCOMPARE(h.window->activeQuery()->count(), 10);
+    }
+
     void seventySixthItemClearsTheQuery()
     {
         Harness h;
