@@ -6,12 +6,14 @@
 #include <QHBoxLayout>
 #include <QKeySequence>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QStyle>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -154,12 +156,42 @@ void HelpWindow::present()
         hide();
         setWindowModality(wanted);
     }
+    const bool appearing = !isVisible();
+    if (appearing)
+        place();
+    const QSize decoration = frameGeometry().size() - size();
     if (isMinimized())
         showNormal();
     else
         show();
+    if (appearing && frameGeometry().size() - size() != decoration)
+        place(); // the frame's size is known now
+
     raise();
     activateWindow();
+}
+
+QRect HelpWindow::placement(QSize frame, const QRect& owner, const QRect& screen)
+{
+    QRect placed(QPoint(0, 0), frame.boundedTo(screen.size()));
+    placed.moveCenter(owner.isValid() ? owner.center() : screen.center());
+    placed.moveLeft(std::clamp(placed.left(), screen.left(), screen.right() - placed.width() + 1));
+    placed.moveTop(std::clamp(placed.top(), screen.top(), screen.bottom() - placed.height() + 1));
+    return placed;
+}
+
+void HelpWindow::place()
+{
+    QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const QScreen* screen = owner ? owner->screen() : this->screen();
+    if (!screen)
+        return;
+    // The window manager's frame is known once the window has been shown; before, it counts as none.
+    const QSize decoration = frameGeometry().size() - size();
+    const QRect frame =
+        placement(size() + decoration, owner ? owner->frameGeometry() : QRect(), screen->availableGeometry());
+    resize(frame.size() - decoration);
+    move(frame.topLeft());
 }
 
 QUrl HelpWindow::urlOfSection(const QString& anchor)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QRect>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -10,6 +11,7 @@ class QTextBrowser;
 // The program's manual, an HTML book inside the program (":/help/"). One window per main
 // window: it is shown non-modally and raised when asked for again; while a modal window is
 // open it comes up modal itself, since a modal window blocks input to every other window.
+// Each time it appears it is centred on its parent window and kept on the parent's screen.
 class HelpWindow : public QWidget {
     Q_OBJECT
 
@@ -28,10 +30,14 @@ public:
     static QString anchorFor(const QString& keyword);
     // The manual's first page.
     static QUrl contentsUrl();
+    // Where a window of frame size `frame` goes: centred on `owner`, then moved (and, when
+    // larger, shrunk) to lie wholly inside `screen`. All three in screen coordinates.
+    static QRect placement(QSize frame, const QRect& owner, const QRect& screen);
 
 private:
     void open(const QUrl& url);
     void present();
+    void place();
     QUrl urlOfSection(const QString& anchor);
 
     QTextBrowser* m_browser;

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QScreen>
 #include <QSet>
 #include <QTest>
 #include <QTextBlock>
@@ -161,6 +162,53 @@ private slots:
         dialog.close();
         help.showContents();
         QCOMPARE(help.windowModality(), Qt::NonModal);
+    }
+
+    // Centred on the main window, then kept wholly on the screen, shrunk when it is larger.
+    void placement_data()
+    {
+        QTest::addColumn<QSize>("frame");
+        QTest::addColumn<QRect>("owner");
+        QTest::addColumn<QRect>("placed");
+        const QSize help(720, 560);
+        QTest::newRow("centred") << help << QRect(100, 100, 1000, 800) << QRect(240, 220, 720, 560);
+        QTest::newRow("past the right and bottom")
+            << help << QRect(1000, 700, 260, 300) << QRect(560, 464, 720, 560);
+        QTest::newRow("past the left and top")
+            << help << QRect(-200, -100, 300, 200) << QRect(0, 0, 720, 560);
+        QTest::newRow("larger than the screen")
+            << QSize(1400, 1100) << QRect(0, 0, 640, 480) << QRect(0, 0, 1280, 1024);
+        QTest::newRow("no owner") << help << QRect() << QRect(280, 232, 720, 560);
+    }
+
+    void placement()
+    {
+        QFETCH(QSize, frame);
+        QFETCH(QRect, owner);
+        QFETCH(QRect, placed);
+        QCOMPARE(HelpWindow::placement(frame, owner, QRect(0, 0, 1280, 1024)), placed);
+        // A screen that does not start at the origin, as a second screen does.
+        QCOMPARE(HelpWindow::placement(frame, owner.translated(1280, 0), QRect(1280, 0, 1280, 1024)),
+                 placed.translated(1280, 0));
+    }
+
+    // Regression: the manual opened wherever the window system put it, partly off the screen.
+    void opensOverItsMainWindow()
+    {
+        QWidget main;
+        const QRect screen = main.screen()->availableGeometry();
+        main.setGeometry(screen.adjusted(20, 20, -20, -20));
+        main.show();
+        HelpWindow help(&main);
+        help.showContents();
+        QVERIFY(QTest::qWaitForWindowExposed(&help));
+        QVERIFY(screen.contains(help.frameGeometry()));
+        QVERIFY(qAbs(help.frameGeometry().center().x() - main.frameGeometry().center().x()) <= 1);
+        QVERIFY(qAbs(help.frameGeometry().center().y() - main.frameGeometry().center().y()) <= 1);
+        help.close();
+        main.move(screen.right() - 100, screen.bottom() - 100); // mostly off the screen
+        help.showKeyword("Search Window");
+        QVERIFY(screen.contains(help.frameGeometry()));
     }
 
     void aboutBox()
