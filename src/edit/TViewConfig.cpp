@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -62,12 +63,26 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent)
     return named(new QPushButton(text, parent), name);
 }
 
+// A colour sample: the colour (the palette's Window) inside a black and a white ring, so
+// that it shows against any window, also when it is the window's own colour (the default
+// cell colour is the dialog's grey).
+class ColourSwatch : public QFrame {
+public:
+    using QFrame::QFrame;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::black);
+        painter.fillRect(rect().adjusted(1, 1, -1, -1), Qt::white);
+        painter.fillRect(rect().adjusted(2, 2, -2, -2), palette().color(QPalette::Window));
+    }
+};
+
 QFrame* colourSample(const char* name, QWidget* parent)
 {
-    auto* shape = named(new QFrame(parent), name);
-    shape->setFrameShape(QFrame::Box);
-    shape->setAutoFillBackground(true);
-    return shape;
+    return named(new ColourSwatch(parent), name);
 }
 
 QLineEdit* fontDescription(const char* name, QWidget* parent)
