@@ -4,6 +4,7 @@
 #include "db/FieldText.h"
 #include "edit/PickLists.h"
 #include "edit/TMyEdit.h"
+#include "edit/ViewerOptions.h"
 #include "platform/Screen.h"
 #include "platform/ScriptedDialogs.h"
 #include "settings/DateFormat.h"
@@ -39,15 +40,17 @@ namespace {
 struct Harness {
     explicit Harness(const std::function<void(dbase::Table&)>& prepare = {}, bool browse = false,
                      std::vector<std::string> titles = {"Alpha", "Beta", "Gamma"},
-                     dbase::Access access = dbase::Access::Shared, int titleWidth = 90)
+                     dbase::Access access = dbase::Access::Shared, int widen = 0)
         : lists(dir.path().toStdString()), fonts(settings::makeSharedFonts(settings))
     {
         const std::string path = dir.filePath(QStringLiteral("BOOKS.DBF")).toStdString();
-        if (titleWidth == 90) {
+        if (widen == 0) {
             makeBooks(path, titles);
-        } else { // a book table written by another program, with a wider TITLE
+        } else { // a book table written by another program, its text fields `widen` characters wider
             std::vector<dbase::FieldSpec> specs = db::bookFieldSpecs();
-            specs[F::Title].width = titleWidth;
+            for (dbase::FieldSpec& spec : specs)
+                if (spec.kind == dbase::FieldSpec::Kind::Character)
+                    spec.width += widen;
             dbase::Table::create(path, specs);
             auto table = dbase::Table::open(path, dbase::Access::Exclusive);
             for (const std::string& title : titles) {
@@ -478,18 +481,18 @@ private slots:
     {
         QTest::addColumn<int>("field");
         QTest::addColumn<QString>("value"); // as the table holds it
-        QTest::addColumn<int>("titleWidth");
+        QTest::addColumn<int>("widen");     // the table's text fields wider than the boxes by
         QTest::addColumn<QString>("shown");
         const QString title154 = QStringLiteral("Long title").repeated(16).left(154);
-        QTest::newRow("cost beyond the box") << int(F::Cost) << "1234567890" << 90 << "1,234,567,890.00";
-        QTest::newRow("cost with cents") << int(F::Cost) << "12345678.95" << 90 << "12,345,678.95";
-        QTest::newRow("cost at the box's width") << int(F::Cost) << "1234567" << 90 << "1,234,567.00";
-        QTest::newRow("year beyond the box") << int(F::YearPub) << "19960" << 90 << "19960";
-        QTest::newRow("year at the box's width") << int(F::YearPub) << "1996" << 90 << "1996";
-        QTest::newRow("pages beyond the box") << int(F::Pages) << "1234567" << 90 << "1234567";
-        QTest::newRow("title beyond the box") << int(F::Title) << title154 << 200 << title154;
+        QTest::newRow("cost beyond the box") << int(F::Cost) << "1234567890" << 0 << "1,234,567,890.00";
+        QTest::newRow("cost with cents") << int(F::Cost) << "12345678.95" << 0 << "12,345,678.95";
+        QTest::newRow("cost at the box's width") << int(F::Cost) << "1234567" << 0 << "1,234,567.00";
+        QTest::newRow("year beyond the box") << int(F::YearPub) << "19960" << 0 << "19960";
+        QTest::newRow("year at the box's width") << int(F::YearPub) << "1996" << 0 << "1996";
+        QTest::newRow("pages beyond the box") << int(F::Pages) << "1234567" << 0 << "1234567";
+        QTest::newRow("title beyond the box") << int(F::Title) << title154 << 110 << title154;
         QTest::newRow("title at the box's width")
-            << int(F::Title) << title154.left(90) << 90 << title154.left(90);
+            << int(F::Title) << title154.left(90) << 0 << title154.left(90);
     }
 
     // A value at or beyond its box's width is shown and stored back whole; typing cannot lengthen it.
@@ -497,10 +500,10 @@ private slots:
     {
         QFETCH(int, field);
         QFETCH(QString, value);
-        QFETCH(int, titleWidth);
+        QFETCH(int, widen);
         QFETCH(QString, shown);
         Harness h(editFirst([&](dbase::Table& t) { db::setFieldText(t, field, value, db::ShortDateText()); }),
-                  false, {"Alpha", "Beta"}, dbase::Access::Shared, titleWidth);
+                  false, {"Alpha", "Beta"}, dbase::Access::Shared, widen);
         const QString before = h.stored(field);
         h.open(2);
         auto* box = static_cast<QLineEdit*>(h.window->box(field));
@@ -513,6 +516,42 @@ private slots:
         QCOMPARE(h.lastMessage(), QString());
         QCOMPARE(h.stored(F::Editor), QStringLiteral("Someone"));
         QCOMPARE(h.stored(field), before);
+    }
+
+    // Every text box and pick-list box shows a value ten characters wider than it takes and stores it back
+    // whole.
+    void everyBoxKeepsWiderValues()
+    {
+        const auto wide = [](int field) {
+            const QString start = QStringLiteral("%1:").arg(field);
+            return start + QString(edit::inputLength(field) + 10 - start.size(), QChar(u'a' + field % 26));
+        };
+        const auto textField = [](int field) {
+            return db::bookFields().at(std::size_t(field)).kind == dbase::FieldSpec::Kind::Character &&
+                   field != F::CheckOut;
+        };
+        Harness h(editFirst([&](dbase::Table& t) {
+                      for (int field = 0; field < db::kBookFieldCount; ++field)
+                          if (textField(field))
+                              t.setText(field, wide(field).toStdString());
+                  }),
+                  false, {"Alpha"}, dbase::Access::Shared, 10);
+        h.open(2);
+        for (int field = 0; field < db::kBookFieldCount; ++field) {
+            if (!textField(field))
+                continue;
+            auto* combo = qobject_cast<QComboBox*>(h.window->box(field));
+            QLineEdit* line = combo ? combo->lineEdit() : static_cast<QLineEdit*>(h.window->box(field));
+            QCOMPARE(line->text(), wide(field));
+            line->end(false);
+            QTest::keyClick(line, Qt::Key_Z);
+            QCOMPARE(line->text(), wide(field));
+        }
+        h.window->UpdateButtonClick();
+        QCOMPARE(h.lastMessage(), QString());
+        for (int field = 0; field < db::kBookFieldCount; ++field)
+            if (textField(field))
+                QCOMPARE(h.stored(field), wide(field));
     }
 
     void datesUnderEveryFormat_data()
