@@ -1,10 +1,12 @@
 #include "TMain.h"
 
 #include "app/AboutBox.h"
+#include "app/GridTitles.h"
 #include "app/HelpWindow.h"
 #include "app/MainLayout.h"
 #include "db/BookGridModel.h"
 #include "db/BookSchema.h"
+#include "db/FieldValues.h"
 #include "edit/TMyEdit.h"
 #include "edit/TMyEditBox.h"
 #include "edit/TMyLocateDialog.h"
@@ -230,11 +232,13 @@ void TMain::createMenus()
     add(options, {Command::SortOrder});
     QMenu* sizes = options->addMenu(QStringLiteral("Screen Si&ze"));
     sizes->setObjectName(QStringLiteral("MenuScreenSize"));
+    QActionGroup* sizeGroup = choiceGroup(QStringLiteral("ScreenSizeGroup"));
     const char* sizeCaptions[] = {"640 x 480", "800 x 600", "1024 x 768", "1280 x 1024"};
     for (int i = 0; i < 4; ++i) {
         QAction* item = sizes->addAction(latin(sizeCaptions[i]));
         item->setObjectName(QStringLiteral("Menu%1").arg(settings::kScreenSizes[i]));
         item->setCheckable(true);
+        sizeGroup->addAction(item);
         item->setShortcut(QKeySequence(Qt::SHIFT | static_cast<Qt::Key>(Qt::Key_F1 + i)));
         const int size = settings::kScreenSizes[i];
         connect(item, &QAction::triggered, this,
@@ -243,12 +247,14 @@ void TMain::createMenus()
     }
     QMenu* access = options->addMenu(QStringLiteral("&Screen Access"));
     access->setObjectName(QStringLiteral("MenuScreenAccess"));
+    QActionGroup* accessGroup = choiceGroup(QStringLiteral("AccessGroup"));
     const char* accessCaptions[] = {"&Speed Buttons", "&Lettered Buttons", "&None"};
     const char* accessNames[] = {"MenuSpeedButtons", "MenuLetteredButtons", "MenuNoButtons"};
     for (int i = 0; i < 3; ++i) {
         QAction* item = access->addAction(latin(accessCaptions[i]));
         item->setObjectName(latin(accessNames[i]));
         item->setCheckable(true);
+        accessGroup->addAction(item);
         item->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_F1 + i)));
         connect(item, &QAction::triggered, this,
                 [this, i] { runCommand([this, i] { DoAccessMode(i + 1); }); });
@@ -274,15 +280,19 @@ void TMain::createMenus()
     numeric->setObjectName(QStringLiteral("MenuNumeric"));
     const char* currencyCaptions[] = {"&U.S. Dollars", "&Windows Setting"};
     const char* numericCaptions[] = {"&U.S. Format", "&Windows Setting"};
+    QActionGroup* currencyGroup = choiceGroup(QStringLiteral("CurrencyGroup"));
+    QActionGroup* numericGroup = choiceGroup(QStringLiteral("NumericGroup"));
     for (int i = 0; i < 2; ++i) {
         QAction* money = currency->addAction(latin(currencyCaptions[i]));
         money->setObjectName(QStringLiteral("MenuCurrency%1").arg(i + 1));
         money->setCheckable(true);
+        currencyGroup->addAction(money);
         connect(money, &QAction::triggered, this, [this, i] { DoCurrencyFormat(i + 1); });
         m_currencyItems[static_cast<std::size_t>(i)] = money;
         QAction* number = numeric->addAction(latin(numericCaptions[i]));
         number->setObjectName(QStringLiteral("MenuNumeric%1").arg(i + 1));
         number->setCheckable(true);
+        numericGroup->addAction(number);
         connect(number, &QAction::triggered, this, [this, i] { DoNumericFormat(i + 1); });
         m_numericItems[static_cast<std::size_t>(i)] = number;
     }
@@ -297,10 +307,12 @@ void TMain::createMenus()
     const char* dateCaptions[] = {"mm/dd/yy",   "mm-dd-yy",   "mm.dd.yy",   "dd/mm/yy",
                                   "dd-mm-yy",   "dd.mm.yy",   "mm/dd/yyyy", "mm-dd-yyyy",
                                   "mm.dd.yyyy", "dd/mm/yyyy", "dd-mm-yyyy", "dd.mm.yyyy"};
+    QActionGroup* dateGroup = choiceGroup(QStringLiteral("DateFormatGroup"));
     for (int i = 0; i < 12; ++i) {
         QAction* item = dates->addAction(latin(dateCaptions[i]));
         item->setObjectName(QStringLiteral("MenuDate%1").arg(i + 1));
         item->setCheckable(true);
+        dateGroup->addAction(item);
         connect(item, &QAction::triggered, this,
                 [this, i] { runCommand([this, i] { DoDateFormat(i + 1); }); });
         m_dateItems[static_cast<std::size_t>(i)] = item;
@@ -310,6 +322,15 @@ void TMain::createMenus()
 
     add(menu("MenuTools", "&Tools"), {Command::SearchReplace, Command::RebuildIndexes, Command::Pack});
     add(menu("MenuHelp", "&Help"), {Command::Help, Command::Tips, Command::About});
+}
+
+// One exclusive choice of the menu: its items show as radio items, one ticked at most.
+QActionGroup* TMain::choiceGroup(const QString& name)
+{
+    auto* group = new QActionGroup(this);
+    group->setObjectName(name);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    return group;
 }
 
 void TMain::createClient()
@@ -456,6 +477,7 @@ void TMain::createViewer()
 {
     m_grid = new QTableView(m_client);
     m_grid->setObjectName(QStringLiteral("ViewerGrid"));
+    m_grid->setHorizontalHeader(new GridTitles(m_grid));
     m_model = new db::BookGridModel(
         m_table, m_dateFormat,
         [this](const QString& message) {
@@ -463,6 +485,14 @@ void TMain::createViewer()
         },
         this);
     m_grid->setModel(m_model);
+    // Over the grid's empty rows, so that a new user sees where to begin.
+    m_emptyHint = new QLabel(m_grid->viewport());
+    m_emptyHint->setObjectName(QStringLiteral("EmptyHint"));
+    m_emptyHint->setAlignment(Qt::AlignCenter);
+    m_emptyHint->setWordWrap(true);
+    m_emptyHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_emptyHint->hide();
+    m_grid->viewport()->installEventFilter(this);
     // Headers, selection by rows or cells, editing and fonts follow the viewer options
     // (SetViewerOptions), applied before the grid is first shown.
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -495,7 +525,39 @@ void TMain::createViewer()
 void TMain::connectTable()
 {
     connect(&m_table, &db::BookTable::currentRowChanged, this, &TMain::syncGridToTable);
-    connect(&m_table, &db::BookTable::resetDone, this, [this] { syncGridToTable(m_table.currentRow()); });
+    connect(&m_table, &db::BookTable::resetDone, this, [this] {
+        syncGridToTable(m_table.currentRow());
+        updateEmptyHint();
+    });
+    connect(&m_table, &db::BookTable::rowInserted, this, &TMain::updateEmptyHint);
+    connect(&m_table, &db::BookTable::rowRemoved, this, &TMain::updateEmptyHint);
+}
+
+void TMain::updateEmptyHint()
+{
+    // Only an empty catalogue: a search that finds nothing is ended, so it never shows here.
+    const bool empty = m_table.isOpen() && !m_table.hasFilter() && m_table.rowCount() == 0;
+    if (empty) {
+        m_emptyHint->setText(m_browse
+                                 ? QStringLiteral("This catalogue has no books yet.")
+                                 : QStringLiteral("No books yet: choose Add (Ctrl+A) to type in your first "
+                                                  "book, or Import (Ctrl+M) to bring books in from a file."));
+        QPalette palette = m_emptyHint->palette();
+        palette.setColor(QPalette::WindowText, m_grid->palette().color(QPalette::Text));
+        m_emptyHint->setPalette(palette);
+        m_emptyHint->setFont(m_grid->font());
+        placeEmptyHint();
+    }
+    m_emptyHint->setVisible(empty);
+}
+
+void TMain::placeEmptyHint()
+{
+    const QRect area = m_grid->viewport()->rect();
+    const int margin = 8;
+    const int height = m_emptyHint->heightForWidth(area.width() - 2 * margin);
+    m_emptyHint->setGeometry(margin, margin, area.width() - 2 * margin,
+                             std::max(height, m_emptyHint->sizeHint().height()));
 }
 
 void TMain::syncGridToTable(int row)
@@ -614,6 +676,7 @@ bool TMain::startUp()
     m_settings.buttonBar = mainlayout::forMode(stored, {}) ? stored : mainlayout::SpeedButtons;
     SetButtonBar();
     m_settings.buttonBar = stored;
+    tickAccessMode(); // an unknown mode ticks nothing
     m_scale = settings::scaleFactor(m_settings.windowSize, screen);
     tickScreenSize();
     SetMenuLastFiles();
@@ -636,6 +699,13 @@ void TMain::applyBrowseMode()
         {BookNavigator::First, BookNavigator::Prior, BookNavigator::Next, BookNavigator::Last});
     m_rememberedFieldEditing = m_settings.fieldEditing;
     m_settings.fieldEditing = false;
+}
+
+void TMain::tickAccessMode()
+{
+    // Unticking goes item by item: an exclusive group lets the program untick its last item.
+    for (int i = 0; i < 3; ++i)
+        m_accessItems[static_cast<std::size_t>(i)]->setChecked(m_settings.buttonBar == i + 1);
 }
 
 void TMain::tickScreenSize()
@@ -720,8 +790,7 @@ void TMain::SetButtonBar()
     if (!layout)
         return;
     m_layoutMode = mode;
-    for (int i = 0; i < 3; ++i)
-        m_accessItems[static_cast<std::size_t>(i)]->setChecked(mode == i + 1);
+    tickAccessMode();
     for (QPushButton* button : m_letteredButtons)
         button->setVisible(layout->letteredButtons);
     for (QFrame* bevel : m_bevels)
@@ -764,6 +833,10 @@ bool TMain::eventFilter(QObject* watched, QEvent* event)
         applyFrame();
         return false;
     }
+    if (m_grid && watched == m_grid->viewport() && event->type() == QEvent::Resize) {
+        placeEmptyHint();
+        return false;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -773,6 +846,7 @@ void TMain::DisplayCount()
 {
     m_countLabel->setText(QString::number(m_table.isOpen() ? m_table.rowCount() : 0));
     updateNavigator();
+    updateEmptyHint();
 }
 
 void TMain::EnableEndSearch()
@@ -817,6 +891,7 @@ void TMain::SetViewerOptions()
     edit::applyViewerOptions(*m_grid, *m_model, m_settings, m_fonts, m_browse, hooks);
     for (QComboBox* combo : m_pickCombos)
         combo->setFont(m_fonts.grid);
+    updateEmptyHint(); // in the grid's new font and colours
 }
 
 void TMain::DoViewer()
@@ -1079,11 +1154,16 @@ void TMain::DoNumericFormat(int style)
 
 void TMain::DoMaintainList(int list)
 {
-    edit::maintainPickList(
-        this, m_pickLists, list, m_dialogs,
-        {m_scale, screenSize(), &m_fonts, &m_settings.scheme(settings::WindowGroup::Configure)});
-    // The lists belong to the installation: what the user confirmed is on disk at once.
-    m_pickLists.saveAll();
+    edit::DialogServices services{
+        m_scale, screenSize(), &m_fonts, &m_settings.scheme(settings::WindowGroup::Configure), {}};
+    if (m_table.isOpen())
+        services.fieldTexts = [this](const char* field) {
+            return db::distinctFieldTexts(m_table.path(), field);
+        };
+    // The lists belong to the installation: what the user confirmed is on disk at once. Cancel
+    // writes nothing, and no other list's file is touched.
+    if (edit::maintainPickList(this, m_pickLists, list, m_dialogs, services))
+        m_pickLists.saveList(list);
 }
 
 QSize TMain::screenSize() const

@@ -187,7 +187,9 @@ private:
     void applyLayout();
     void applyFrame();
     void applyBrowseMode();
+    void tickAccessMode();
     void tickScreenSize();
+    QActionGroup* choiceGroup(const QString& name);
     void tickFormats();
     void readSettings();
     void createPickCombos();
@@ -195,6 +197,8 @@ private:
     void loadPickListsReporting();
     void syncGridToTable(int row);
     void updateNavigator();
+    void updateEmptyHint();
+    void placeEmptyHint();
     void reopenIfClosed();
     void commitGridEdit();
     void cancelGridEdit();
@@ -252,6 +256,7 @@ private:
     QFrame* m_viewerBevel = nullptr;
     QLabel* m_viewerLabel = nullptr;
     QTableView* m_grid = nullptr;
+    QLabel* m_emptyHint = nullptr; // shown over the grid while the catalogue has no books
     std::array<QComboBox*, edit::kPickListCount> m_pickCombos{};
     bool m_syncing = false;
 };

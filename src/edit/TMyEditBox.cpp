@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSet>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -24,6 +25,15 @@ QPushButton* makeButton(const QString& text, const QString& name, QWidget* paren
     auto* button = new QPushButton(text, parent);
     button->setObjectName(name);
     return button;
+}
+
+// Ascending alphabetical order ignoring case, as the list control of the system sorts.
+void sortIgnoringCase(QStringList& entries)
+{
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(entries.begin(), entries.end(),
+                     [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
 }
 
 void setColors(QWidget* widget, QPalette::ColorRole background, int backgroundColor, QPalette::ColorRole text,
@@ -71,6 +81,9 @@ TMyEditBox::TMyEditBox(edit::PickLists& lists, int list, platform::Dialogs& dial
     TheList->addItems(lists.entries(list));
     DeleteButton = makeButton(QStringLiteral("&Delete"), QStringLiteral("DeleteButton"), this);
     SortButton = makeButton(QStringLiteral("&Sort"), QStringLiteral("SortButton"), this);
+    FillButton = makeButton(QStringLiteral("&Fill from Books"), QStringLiteral("FillButton"), this);
+    FillButton->setToolTip(QStringLiteral("Add the values the books of this database hold"));
+    FillButton->setEnabled(static_cast<bool>(services.fieldTexts));
     OkButton = makeButton(QStringLiteral("&Ok"), QStringLiteral("OkButton"), this);
     CancelButton = makeButton(QStringLiteral("&Cancel"), QStringLiteral("CancelButton"), this);
 
@@ -80,8 +93,9 @@ TMyEditBox::TMyEditBox(edit::PickLists& lists, int list, platform::Dialogs& dial
     auto* buttons = new QGridLayout;
     buttons->addWidget(DeleteButton, 0, 0);
     buttons->addWidget(SortButton, 0, 1);
-    buttons->addWidget(OkButton, 1, 0);
-    buttons->addWidget(CancelButton, 1, 1);
+    buttons->addWidget(FillButton, 1, 0, 1, 2);
+    buttons->addWidget(OkButton, 2, 0);
+    buttons->addWidget(CancelButton, 2, 1);
     buttons->setVerticalSpacing(10);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);
@@ -94,6 +108,7 @@ TMyEditBox::TMyEditBox(edit::PickLists& lists, int list, platform::Dialogs& dial
     connect(AddButton, &QPushButton::clicked, this, &TMyEditBox::AddButtonClick);
     connect(DeleteButton, &QPushButton::clicked, this, &TMyEditBox::DeleteButtonClick);
     connect(SortButton, &QPushButton::clicked, this, &TMyEditBox::SortButtonClick);
+    connect(FillButton, &QPushButton::clicked, this, &TMyEditBox::FillButtonClick);
     connect(OkButton, &QPushButton::clicked, this, &TMyEditBox::OkButtonClick);
     connect(CancelButton, &QPushButton::clicked, this, &TMyEditBox::CancelButtonClick);
 }
@@ -171,12 +186,37 @@ void TMyEditBox::SortButtonClick()
     if (answer != platform::Button::Yes)
         return;
     QStringList entries = items();
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(entries.begin(), entries.end(),
-                     [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    sortIgnoringCase(entries);
     TheList->clear();
     TheList->addItems(entries);
+}
+
+void TMyEditBox::FillButtonClick()
+{
+    if (!m_services.fieldTexts)
+        return;
+    QStringList held = items();
+    QSet<QString> known(held.begin(), held.end());
+    QStringList added;
+    for (const QString& text : m_services.fieldTexts(edit::pickListInfo(m_list).field)) {
+        const QString entry = edit::cleanEntry(text).left(AddInfo->maxLength());
+        if (!entry.isEmpty() && !known.contains(entry)) {
+            known.insert(entry);
+            added.append(entry);
+        }
+    }
+    sortIgnoringCase(added);
+    TheList->addItems(added);
+    if (!added.isEmpty())
+        TheList->setCurrentRow(TheList->count() - int(added.size()));
+    QString text = QStringLiteral("The list already holds every value the books hold.");
+    if (added.size() == 1)
+        text = QStringLiteral("1 value from the books was added at the end of the list.");
+    else if (added.size() > 1)
+        text =
+            QStringLiteral("%1 values from the books were added at the end of the list.").arg(added.size());
+    m_dialogs.message(QStringLiteral("Fill from Books"), text, platform::Button::Ok, platform::Button::Ok,
+                      platform::Icon::Information);
 }
 
 void TMyEditBox::OkButtonClick()

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QSize>
 
+#include <functional>
+
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -25,6 +27,9 @@ struct DialogServices {
     QSize screen{640, 480}; // the chosen screen size the dialog is centred on
     const settings::SharedFonts* fonts = nullptr;
     const settings::ColorScheme* colors = nullptr; // the scheme of the dialog's window group
+    // The distinct texts of a book field (by name) in the current database, for "Fill from
+    // Books"; empty: the button is disabled.
+    std::function<QStringList(const char* field)> fieldTexts;
 };
 
 // Opens the list maintenance window for list `list` (1-9) modally: the user edits a copy
@@ -55,6 +60,9 @@ public:
     void AddButtonClick();
     void DeleteButtonClick();
     void SortButtonClick();
+    // Appends the texts the books hold in the list's field that the list lacks, sorted
+    // ignoring case, and says how many.
+    void FillButtonClick();
     void OkButtonClick();
     void CancelButtonClick();
 
@@ -74,6 +82,7 @@ private:
     QListWidget* TheList;
     QPushButton* DeleteButton;
     QPushButton* SortButton;
+    QPushButton* FillButton;
     QPushButton* OkButton;
     QPushButton* CancelButton;
 };

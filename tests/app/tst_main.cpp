@@ -7,11 +7,15 @@
 #include "app/RecentList.h"
 #include "app/TMain.h"
 #include "dbase/DatabaseError.h"
+#include "edit/TMyEditBox.h"
 #include "platform/ProfileFile.h"
 #include "platform/Screen.h"
 #include "platform/ScriptedDialogs.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -316,12 +320,68 @@ private slots:
         p.setSetting("Misc", "Button Bar", "9");
         p.show();
         QVERIFY(p.child<QWidget>("SpeedPanel")->isVisible());
+        for (const char* item : {"MenuSpeedButtons", "MenuLetteredButtons", "MenuNoButtons"})
+            QVERIFY2(!p.child<QAction>(item)->isChecked(),
+                     item); // the layout is mode 1's, the setting is not
         QCOMPARE(p.client("MyNavigator"), QRect(424, 3, 241, 25));
         p.main->resize(900, 700);
         QCoreApplication::processEvents();
         QCOMPARE(p.client("ViewerGrid").height(), p.clientSize().height() - 77);
         QVERIFY(p.main->close());
         QCOMPARE(p.setting("Misc", "Button Bar"), "9");
+    }
+
+    // Each exclusive choice of the Options menu is one group of radio items, one of them ticked.
+    void exclusiveChoicesAreRadioGroups_data()
+    {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("ticked");
+        QTest::addColumn<QString>("choose");
+        QStringList dates;
+        for (int i = 1; i <= 12; ++i)
+            dates << QString("MenuDate%1").arg(i);
+        QTest::newRow("access mode") << "AccessGroup"
+                                     << QStringList{"MenuSpeedButtons", "MenuLetteredButtons",
+                                                    "MenuNoButtons"}
+                                     << "MenuSpeedButtons"
+                                     << "MenuNoButtons";
+        QTest::newRow("screen size") << "ScreenSizeGroup"
+                                     << QStringList{"Menu640", "Menu800", "Menu1024", "Menu1280"} << "Menu640"
+                                     << "Menu1024";
+        QTest::newRow("currency") << "CurrencyGroup" << QStringList{"MenuCurrency1", "MenuCurrency2"}
+                                  << "MenuCurrency1"
+                                  << "MenuCurrency2";
+        QTest::newRow("numbers") << "NumericGroup" << QStringList{"MenuNumeric1", "MenuNumeric2"}
+                                 << "MenuNumeric1"
+                                 << "MenuNumeric2";
+        QTest::newRow("date format") << "DateFormatGroup" << dates << "MenuDate1"
+                                     << "MenuDate10";
+    }
+
+    void exclusiveChoicesAreRadioGroups()
+    {
+        QFETCH(QString, group);
+        QFETCH(QStringList, items);
+        QFETCH(QString, ticked);
+        QFETCH(QString, choose);
+        Program p;
+        p.show();
+        auto* choices = p.main->findChild<QActionGroup*>(group);
+        QVERIFY(choices);
+        QCOMPARE(choices->exclusionPolicy(), QActionGroup::ExclusionPolicy::Exclusive);
+        QStringList names;
+        for (QAction* item : choices->actions())
+            names << item->objectName();
+        QCOMPARE(names, items);
+        QCOMPARE(choices->checkedAction()->objectName(), ticked);
+        p.main->findChild<QAction*>(choose)->trigger();
+        QCOMPARE(choices->checkedAction()->objectName(), choose);
+        QCOMPARE(std::count_if(
+                     items.begin(), items.end(),
+                     [&](const QString& name) { return p.main->findChild<QAction*>(name)->isChecked(); }),
+                 1);
+        QVERIFY(!p.child<QAction>("MenuLeadingZeros")->actionGroup()); // a switch of its own
     }
 
     // Screen-size commands: refused on a small screen; a value the screen cannot show is kept.
@@ -457,6 +517,96 @@ private slots:
         });
         item->trigger();
         QVERIFY(caption.contains("Category"));
+    }
+
+    // OK writes the list that was edited, and only when it changed; Cancel writes nothing; the
+    // files of the other lists are never created.
+    void listMaintenanceWritesOnOkOnly_data()
+    {
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("added");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("ok") << true << "Poetry" << true;
+        QTest::newRow("ok, nothing changed") << true << "" << false;
+        QTest::newRow("cancel") << false << "Poetry" << false;
+    }
+
+    void listMaintenanceWritesOnOkOnly()
+    {
+        QFETCH(bool, ok);
+        QFETCH(QString, added);
+        QFETCH(bool, written);
+        Program p;
+        p.show();
+        QTimer::singleShot(0, [&] {
+            auto* window = qobject_cast<TMyEditBox*>(QApplication::activeModalWidget());
+            QVERIFY(window);
+            window->findChild<QLineEdit*>("AddInfo")->setText(added);
+            window->AddButtonClick();
+            ok ? window->OkButtonClick() : window->CancelButtonClick();
+        });
+        p.child<QAction>("MenuMaintainCategory")->trigger();
+        QCOMPARE(p.dialogs.problems(), QStringList());
+        QCOMPARE(QFile::exists(p.path("CATEGORY.LST")), written);
+        QStringList files = QDir(QString::fromStdString(p.data.dir())).entryList({"*.LST"}, QDir::Files);
+        QCOMPARE(files, written ? QStringList{"CATEGORY.LST"} : QStringList());
+        QCOMPARE(p.main->pickLists().entries(4), ok && written ? QStringList{added} : QStringList());
+    }
+
+    // The books of the database fill a list through the maintenance window.
+    void listFilledFromBooks()
+    {
+        Program p;
+        makeBooks(p.data.path("A.DBF"), {"x", "y", "z", "w"});
+        p.setSetting("Misc", "Last Database", p.path("A.DBF"));
+        p.show();
+        QTimer::singleShot(0, [&] {
+            auto* window = qobject_cast<TMyEditBox*>(QApplication::activeModalWidget());
+            QVERIFY(window);
+            window->FillButtonClick();
+            window->OkButtonClick();
+        });
+        p.child<QAction>("MenuMaintainAuthor")->trigger();
+        QCOMPARE(p.main->pickLists().entries(1), (QStringList{"A0", "A1", "A2"}));
+        QCOMPARE(p.captions("Fill from Books"),
+                 QStringList{"3 values from the books were added at the end of the list."});
+        QVERIFY(QFile::exists(p.path("AUTHOR.LST")));
+    }
+
+    // An empty catalogue shows how to begin in the grid; the first book takes the hint away.
+    void emptyCatalogueHint_data()
+    {
+        QTest::addColumn<bool>("browse");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("editing") << false
+                                 << "No books yet: choose Add (Ctrl+A) to type in your first book, or Import "
+                                    "(Ctrl+M) to bring books in from a file.";
+        QTest::newRow("browse mode") << true << "This catalogue has no books yet.";
+    }
+
+    void emptyCatalogueHint()
+    {
+        QFETCH(bool, browse);
+        QFETCH(QString, hint);
+        Program p;
+        p.show(browse);
+        auto* label = p.child<QLabel>("EmptyHint");
+        QVERIFY(label && label->isVisible());
+        QCOMPARE(label->text(), hint);
+        QVERIFY(p.child<QTableView>("ViewerGrid")->viewport()->rect().contains(label->geometry()));
+        db::BookTable& books = p.main->bookTable();
+        books.append();
+        books.table().setText(0, "First");
+        books.post();
+        QVERIFY(!label->isVisible());
+        books.deleteCurrent();
+        QVERIFY(label->isVisible());
+        // A catalogue with books never shows it.
+        Program q;
+        makeBooks(q.data.path("A.DBF"), {"x"});
+        q.setSetting("Misc", "Last Database", q.path("A.DBF"));
+        q.show(browse);
+        QVERIFY(!q.child<QLabel>("EmptyHint")->isVisible());
     }
 
     // Settings changed in the window survive a restart, geometry kept on the screen.
