@@ -6,6 +6,7 @@
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
 #include "app/ProgramWindows.h"
+#include "db/FieldValues.h"
 #include "edit/TMyEditBox.h"
 #include "edit/TViewConfig.h"
 #include "exchange/TMyExport.h"
@@ -112,10 +113,15 @@ int main(int argc, char** argv)
     ok &= savePages(&viewer, out + QStringLiteral("/viewer"));
     viewer.hide();
 
-    TMyEditBox lists(main.pickLists(), 1, dialogs,
-                     {main.scaleFactor(), screen.size(), &main.fonts(), nullptr}, &main);
+    edit::DialogServices listServices{main.scaleFactor(), screen.size(), &main.fonts(), nullptr, {}};
+    listServices.fieldTexts = [&main](const char* field) {
+        return db::distinctFieldTexts(main.bookTable().path(), field);
+    };
+    TMyEditBox lists(main.pickLists(), 1, dialogs, listServices, &main);
     lists.show();
     ok &= save(&lists, out + QStringLiteral("/list-maintenance.png"));
+    lists.FillButtonClick();
+    ok &= save(&lists, out + QStringLiteral("/list-maintenance-filled.png"));
     lists.hide();
     // The import window with a 30-column file mapped, and the export window, at 1.0 and 1.25.
     QStringList columns;
