@@ -161,10 +161,13 @@ private slots:
         QTest::addColumn<int>("style");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
+        QTest::addColumn<double>("value");
         QTest::newRow("U.S.") << 1 << "1,234.5"
-                              << "1,234.50";
+                              << "1,234.50" << 1234.5;
         QTest::newRow("Windows") << 2 << " 1.234,5 "
-                                 << "1.234,50";
+                                 << "1.234,50" << 1234.5;
+        QTest::newRow("wider than the box once written") << 1 << "123456789"
+                                                         << "123,456,789.00" << 123456789.0;
     }
 
     void moneyWithGrouping()
@@ -172,6 +175,7 @@ private slots:
         QFETCH(int, style);
         QFETCH(QString, typed);
         QFETCH(QString, shown);
+        QFETCH(double, value);
         Harness h;
         h.numbers = settings::NumberText(platform::Intl(",", ".", 2), style, 1);
         h.open(2);
@@ -179,7 +183,7 @@ private slots:
         leave(h.window->Value);
         QCOMPARE(h.window->Value->text(), shown);
         h.window->UpdateButtonClick();
-        QCOMPARE(h.books.table().floating(F::Value), 1234.5);
+        QCOMPARE(h.books.table().floating(F::Value), value);
         QVERIFY(!h.books.table().isBlank(F::Cost)); // loaded empty, stored as 0
     }
 
