@@ -286,8 +286,10 @@ void TFilePreview::showPage(int pageNumber)
         if (page)
             canvas().replay(reader().records(*page), &painter, device, m_zoom);
     }
+    // Each colour goes to the nearer of black and white, as a one-bit printer
+    // driver maps it: a 10 % shade is white, with no dither pattern.
     if (m_monochrome)
-        image = image.convertToFormat(QImage::Format_Mono, Qt::MonoOnly | Qt::OrderedDither);
+        image = image.convertToFormat(QImage::Format_Mono, Qt::MonoOnly | Qt::ThresholdDither);
     image.setDevicePixelRatio(ratio);
     m_image = image;
 

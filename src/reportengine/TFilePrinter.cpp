@@ -67,6 +67,19 @@ void TFilePrinter::print(int first, int last, std::optional<int> copies)
             m_printer.setPageOrientation(head.orientation == stream::Orientation::Landscape
                                              ? QPageLayout::Landscape
                                              : QPageLayout::Portrait);
+        if (!printerWritesPdf(m_printer)) {
+            // The paper the report was laid out for, or its footer falls off a shorter sheet.
+            const double width = PaperWidth();
+            const double height = PaperHeight();
+            const QPageSize paper(QSizeF(std::min(width, height), std::max(width, height)), QPageSize::Inch,
+                                  QString(), QPageSize::FuzzyMatch);
+            if (!m_printer.setPageSize(paper) && showMessage)
+                showMessage(QStringLiteral("The printer \"%1\" does not take paper of %2 x %3 inches; the "
+                                           "pages may be cut.")
+                                .arg(m_printer.printerName())
+                                .arg(std::min(width, height))
+                                .arg(std::max(width, height)));
+        }
         if (printerWritesPdf(m_printer)) {
             preparePdf();
             askedForFile = m_printer.outputFileName().isEmpty();

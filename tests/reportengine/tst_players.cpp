@@ -529,6 +529,46 @@ private slots:
         QCOMPARE(preview.PageImage().format(), QImage::Format_RGB32);
     }
 
+    // Black and white as a one-bit printer maps colours: each shade goes to the
+    // nearer of the two, with no dither pattern.
+    void monochromeShades_data()
+    {
+        QTest::addColumn<int>("shade");
+        QTest::addColumn<bool>("black");
+        QTest::newRow("10 %") << 10 << false;
+        QTest::newRow("40 %") << 40 << false;
+        QTest::newRow("60 %") << 60 << true;
+    }
+
+    void monochromeShades()
+    {
+        QFETCH(int, shade);
+        QFETCH(bool, black);
+        Recording rec;
+        rec.filer.OnPrintPage = [shade](TBaseReport& r) {
+            r.AddTabStop(1, pjLeft, 3, 0, 0, shade);
+            r.WriteLine("\t");
+            return false;
+        };
+        rec.filer.Run();
+        QScrollArea box;
+        TFilePreview preview;
+        preview.SetScrollBox(&box);
+        preview.SetStreamMode(smUser);
+        preview.SetStream(&rec.buffer);
+        preview.SetMonochrome(true);
+        preview.Start();
+        const QImage page = preview.PageImage().convertToFormat(QImage::Format_RGB32);
+        const double dpi = box.logicalDpiX() * page.devicePixelRatio();
+        // Inside the cell: from 1.2 to 3.8 inches across, just above the first baseline.
+        int dark = 0;
+        int all = 0;
+        const int y = int(rec.filer.MarginTop() * dpi + 2);
+        for (int x = int(1.2 * dpi); x < int(3.8 * dpi); ++x, ++all)
+            dark += qGray(page.pixel(x, y + int(0.05 * dpi))) < 128;
+        QCOMPARE(dark, black ? all : 0);
+    }
+
     // Damage is reported with the user's message, never a crash; nothing is left behind.
     void damagedStream_data()
     {
