@@ -75,6 +75,7 @@ struct MdxFile::Impl {
     Tag readTag(int slotIndex);
     Tag& checked(int index);
     MdxTree tree(int index);
+    void refuseUnusable(const Tag& tag) const;
     Key normalize(const Tag& tag, std::string_view key) const;
     void writeTagHeader(const Tag& tag);
     void writeSlot(int index);
@@ -214,10 +215,15 @@ MdxFile::Impl::Tag MdxFile::Impl::readTag(int slotIndex)
 MdxTree MdxFile::Impl::tree(int index)
 {
     Tag& tag = checked(index);
+    refuseUnusable(tag);
+    return MdxTree(pages, tag.layout);
+}
+
+void MdxFile::Impl::refuseUnusable(const Tag& tag) const
+{
     if (!tag.definition.unusable.empty())
         throw DatabaseError("The tag " + tag.layout.name + " of the index file " + path() +
                             " cannot be used: " + tag.definition.unusable + ".");
-    return MdxTree(pages, tag.layout);
 }
 
 MdxFile::Impl::Tag& MdxFile::Impl::checked(int index)
@@ -230,6 +236,7 @@ MdxFile::Impl::Tag& MdxFile::Impl::checked(int index)
 
 Key MdxFile::Impl::normalize(const Tag& tag, std::string_view key) const
 {
+    refuseUnusable(tag); // its keys would not fit a Key
     const auto length = std::size_t(tag.layout.keyLength);
     if (tag.layout.type != 'C' && key.size() != length)
         throw DatabaseError("A key of " + decimal(key.size()) + " bytes was given for tag " +

@@ -928,6 +928,8 @@ void MdxTest::tagWithLongerKeysIsListedAsUnusable()
     QCOMPARE(recnos(walk(*mdx, 0)), (std::vector<std::uint32_t>{1, 2}));
     QVERIFY_THROWS_EXCEPTION(dbase::DatabaseError, mdx->first(1));
     QVERIFY_THROWS_EXCEPTION(dbase::DatabaseError, mdx->insert(1, "x", 3));
+    QVERIFY_THROWS_EXCEPTION(dbase::DatabaseError, mdx->remove(1, std::string(101, 'n'), 1));
+    QVERIFY_THROWS_EXCEPTION(dbase::DatabaseError, mdx->compareKeys(1, "a", "b"));
     mdx->deleteTag(1);
     mdx->flush();
     QCOMPARE(mdx->tagCount(), 1);
