@@ -4,6 +4,7 @@
 #include "TableImpl.h"
 #include "Values.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace dbase {
@@ -177,7 +178,12 @@ std::string Table::memo(int field) const
     }
     if (!d->memo)
         return {};
-    return d->codePage->decode(d->memo->read(static_cast<std::uint32_t>(decodeNumber(number))));
+    // A damaged record may hold any number here: only a whole one in range names a block.
+    const double block = decodeNumber(number);
+    if (!(block >= 1 && block <= 4294967295.0) || block != std::floor(block))
+        throw DatabaseError("The memo field " + f.name + " of record " + std::to_string(d->recno) + " of " +
+                            d->path + " holds \"" + number + "\", which is no memo block number.");
+    return d->codePage->decode(d->memo->read(static_cast<std::uint32_t>(block)));
 }
 
 } // namespace dbase

@@ -44,6 +44,8 @@ private slots:
     void read_data();
     void read();
     void foundOnTheTablesFileSystem();
+    void damagedBlockNumber_data();
+    void damagedBlockNumber();
 };
 
 void MemoTest::read_data()
@@ -140,6 +142,42 @@ void MemoTest::foundOnTheTablesFileSystem()
     auto table = dbase::Table::open("/nowhere/M.DBF", dbase::Access::ReadOnly, fs);
     table->first();
     QCOMPARE(table->memo(0), std::string("kept in memory"));
+}
+
+void MemoTest::damagedBlockNumber_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::newRow("negative") << "-7.5";
+    QTest::newRow("fraction") << "1.5";
+    QTest::newRow("past 32 bits") << "9999999999";
+}
+
+// The memo field of a damaged record names no block: an error, never a block
+// made up from a number that does not fit.
+void MemoTest::damagedBlockNumber()
+{
+    QFETCH(QString, number);
+    MemoryFileSystem fs;
+    dbase::Table::create("/nowhere/M.DBF", {{"NOTES", dbase::FieldSpec::Kind::Character, 10}}, fs);
+    {
+        auto table = dbase::Table::open("/nowhere/M.DBF", dbase::Access::Exclusive, fs);
+        table->append();
+        table->setText(0, number.toStdString());
+        table->post();
+    }
+    std::string dbf = fs.bytes("/nowhere/M.DBF");
+    dbf[0] = char(0x83);
+    dbf[32 + 11] = 'M';
+    fs.put("/nowhere/M.DBF", dbf);
+    fs.put("/nowhere/M.DBT", dbtFile(0, 512, {"text\x1A\x1A"}).toStdString());
+    auto table = dbase::Table::open("/nowhere/M.DBF", dbase::Access::ReadOnly, fs);
+    table->first();
+    try {
+        table->memo(0);
+        QFAIL("no error");
+    } catch (const dbase::DatabaseError& e) {
+        QVERIFY2(QString(e.what()).contains("\"" + number + "\", which is no memo block number"), e.what());
+    }
 }
 
 REGISTER_TEST(MemoTest)
