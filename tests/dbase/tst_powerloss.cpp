@@ -131,6 +131,14 @@ public:
         // Whether the cut left the mark that tells the next open to rebuild the index.
         m_marked = readFile(dbf).at(14) != 0;
         try {
+            auto readOnly = Table::openIgnoringIndex(dbf, Access::ReadOnly);
+            records(*readOnly, "read-only open");
+            if (readOnly->indexError().empty())
+                index(*readOnly, mdx, "read-only open");
+        } catch (const DatabaseError& e) {
+            m_problems << QString("a read-only open fails: %1").arg(e.what());
+        }
+        try {
             auto shared = Table::openIgnoringIndex(dbf, Access::Shared);
             records(*shared, "shared open");
             if (shared->indexError().empty())
