@@ -4,10 +4,12 @@
 #include "BookFixture.h"
 #include "TempDir.h"
 #include "db/BookTable.h"
+#include "dbase/DatabaseError.h"
 #include "platform/ScriptedDialogs.h"
 
 #include <QProcess>
 #include <QTest>
+#include <cerrno>
 #include <map>
 
 // The fields of an old book file: a first field of any name, then the version's names.
@@ -79,6 +81,64 @@ public:
 
 private:
     QProcess m_process;
+};
+
+// The real file system on a disk that fills up: writes that grow a file fail with
+// ENOSPC once `room` bytes of growth are spent; writes inside a file still succeed.
+class FillingFileSystem : public dbase::FileSystem {
+public:
+    std::int64_t room = 0;
+
+    std::unique_ptr<dbase::File> open(const std::string& path, dbase::OpenMode mode) override
+    {
+        return std::make_unique<FillingFile>(*this, dbase::defaultFileSystem().open(path, mode));
+    }
+    bool exists(const std::string& path) override { return dbase::defaultFileSystem().exists(path); }
+    void rename(const std::string& from, const std::string& to) override
+    {
+        dbase::defaultFileSystem().rename(from, to);
+    }
+    void remove(const std::string& path) override { dbase::defaultFileSystem().remove(path); }
+    void syncDirectory(const std::string& directory) override
+    {
+        dbase::defaultFileSystem().syncDirectory(directory);
+    }
+
+private:
+    class FillingFile : public dbase::File {
+    public:
+        FillingFile(FillingFileSystem& fs, std::unique_ptr<dbase::File> inner)
+            : dbase::File(inner->path()), m_fs(fs), m_inner(std::move(inner))
+        {
+        }
+        std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override
+        {
+            return m_inner->readAt(o, b, n);
+        }
+        void writeAt(std::uint64_t o, const void* b, std::size_t n) override
+        {
+            const std::uint64_t size = m_inner->size();
+            const auto growth = static_cast<std::int64_t>(o + n > size ? o + n - size : 0);
+            if (growth > m_fs.room)
+                throw dbase::IoError(path(), "write", ENOSPC);
+            m_fs.room -= growth;
+            m_inner->writeAt(o, b, n);
+        }
+        std::uint64_t size() override { return m_inner->size(); }
+        void truncate(std::uint64_t s) override { m_inner->truncate(s); }
+        void sync() override { m_inner->sync(); }
+        dbase::FileStamp stamp() override { return m_inner->stamp(); }
+        bool tryLock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override
+        {
+            return m_inner->tryLock(s, l, k);
+        }
+        void lock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override { m_inner->lock(s, l, k); }
+        void unlock(std::uint64_t s, std::uint64_t l) override { m_inner->unlock(s, l); }
+
+    private:
+        FillingFileSystem& m_fs;
+        std::unique_ptr<dbase::File> m_inner;
+    };
 };
 
 inline QStringList messagesOf(const platform::ScriptedDialogs& dialogs, const QString& caption)

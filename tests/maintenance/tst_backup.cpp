@@ -244,6 +244,40 @@ private slots:
         QVERIFY(s.events.contains("lists reloaded"));
     }
 
+    // A list restore that stops half-way still reloads the lists, so the old ones in memory never overwrite
+    // them.
+    void failedListRestoreReloads()
+    {
+        Setup s;
+        patchFile(s.media.path("AUTHOR.LST"), 0, "Austen\r\n");
+        patchFile(s.data.path("AUTHOR.LST"), 0, "Old author\r\n");
+        FaultyFileSystem fs;
+        fs.budget = 3;
+        s.dialogs.expectOpenFile(QString::fromStdString(s.media.path("AUTHOR.LST")));
+        QVERIFY(!s.backup(fs).restoreLists(s.mediaDir()));
+        QCOMPARE(s.messages("Error").size(), 1);
+        QVERIFY(s.messages("Error")[0].startsWith("An error occurred during restore."));
+        QCOMPARE(fileBytes(s.data.path("AUTHOR.LST")), QByteArray("Old author\r\n"));
+        QCOMPARE(s.events, QStringList("lists reloaded"));
+    }
+
+    // The lists in memory are saved before their files are copied; missing ones are passed over.
+    void backsUpLists()
+    {
+        Setup s;
+        patchFile(s.data.path("author.lst"), 0, "Austen\r\n");
+        patchFile(s.data.path("CONDITION.LST"), 0, "Fine\r\n");
+        QStringList order;
+        db::Backup::Hooks hooks;
+        hooks.savePickLists = [&] { order << "saved " + QString::number(QDir(s.mediaDir()).count()); };
+        db::Backup backup(s.database, s.table, s.dialogs, QString::fromStdString(s.data.dir()), hooks);
+        QVERIFY(backup.backUpLists(s.mediaDir()));
+        QCOMPARE(order, QStringList("saved 2")); // "." and "..": nothing copied yet
+        QCOMPARE(fileBytes(s.media.path("AUTHOR.LST")), QByteArray("Austen\r\n"));
+        QCOMPARE(fileBytes(s.media.path("CONDITION.LST")), QByteArray("Fine\r\n"));
+        QCOMPARE(s.messages("Notice"), QStringList("Backup completed successfully."));
+    }
+
     // A report file is taken only when its size is whole records.
     void reportFileChecked_data()
     {

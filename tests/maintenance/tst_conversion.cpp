@@ -312,6 +312,36 @@ private slots:
         QVERIFY(std::filesystem::exists(old));
     }
 
+    // A disk that fills half-way through the writing: the books added so far are taken back.
+    void fullDiskLeavesNoHalfConversion()
+    {
+        TempDir dir;
+        const std::string books = dir.path("MASTER.DBF");
+        makeBooks(books, {"x", "y"});
+        addTag(books, "NewIndex", "TITLE");
+        FillingFileSystem fs;
+        db::BookTable table(fs);
+        table.adopt(dbase::Table::open(books, dbase::Access::Shared, fs));
+        table.setOrder("NewIndex");
+        const std::string old = dir.path("B2LOG.DBF");
+        dbase::Table::create(old, oldBookFields(false));
+        for (int i = 0; i < 40; ++i)
+            addRecord(old, {{"TITLE", "old " + std::to_string(i)}});
+        fs.room = 3 * 1024; // about five books
+        platform::ScriptedDialogs dialogs;
+        dialogs.expectQuestion("(2.X)", Button::Yes);
+        db::LegacyConversion conversion(table, dialogs, fs);
+        QCOMPARE(conversion.CheckForConversion(QString::fromStdString(dir.dir()), false), 0u);
+        QCOMPARE(messagesOf(dialogs, "Error").size(), 1);
+        QVERIFY2(messagesOf(dialogs, "Error")[0].contains("No space left"),
+                 qPrintable(messagesOf(dialogs, "Error")[0]));
+        QCOMPARE(table.rowCount(), 2);
+        auto check = dbase::Table::open(books);
+        QCOMPARE(check->recordCount(), 2u);
+        QVERIFY(check->physicalCount() > 2u); // the added books are there, marked deleted
+        QVERIFY(std::filesystem::exists(old));
+    }
+
     // A delete that fails is said once, with what the user must do.
     void failedDeleteSaid()
     {

@@ -66,6 +66,39 @@ class TestMaintenance : public QObject {
     Q_OBJECT
 
 private slots:
+    // Whatever way a command leaves, the table is shared again with the viewer options and the hourglass
+    // gone.
+    void guardRestoresOnEveryExit_data()
+    {
+        QTest::addColumn<bool>("throws");
+        QTest::newRow("return") << false;
+        QTest::newRow("exception") << true;
+    }
+    void guardRestoresOnEveryExit()
+    {
+        QFETCH(bool, throws);
+        Books books;
+        books.table.setFilter([](const dbase::RecordView& r) { return r.text(0) != "c"; });
+        books.table.gotoRow(1);
+        db::CommandHooks hooks;
+        hooks.applyViewerOptions = [&] { books.events << "viewer"; };
+        hooks.displayCount = [&] { books.events << "count"; };
+        hooks.setBusy = [&](bool on) { books.events << (on ? "busy" : "idle"); };
+        try {
+            db::CommandGuard guard(books.table, hooks);
+            guard.closeTable();
+            guard.busy();
+            QVERIFY(!books.table.isOpen());
+            if (throws)
+                throw dbase::DatabaseError("half-way");
+        } catch (const dbase::DatabaseError&) {
+        }
+        QCOMPARE(books.events, QStringList({"busy", "viewer", "count", "idle"}));
+        QCOMPARE(books.titles(), QStringList({"a", "d"}));
+        QCOMPARE(books.table.currentRow(), 1);
+        QCOMPARE(books.table.table().order(), "NEWINDEX");
+    }
+
     void packRemovesDeleted()
     {
         Books books;
