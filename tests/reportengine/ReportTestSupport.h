@@ -19,7 +19,7 @@ public:
     double descent(const reportengine::ReportFont& font) const override { return font.height * 0.25; }
 };
 
-QString num(double v)
+inline QString num(double v)
 {
     return QString::number(std::abs(v) < 5e-4 ? 0.0 : v, 'f', 3);
 }
