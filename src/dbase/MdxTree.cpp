@@ -315,15 +315,22 @@ bool MdxTree::locate(const std::uint8_t* key, std::uint32_t recno, Path& path)
         if (m_order.compareEntry(at + 4, get32(at), exact) == 0)
             return true;
     }
+    // A leaf at a time: the run may be long (a blank key on most records).
     const Probe anyRecord = m_order.probe(key, 0);
-    for (bool more = lowerBound(anyRecord, path); more; more = advance(path)) {
-        const std::uint8_t* at = item(node(path.leaf().page).data, path.leaf().index);
-        if (m_order.compare(at + 4, anyRecord) != 0)
+    if (!lowerBound(anyRecord, path))
+        return false;
+    for (;;) {
+        const Node n = node(path.leaf().page);
+        for (int& i = path.leaf().index; i < n.count; ++i) {
+            const std::uint8_t* at = item(n.data, i);
+            if (m_order.compare(at + 4, anyRecord) != 0)
+                return false;
+            if (get32(at) == recno)
+                return true;
+        }
+        if (!stepLeaf(path, true))
             return false;
-        if (get32(at) == recno)
-            return true;
     }
-    return false;
 }
 
 // --- Insertion ---
