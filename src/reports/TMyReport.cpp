@@ -61,7 +61,7 @@ QString streamDirectory()
 
 } // namespace
 
-TMyReport::TMyReport(ReportServices& services, QWidget* parent) : QDialog(parent), m_services(services)
+TMyReport::TMyReport(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TMyReport"));
     setWindowTitle(QStringLiteral("Reports"));
@@ -113,34 +113,44 @@ TMyReport::TMyReport(ReportServices& services, QWidget* parent) : QDialog(parent
     connect(FileButton, &QPushButton::clicked, this, &TMyReport::FileButtonClick);
     connect(ReportBox, &QListWidget::itemDoubleClicked, this, [this] { DoIt(OutputMode::Preview); });
     connect(HelpButton, &QPushButton::clicked, this, [this] {
-        if (m_services.showHelp)
-            m_services.showHelp(QStringLiteral("Report Window"));
+        if (m_services && m_services->showHelp)
+            m_services->showHelp(QStringLiteral("Report Window"));
     });
     connect(ExitButton, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TMyReport::setServices(ReportServices& services)
+{
+    m_services = &services;
     LoadReportBox();
 }
 
 void TMyReport::LoadReportBox()
 {
     ReportBox->clear();
-    for (const std::string& name : ReportFile(m_services.reportFile).list())
+    if (!m_services)
+        return;
+    for (const std::string& name : ReportFile(m_services->reportFile).list())
         ReportBox->addItem(QString::fromStdString(name));
 }
 
 void TMyReport::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    const bool searchOn = m_services.searchOn && m_services.searchOn();
+    if (!m_services)
+        return;
+    const bool searchOn = m_services->searchOn && m_services->searchOn();
     ExportSearch->setEnabled(searchOn);
     (searchOn ? ExportSearch : ExportEntire)->setChecked(true);
     ReportBox->setFocus();
-    const int last = m_services.settings.lastReport;
+    const int last = m_services->settings.lastReport;
     ReportBox->setCurrentRow(last >= 0 && last < ReportBox->count() ? last : -1);
     if (ReportBox->currentRow() < 0)
         ReportBox->clearSelection();
     QStringList levels;
-    const std::array<int, 4> fields = m_services.sortFields ? m_services.sortFields() : std::array<int, 4>{};
-    const QStringList titles = m_services.fieldTitles ? m_services.fieldTitles() : QStringList();
+    const std::array<int, 4> fields =
+        m_services->sortFields ? m_services->sortFields() : std::array<int, 4>{};
+    const QStringList titles = m_services->fieldTitles ? m_services->fieldTitles() : QStringList();
     for (const int field : fields)
         if (field >= 1 && field <= titles.size())
             levels << titles[field - 1];
@@ -150,24 +160,28 @@ void TMyReport::showEvent(QShowEvent* event)
 
 void TMyReport::done(int result)
 {
+    if (!m_services)
+        return QDialog::done(result);
     const QList<QListWidgetItem*> selected = ReportBox->selectedItems();
-    m_services.settings.lastReport = selected.isEmpty() ? -1 : ReportBox->row(selected.front());
+    m_services->settings.lastReport = selected.isEmpty() ? -1 : ReportBox->row(selected.front());
     QDialog::done(result);
 }
 
 void TMyReport::error(const QString& text)
 {
-    m_services.dialogs.message(QStringLiteral("Error"), text, platform::Button::Ok, platform::Button::Ok,
-                               platform::Icon::Error);
+    m_services->dialogs.message(QStringLiteral("Error"), text, platform::Button::Ok, platform::Button::Ok,
+                                platform::Icon::Error);
 }
 
 bool TMyReport::selectedReport()
 {
+    if (!m_services)
+        return false;
     if (!ReportBox->selectedItems().isEmpty())
         return true;
-    m_services.dialogs.beep();
-    m_services.dialogs.message(QStringLiteral("Error"), kNoSelection, platform::Button::Ok,
-                               platform::Button::Ok, platform::Icon::Warning);
+    m_services->dialogs.beep();
+    m_services->dialogs.message(QStringLiteral("Error"), kNoSelection, platform::Button::Ok,
+                                platform::Button::Ok, platform::Icon::Warning);
     ReportBox->setFocus();
     return false;
 }
@@ -175,8 +189,8 @@ bool TMyReport::selectedReport()
 // A text report never replaces a file of the program's own.
 QString TMyReport::refusedTarget(const QString& path) const
 {
-    QStringList own = m_services.programFiles ? m_services.programFiles() : QStringList();
-    own << QString::fromStdString(m_services.reportFile);
+    QStringList own = m_services->programFiles ? m_services->programFiles() : QStringList();
+    own << QString::fromStdString(m_services->reportFile);
     for (const QString& file : own)
         if (!file.isEmpty() && db::sameFile(path.toStdString(), file.toStdString()))
             return QStringLiteral(
@@ -195,7 +209,7 @@ void TMyReport::FileButtonClick()
     options.filters = {QStringLiteral("Text Files (*.TXT *.txt)")};
     options.defaultSuffix = QStringLiteral("TXT");
     options.promptOverwrite = true;
-    const QString path = m_services.dialogs.saveFile(options);
+    const QString path = m_services->dialogs.saveFile(options);
     if (path.isEmpty())
         return;
     if (const QString refused = refusedTarget(path); !refused.isEmpty()) {
@@ -212,49 +226,49 @@ void TMyReport::DoIt(OutputMode mode, const QString& textFile)
     const int index = ReportBox->row(ReportBox->selectedItems().front());
     std::optional<ReportDefinition> definition;
     try {
-        definition = ReportFile(m_services.reportFile).read(index);
+        definition = ReportFile(m_services->reportFile).read(index);
     } catch (const dbase::DatabaseError&) {
     }
     if (!definition) {
-        m_services.dialogs.beep();
+        m_services->dialogs.beep();
         error(QString::fromLatin1(kReportNotFound));
         ReportBox->setFocus();
         LoadReportBox();
         return;
     }
-    m_services.current = *definition;
+    m_services->current = *definition;
     run(mode, textFile);
 }
 
 void TMyReport::run(OutputMode mode, const QString& textFile)
 {
-    const ReportDefinition& definition = m_services.current;
-    db::BookCursor cursor(m_services.table, !ExportEntire->isChecked());
-    BookReportSource source(cursor, m_services.numbers, m_services.dates,
-                            m_services.fieldTitles ? m_services.fieldTitles() : QStringList());
+    const ReportDefinition& definition = m_services->current;
+    db::BookCursor cursor(m_services->table, !ExportEntire->isChecked());
+    BookReportSource source(cursor, m_services->numbers, m_services->dates,
+                            m_services->fieldTitles ? m_services->fieldTitles() : QStringList());
     const Grouping grouping =
-        groupingFor(definition, m_services.sortFields ? m_services.sortFields() : std::array<int, 4>{});
+        groupingFor(definition, m_services->sortFields ? m_services->sortFields() : std::array<int, 4>{});
 
     QTemporaryFile stream(streamDirectory() + QStringLiteral("/reportXXXXXX.rpt"));
     DiscardDevice discard;
     QSaveFile text(textFile);
     std::unique_ptr<reportengine::TBaseReport> engine;
     if (mode == OutputMode::Printer) {
-        auto printer = std::make_unique<reportengine::TPrinterReport>(m_services.printer);
+        auto printer = std::make_unique<reportengine::TPrinterReport>(m_services->printer);
         printer->choosePdfFile = [this] {
             platform::FileDialogOptions options;
             options.title = QStringLiteral("Print to a PDF File");
             options.filters = {QStringLiteral("PDF Files (*.PDF *.pdf)")};
             options.defaultSuffix = QStringLiteral("PDF");
             options.promptOverwrite = true;
-            return m_services.dialogs.saveFile(options);
+            return m_services->dialogs.saveFile(options);
         };
         printer->showMessage = [this](const QString& message) { error(message); };
         engine = std::move(printer);
     } else {
         // Laid out on the printer the report would print on, or on the reference device.
         QPrinter* measuring =
-            reportengine::printerWritesPdf(m_services.printer) ? nullptr : &m_services.printer;
+            reportengine::printerWritesPdf(m_services->printer) ? nullptr : &m_services->printer;
         auto filer = std::make_unique<reportengine::TReportFiler>(measuring);
         filer->SetStreamMode(reportengine::smUser);
         if (mode == OutputMode::Preview) {
@@ -295,15 +309,15 @@ void TMyReport::run(OutputMode mode, const QString& textFile)
     }
     if (mode == OutputMode::Preview) {
         stream.flush();
-        TMyPreview preview(m_services.dialogs, m_services.printer, stream,
-                           QString::fromStdString(definition.name), m_services.settings.reportWindow, this);
+        TMyPreview preview(m_services->dialogs, m_services->printer, stream,
+                           QString::fromStdString(definition.name), m_services->settings.reportWindow, this);
         preview.choosePdfFile = [this] {
             platform::FileDialogOptions options;
             options.title = QStringLiteral("Print to a PDF File");
             options.filters = {QStringLiteral("PDF Files (*.PDF *.pdf)")};
             options.defaultSuffix = QStringLiteral("PDF");
             options.promptOverwrite = true;
-            return m_services.dialogs.saveFile(options);
+            return m_services->dialogs.saveFile(options);
         };
         preview.exec();
     }

@@ -17,7 +17,10 @@ class TMyReport : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TMyReport(reports::ReportServices& services, QWidget* parent = nullptr);
+    explicit TMyReport(QWidget* parent = nullptr);
+    // What the window works with; until it is given, the list stays empty and nothing runs.
+    // `services` must outlive the window.
+    void setServices(reports::ReportServices& services);
 
     QLabel* SortOrderLabel = nullptr;
     QRadioButton* ExportEntire = nullptr;
@@ -45,5 +48,5 @@ private:
     QString refusedTarget(const QString& path) const;
     void error(const QString& text);
 
-    reports::ReportServices& m_services;
+    reports::ReportServices* m_services = nullptr;
 };
