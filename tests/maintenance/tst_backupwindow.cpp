@@ -1,5 +1,6 @@
 #include "MaintenanceFixture.h"
 #include "TestRegistry.h"
+#include "app/MaintenanceCommands.h"
 #include "app/TMyBackup.h"
 #include "app/TMyRestore.h"
 
@@ -90,6 +91,21 @@ private slots:
         // Home is on no volume of this window: it starts at the top of the first.
         TMyBackup window(desk.services(last.isEmpty() ? QString() : root + "/" + last));
         QCOMPARE(window.directory(), shown.isEmpty() ? root : root + "/" + shown);
+    }
+
+    // The last backup directory lives in the settings file beside the program's own keys.
+    void lastDirectoryKept()
+    {
+        TempDir config;
+        const std::filesystem::path file = config.path("SHVBOOK.INI");
+        patchFile(file.string(), 0, "[Options]\r\nSort Order=1\r\n");
+        QCOMPARE(MaintenanceCommands::lastBackupDirectory(file), QDir::homePath());
+        const QString media = QString::fromStdString(config.dir());
+        MaintenanceCommands::rememberBackupDirectory(file, media);
+        QCOMPARE(MaintenanceCommands::lastBackupDirectory(file), media);
+        QVERIFY(fileBytes(file.string()).contains("Sort Order=1"));
+        MaintenanceCommands::rememberBackupDirectory(file, media + "/gone");
+        QCOMPARE(MaintenanceCommands::lastBackupDirectory(file), QDir::homePath());
     }
 
     void restoreOffersClose()
