@@ -1,0 +1,218 @@
+// shelvano_reportrun_bench [--records N] [--dir DIR]
+//
+// Report generation over a generated book table sorted by author with
+// level-1 grouping: the Full Report and the Short Narrow Report to the
+// preview (the stream in a file) and to a text file, the peak memory of each,
+// how soon Cancel takes effect, page turns in the Full Report's preview, and
+// listing a file of 1,000 report definitions. Runs offscreen. Not run by CI.
+
+#include "BenchSupport.h"
+
+#include "db/BookCursor.h"
+#include "db/BookTable.h"
+#include "db/FieldText.h"
+#include "reportengine/TFilePreview.h"
+#include "reportengine/TReportFiler.h"
+#include "reports/BookReportSource.h"
+#include "reports/ReportFile.h"
+#include "reports/ReportGenerator.h"
+#include "reports/definition/BuiltInReports.h"
+#include "settings/NumberText.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QScrollArea>
+#include <QTemporaryFile>
+#include <QTimer>
+
+using namespace bench;
+using namespace reports;
+
+namespace {
+
+// Discards what the engine records for a text report.
+class Discard : public QIODevice {
+public:
+    Discard() { open(QIODevice::ReadWrite | QIODevice::Unbuffered); }
+    qint64 size() const override { return m_size; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 n) override
+    {
+        m_size = std::max(m_size, pos() + n);
+        return n;
+    }
+
+private:
+    qint64 m_size = 0;
+};
+
+struct Books {
+    db::BookTable table;
+    settings::NumberText numbers;
+    db::ShortDateText dates;
+    QStringList titles;
+
+    explicit Books(const std::string& path)
+    {
+        table.adopt(dbase::Table::open(path, dbase::Access::Shared));
+        table.setOrder("AUTHOR");
+        for (const db::BookField& field : db::bookFields())
+            titles << QString::fromUtf8(field.title.data(), qsizetype(field.title.size()));
+    }
+};
+
+struct Outcome {
+    double seconds = 0;
+    int pages = 0;
+    double peakMb = 0;
+    bool aborted = false;
+};
+
+// One run to the preview's stream file or to a text file; `cancelAfter` > 0 presses Cancel then.
+Outcome generate(Books& books, const ReportDefinition& d, OutputMode mode, const QString& file,
+                 double cancelAfter = 0, double* cancelLatency = nullptr)
+{
+    resetPeakResident();
+    db::BookCursor cursor(books.table, false);
+    BookReportSource source(cursor, books.numbers, books.dates, books.titles);
+    QFile stream(file);
+    Discard discard;
+    QFile text(file);
+    reportengine::TReportFiler filer(nullptr);
+    filer.SetStreamMode(reportengine::smUser);
+    if (mode == OutputMode::Preview) {
+        stream.open(QIODevice::ReadWrite | QIODevice::Truncate);
+        filer.SetStream(&stream);
+    } else {
+        text.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        filer.SetStream(&discard);
+    }
+    ReportGenerator generator(d, source, mode, groupingFor(d, {2, 0, 0, 0}),
+                              mode == OutputMode::TextFile ? &text : nullptr);
+    generator.bind(filer);
+    check(!generator.refusal(filer), "the report fits its paper");
+    Clock::time_point pressed;
+    if (cancelAfter > 0)
+        QTimer::singleShot(int(cancelAfter * 1000), [&] {
+            pressed = Clock::now();
+            filer.AbortReport();
+        });
+    const auto start = Clock::now();
+    filer.Run();
+    Outcome outcome;
+    outcome.seconds = secondsSince(start);
+    if (cancelLatency)
+        *cancelLatency = secondsSince(pressed);
+    outcome.pages = filer.PageNumber();
+    outcome.peakMb = peakResidentMegabytes().value_or(0);
+    outcome.aborted = filer.WasAborted();
+    return outcome;
+}
+
+std::string seconds(double s)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f s", s);
+    return text;
+}
+
+std::string figures(const Outcome& o)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "%.2f s, %d pages, peak RSS %.0f MB", o.seconds, o.pages, o.peakMb);
+    return text;
+}
+
+void previewPages(const QString& file)
+{
+    QScrollArea box;
+    box.resize(900, 700);
+    reportengine::TFilePreview preview;
+    preview.SetScrollBox(&box);
+    preview.SetStreamMode(reportengine::smFile);
+    preview.SetFileName(file);
+    preview.SetMarginPercent(2.5);
+    auto start = Clock::now();
+    preview.Start();
+    const double first = secondsSince(start);
+    printFigure("Full Report preview: page 1 from Start", seconds(first), "0.3 s", first > 0.3);
+    for (const double zoom : {100.0, 200.0}) {
+        preview.SetZoomFactor(zoom);
+        std::vector<double> times;
+        for (const int page : {preview.PageCount(), 1, preview.PageCount() / 2, 2, preview.PageCount() - 1})
+            for (int repeat = 0; repeat < 2; ++repeat) {
+                start = Clock::now();
+                preview.GotoPage(page);
+                times.push_back(secondsSince(start));
+            }
+        const double limit = zoom > 100 ? 0.12 : 0.05;
+        printFigure(zoom > 100 ? "Full Report preview: any page at 200 %"
+                               : "Full Report preview: any page at 100 %",
+                    "worst " + seconds(worst(times)) + ", median " + seconds(median(times)), seconds(limit),
+                    worst(times) > limit);
+    }
+}
+
+void listThousand(const std::filesystem::path& dir)
+{
+    const std::string path = (dir / "THOUSAND.URP").string();
+    std::filesystem::remove(path);
+    ReportFile file(path);
+    std::vector<ReportDefinition> many;
+    const std::vector<ReportDefinition> builtIns = builtInReports();
+    for (int i = 0; i < 1000; ++i)
+        many.push_back(builtIns[std::size_t(i % 8)]);
+    file.append(many);
+    std::vector<double> times;
+    for (int run = 0; run < 5; ++run) {
+        const auto start = Clock::now();
+        check(file.list().size() == 1000, "1,000 names listed");
+        times.push_back(secondsSince(start));
+    }
+    printFigure("list a 1,000-report file (median of 5)", seconds(median(times)), "0.02 s",
+                median(times) > 0.02);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    CommandLine line;
+    line.program = "shelvano_reportrun_bench";
+    const Options options = parseOptions(argc, argv, line);
+    QApplication app(argc, argv);
+    return runReportingErrors("shelvano_reportrun_bench", [&] {
+        WorkDirectory dir(options.directory, "shelvano_reportrun_bench");
+        printLine(loadAverageLine());
+        const std::string path = (dir.path() / "BOOKS.DBF").string();
+        writeBooks(path, options.records)->addTag("AUTHOR", kAuthorOrderExpression);
+        Books books(path);
+        const std::vector<ReportDefinition> builtIns = builtInReports();
+        const ReportDefinition& fullReport = builtIns[3];
+        const ReportDefinition& shortNarrow = builtIns[0];
+        const QString stream = QString::fromStdString((dir.path() / "full.rpt").string());
+        const QString narrowStream = QString::fromStdString((dir.path() / "narrow.rpt").string());
+        const QString text = QString::fromStdString((dir.path() / "report.txt").string());
+        const std::string n = std::to_string(options.records) + " books";
+
+        Outcome o = generate(books, fullReport, OutputMode::Preview, stream);
+        printFigure("Full Report to preview, " + n, figures(o), "10 s, 150 MB",
+                    o.seconds > 10 || o.peakMb > 150);
+        o = generate(books, shortNarrow, OutputMode::Preview, narrowStream);
+        printFigure("Short Narrow to preview", figures(o), "3 s", o.seconds > 3);
+        o = generate(books, shortNarrow, OutputMode::TextFile, text);
+        printFigure("Short Narrow to text", figures(o), "1.5 s", o.seconds > 1.5);
+        o = generate(books, fullReport, OutputMode::TextFile, text);
+        printFigure("Full Report to text", figures(o), "3 s", o.seconds > 3);
+        double latency = 0;
+        o = generate(books, fullReport, OutputMode::Preview, narrowStream, 1.0, &latency);
+        printFigure("Cancel during the Full Report",
+                    seconds(latency) + (o.aborted ? ", stopped" : ", NOT stopped"), "0.2 s",
+                    latency > 0.2 || !o.aborted);
+        previewPages(stream);
+        listThousand(dir.path());
+    });
+}
