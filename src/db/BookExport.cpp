@@ -220,9 +220,12 @@ std::vector<std::uint32_t> exportRecords(BookTable& books, bool searchOnly, dbas
             rows.push_back(books.recnoAt(row));
         return rows;
     }
-    // The whole table in the current order, whether or not a search is on.
+    // The whole table in the current order, whether or not a search is on. The
+    // walk then goes by record number, which needs no look-up in the tag.
     own.setOrder(books.table().order());
-    return own.visibleRecords();
+    std::vector<std::uint32_t> records = own.visibleRecords();
+    own.setOrder({});
+    return records;
 }
 
 void exportBooks(BookTable& books, bool searchOnly, ExportKind kind, const ExportOptions& options,
