@@ -151,6 +151,77 @@ private slots:
         QCOMPARE(s.books->rowCount(), 4);
         QCOMPARE(s.dialogs.transcript().back().text, QStringLiteral("Import Complete."));
     }
+
+    // Files that are no import source get one clear message and import nothing;
+    // a table whose index is missing still imports.
+    void badSources_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        QByteArray binary;
+        for (int i = 0; i < 4096; ++i)
+            binary += char((i * 7919) % 251);
+        QTest::newRow("binary text file") << "BIN.TXT" << binary << "The file selected does not appear";
+        QTest::newRow("47 fields") << "WIDE.TXT" << QByteArray("\"a\",").repeated(46) + "\"z\""
+                                   << "The file selected does not appear";
+        QTest::newRow("damaged table") << "BAD.DBF" << binary << "";
+        QTest::newRow("empty table file") << "EMPTY.DBF" << QByteArray() << "";
+    }
+    void badSources()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        Setup s;
+        writeFile(s.dir.path(name.toLatin1().constData()), bytes);
+        s.settings.importFileType = name.endsWith(QLatin1String(".DBF")) ? 2 : 1;
+        TImportFormat window(s.services);
+        window.FormShow();
+        window.showModal = [](QDialog&) { QFAIL("no import window for a bad source"); };
+        s.dialogs.expectOpenFile(s.base + "/" + name);
+        window.FileButtonClick();
+        QCOMPARE(s.dialogs.problems(), QStringList());
+        QCOMPARE(s.dialogs.transcript().size(), std::size_t(1));
+        QCOMPARE(s.dialogs.transcript()[0].caption, QStringLiteral("Error"));
+        QVERIFY2(s.dialogs.transcript()[0].text.startsWith(message),
+                 qPrintable(s.dialogs.transcript()[0].text));
+        QCOMPARE(s.books->rowCount(), 2);
+    }
+
+    void missingIndexStillImports()
+    {
+        Setup s;
+        makeBooks(s.dir.path("OTHER.DBF"), {"from elsewhere"});
+        addTag(s.dir.path("OTHER.DBF"), "T", "TITLE");
+        QVERIFY(QFile::remove(QString::fromStdString(s.dir.path("OTHER.MDX"))));
+        s.settings.importFileType = 2;
+        TImportFormat window(s.services);
+        window.FormShow();
+        window.showModal = [](QDialog& dialog) { static_cast<TMyImport&>(dialog).StartButtonClick(); };
+        s.dialogs.expectOpenFile(s.base + "/OTHER.DBF");
+        window.FileButtonClick();
+        QCOMPARE(s.dialogs.problems(), QStringList());
+        QCOMPARE(window.imported(), 1);
+        QCOMPARE(s.books->rowCount(), 3);
+    }
+
+    // A table another program holds exclusively is refused with the engine's reason.
+    void exclusiveSource()
+    {
+        Setup s;
+        makeBooks(s.dir.path("HELD.DBF"), {"x"});
+        auto held = dbase::Table::open(s.dir.path("HELD.DBF"), dbase::Access::Exclusive);
+        s.settings.importFileType = 2;
+        TImportFormat window(s.services);
+        window.FormShow();
+        window.showModal = [](QDialog&) { QFAIL("no import window for a held table"); };
+        s.dialogs.expectOpenFile(s.base + "/HELD.DBF");
+        window.FileButtonClick();
+        QCOMPARE(s.dialogs.transcript().size(), std::size_t(1));
+        QCOMPARE(s.dialogs.transcript()[0].caption, QStringLiteral("Error"));
+        QVERIFY(s.dialogs.transcript()[0].text.contains(QStringLiteral("HELD.DBF")));
+    }
 };
 
 REGISTER_TEST(TestExchangeWindows)
