@@ -2,6 +2,7 @@
 // when it starts with "DBF+", two 4-byte little-endian lengths (the .DBF and
 // the .DBT parts) followed by the .DBF, the .DBT and, in the rest, the .MDX.
 // "D" is no table version byte, so no real table is taken for that prefix.
+// The table is named as its index says, so the index is taken as its own.
 //
 // The table is read read-only, then read and changed through a shared open
 // (appends one by one and in a batch, edits that move keys, deletes: the
@@ -14,6 +15,7 @@
 #include "dbase/DatabaseError.h"
 #include "dbase/Table.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -21,8 +23,8 @@
 
 namespace {
 
-constexpr const char* kDbf = "/fuzz/T.DBF";
 constexpr int kMaxSteps = 200;
+std::string dbfPath;
 
 template <class Step> void attempt(Step&& step)
 {
@@ -137,15 +139,15 @@ void change(dbase::Table& table)
 
 void run(MemoryFileSystem& fs)
 {
-    attempt([&] { read(*dbase::Table::openIgnoringIndex(kDbf, dbase::Access::ReadOnly, fs)); });
+    attempt([&] { read(*dbase::Table::openIgnoringIndex(dbfPath, dbase::Access::ReadOnly, fs)); });
     attempt([&] {
-        auto table = dbase::Table::openIgnoringIndex(kDbf, dbase::Access::Shared, fs);
+        auto table = dbase::Table::openIgnoringIndex(dbfPath, dbase::Access::Shared, fs);
         read(*table);
         change(*table);
         read(*table);
     });
     attempt([&] {
-        auto table = dbase::Table::openIgnoringIndex(kDbf, dbase::Access::Exclusive, fs);
+        auto table = dbase::Table::openIgnoringIndex(dbfPath, dbase::Access::Exclusive, fs);
         change(*table);
         attempt([&] { table->addTag("FUZZ", table->fields().at(0).name, ".NOT. DELETED()"); });
         attempt([&] {
@@ -156,13 +158,29 @@ void run(MemoryFileSystem& fs)
         attempt([&] { table->regenerateIndexes(); });
         read(*table);
     });
-    attempt([&] { read(*dbase::Table::open(kDbf, dbase::Access::Shared, fs)); });
+    attempt([&] { read(*dbase::Table::open(dbfPath, dbase::Access::Shared, fs)); });
 }
 
 std::uint32_t littleEndian(const std::uint8_t* p)
 {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
            std::uint32_t(p[3]) << 24;
+}
+
+// The name the index stores for its table (bytes 4-19), so that the table
+// is given that name and its index is taken as its own; "T" when there is none.
+std::string tableName(const std::string& mdx)
+{
+    std::string name;
+    for (std::size_t i = 4; i < 20 && i < mdx.size() && mdx[i] != '\0' && mdx[i] != ' '; ++i)
+        name.push_back(mdx[i]);
+    if (name.size() > 4 &&
+        (name.compare(name.size() - 4, 4, ".DBF") == 0 || name.compare(name.size() - 4, 4, ".dbf") == 0))
+        name.resize(name.size() - 4);
+    const bool plain = std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    });
+    return name.empty() || !plain ? "T" : name;
 }
 
 } // namespace
@@ -175,13 +193,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t rest = size - 12;
         const std::size_t dbfLength = std::min<std::size_t>(littleEndian(data + 4), rest);
         const std::size_t dbtLength = std::min<std::size_t>(littleEndian(data + 8), rest - dbfLength);
-        fs.put(kDbf, input.substr(12, dbfLength));
+        const std::string mdx = input.substr(12 + dbfLength + dbtLength);
+        const std::string base = "/fuzz/" + tableName(mdx);
+        dbfPath = base + ".DBF";
+        fs.put(dbfPath, input.substr(12, dbfLength));
         if (dbtLength > 0)
-            fs.put("/fuzz/T.DBT", input.substr(12 + dbfLength, dbtLength));
-        if (12 + dbfLength + dbtLength < size)
-            fs.put("/fuzz/T.MDX", input.substr(12 + dbfLength + dbtLength));
+            fs.put(base + ".DBT", input.substr(12 + dbfLength, dbtLength));
+        if (!mdx.empty())
+            fs.put(base + ".MDX", mdx);
     } else {
-        fs.put(kDbf, input);
+        dbfPath = "/fuzz/T.DBF";
+        fs.put(dbfPath, input);
     }
     run(fs);
     return 0;

@@ -53,7 +53,7 @@ struct Files {
 Files books(int count, const std::vector<std::vector<std::string>>& tags)
 {
     MemoryFileSystem fs;
-    dbase::Table::create("/s/B.DBF",
+    dbase::Table::create("/s/T.DBF",
                          {{"TITLE", K::Character, 12},
                           {"YEARPUB", K::Whole, 0},
                           {"COST", K::Floating, 0},
@@ -62,7 +62,7 @@ Files books(int count, const std::vector<std::vector<std::string>>& tags)
                           {"NOTES", K::Character, 10}},
                          fs);
     {
-        auto table = dbase::Table::open("/s/B.DBF", dbase::Access::Exclusive, fs);
+        auto table = dbase::Table::open("/s/T.DBF", dbase::Access::Exclusive, fs);
         for (const auto& t : tags)
             table->addTag(t[0], t[1], t[2], t[3] == "D", t[4] == "U");
         for (int i = 1; i <= count; ++i) {
@@ -78,7 +78,7 @@ Files books(int count, const std::vector<std::vector<std::string>>& tags)
                 table->deleteRecord();
         }
     }
-    return {fs.bytes("/s/B.DBF"), fs.bytes("/s/B.MDX")};
+    return {fs.bytes("/s/T.DBF"), fs.bytes("/s/T.MDX")};
 }
 
 // Turns the last field (NOTES, C 10) into a memo field and sets the version byte.
