@@ -222,6 +222,23 @@ private slots:
         QCOMPARE(s.dialogs.transcript()[0].caption, QStringLiteral("Error"));
         QVERIFY(s.dialogs.transcript()[0].text.contains(QStringLiteral("HELD.DBF")));
     }
+
+    // Positions from a hand-edited settings file, with two fields in one place
+    // and gaps, still give every field one row.
+    void exportOrderNormalised()
+    {
+        Setup s;
+        for (int field = 0; field < db::kBookFieldCount; ++field)
+            s.settings.fields[std::size_t(field)].exportOrder = field < 2 ? 1 : 40 - field;
+        TMyExport window(s.services);
+        std::vector<int> fields = window.rowFields();
+        QCOMPARE(fields[0], 0);
+        QCOMPARE(fields[1], 1);
+        QCOMPARE(fields[2], db::kBookFieldCount - 1);
+        std::sort(fields.begin(), fields.end());
+        for (int field = 0; field < db::kBookFieldCount; ++field)
+            QCOMPARE(fields[std::size_t(field)], field);
+    }
 };
 
 REGISTER_TEST(TestExchangeWindows)
