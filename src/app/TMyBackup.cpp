@@ -97,11 +97,14 @@ TMyBackup::TMyBackup(BackupWindowServices services, QWidget* parent)
     connect(DriveBox, &QComboBox::activated, this, &TMyBackup::DriveBoxChange);
     connect(DirBox->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { m_path->setText(QDir::toNativeSeparators(directory())); });
-    // The model reads directories in the background: the chosen one is scrolled to once its parent is read.
-    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this] {
+    // The model reads and sorts directories in the background: the chosen one is
+    // scrolled to again once its siblings are in place.
+    auto showCurrent = [this] {
         if (DirBox->currentIndex().isValid())
             DirBox->scrollTo(DirBox->currentIndex(), QAbstractItemView::PositionAtCenter);
-    });
+    };
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, showCurrent);
+    connect(m_model, &QFileSystemModel::layoutChanged, this, showCurrent);
 
     m_volumes =
         platform::backupVolumes(m_services.volumes ? m_services.volumes() : platform::mountedVolumes());
