@@ -97,7 +97,6 @@ bool Backup::backUpDatabase(const QString& directory)
         message(QStringLiteral("Error"), kIdentical, Icon::Error);
         return false;
     }
-    QString failure;
     {
         CommandGuard guard(m_table, m_hooks.command);
         if (m_table.isOpen() && sameFile(source, m_table.path()))
