@@ -255,10 +255,50 @@ void ReportGenerator::bodyTabStops(TBaseReport& r) const
     addTabStops(r, m_definition.lines[0], Use::SingleBody);
 }
 
+// The characters of Windows-1252 beyond Latin-1.
+const QString kWindowsHigh =
+    QStringLiteral("\u20AC\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030\u0160\u2039"
+                   "\u0152\u017D\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122"
+                   "\u0161\u203A\u0153\u017E\u0178");
+
+// Whether every character of the text is a printable one of Windows-1252.
+static bool windows1252Only(const QString& text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0) || (u > 0xFF && !kWindowsHigh.contains(c)))
+            return false;
+    }
+    return true;
+}
+
+// The widest printable character of Windows-1252 in the current font: a text
+// of n such characters is known to fit n of them without measuring it.
+double ReportGenerator::widestCharacter(const TBaseReport& r) const
+{
+    const reportengine::ReportFont& font = r.Font();
+    if (m_widest && m_widestFont == font)
+        return *m_widest;
+    double widest = 0;
+    const auto measure = [&](QChar c) { widest = std::max(widest, r.MeasureText(QString(c))); };
+    for (char16_t c = 0x20; c <= 0xFF; ++c)
+        if (c < 0x7F || c >= 0xA0)
+            measure(QChar(c));
+    for (const QChar c : kWindowsHigh)
+        measure(c);
+    m_widestFont = font;
+    m_widest = widest;
+    return widest;
+}
+
 // The longest prefix that fits, found by halving: as many measurements as the text has binary digits.
 QString ReportGenerator::fitted(const TBaseReport& r, const QString& text, double width) const
 {
-    if (text.isEmpty() || r.MeasureText(text) <= width)
+    if (text.isEmpty())
+        return text;
+    if (text.size() * widestCharacter(r) <= width && windows1252Only(text))
+        return text;
+    if (r.MeasureText(text) <= width)
         return text;
     qsizetype fits = 0;
     qsizetype tooLong = text.size();

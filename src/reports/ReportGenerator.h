@@ -8,6 +8,7 @@
 // lines go to a device while the engine only counts them, so that the file
 // breaks pages where the print would.
 
+#include "reportengine/TBaseReport.h"
 #include "reports/ReportSource.h"
 #include "reports/definition/ReportDefinition.h"
 
@@ -82,6 +83,7 @@ private:
     bool closingTotals(reportengine::TBaseReport& r);
     void lineToFile(reportengine::TBaseReport& r, const QString& line);
     QString fitted(const reportengine::TBaseReport& r, const QString& text, double width) const;
+    double widestCharacter(const reportengine::TBaseReport& r) const;
     QString caption() const;
     QString keyOf(const QString& text, int width) const;
 
@@ -107,6 +109,8 @@ private:
     std::array<double, 4> m_groupTotals{};
     std::array<double, 4> m_grandTotals{};
     QString m_failure;
+    mutable std::optional<double> m_widest; // of m_widestFont
+    mutable reportengine::ReportFont m_widestFont;
 };
 
 } // namespace reports
