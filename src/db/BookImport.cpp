@@ -219,6 +219,31 @@ ImportCheck checkImport(ImportSource& source, const ImportMap& map, const Import
     return check;
 }
 
+ImportConverter::ImportConverter(const BookTable& target, const DateText& dates, QChar separator,
+                                 int currentYear)
+    : ImportConverter(target.table(), dates, separator, currentYear)
+{
+}
+
+ImportResult writeImport(BookTable& books, ImportSource& source, const ImportMap& map,
+                         const ImportConverter& converter, const std::function<void(long long)>& progress)
+{
+    if (books.editing())
+        books.post();
+    const std::uint32_t current = books.recnoAt(books.currentRow());
+    ImportResult result;
+    try {
+        result = writeImport(books.table(), source, map, converter, progress);
+    } catch (...) {
+        books.rebuild();
+        books.gotoRow(books.rowOf(current));
+        throw;
+    }
+    books.rebuild();
+    books.gotoRow(books.rowOf(current));
+    return result;
+}
+
 ImportResult writeImport(dbase::Table& target, ImportSource& source, const ImportMap& map,
                          const ImportConverter& converter, const std::function<void(long long)>& progress)
 {
@@ -229,6 +254,7 @@ ImportResult writeImport(dbase::Table& target, ImportSource& source, const Impor
     const int count = std::min<int>(source.fieldCount(), static_cast<int>(map.size()));
     source.restart();
     target.beginBatch();
+    bool batch = true;
     try {
         while (source.next(values)) {
             target.append();
@@ -247,24 +273,38 @@ ImportResult writeImport(dbase::Table& target, ImportSource& source, const Impor
             if (++result.records; progress && (result.records & 255) == 0)
                 progress(result.records);
         }
-    } catch (...) {
-        if (target.editing())
-            target.cancel();
+        batch = false;
         target.endBatch();
-        // A handle of our own, as the records may not pass the caller's filter.
+    } catch (...) {
+        // Take the appended records back: through the target itself, and the ones
+        // its filter hides through a handle of our own.
+        std::vector<std::uint32_t> hidden;
         try {
-            auto undo = dbase::Table::open(target.path(), dbase::Access::Shared);
-            undo->beginBatch();
-            for (std::uint32_t recno : appended)
-                if (undo->gotoBookmark(recno))
-                    undo->deleteRecord();
-            undo->endBatch();
+            if (target.editing())
+                target.cancel();
+            if (batch)
+                target.endBatch();
+        } catch (const dbase::DatabaseError&) {
+            // The batch's end repeats the failure that brought us here; its lock is given up all the same.
+        }
+        try {
+            for (std::uint32_t recno : appended) {
+                if (target.gotoBookmark(recno))
+                    target.deleteRecord();
+                else
+                    hidden.push_back(recno);
+            }
+            if (!hidden.empty()) {
+                auto undo = dbase::Table::open(target.path(), dbase::Access::Shared);
+                for (std::uint32_t recno : hidden)
+                    if (undo->gotoBookmark(recno))
+                        undo->deleteRecord();
+            }
         } catch (const dbase::DatabaseError&) {
             // The first failure is the one to report; the disk may be refusing every write now.
         }
         throw;
     }
-    target.endBatch();
     if (progress)
         progress(result.records);
     return result;

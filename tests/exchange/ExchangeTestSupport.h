@@ -53,6 +53,7 @@ inline QStringList tableTexts(const std::string& path)
 class FailingFileSystem : public dbase::FileSystem {
 public:
     std::int64_t budget = -1; // negative: no limit
+    bool failOnce = false;    // after the failing write the budget is unlimited again
     bool failRename = false;
 
     std::unique_ptr<dbase::File> open(const std::string& path, dbase::OpenMode mode) override
@@ -85,8 +86,11 @@ private:
         void writeAt(std::uint64_t o, const void* b, std::size_t n) override
         {
             if (m_fs.budget >= 0) {
-                if (static_cast<std::int64_t>(n) > m_fs.budget)
+                if (static_cast<std::int64_t>(n) > m_fs.budget) {
+                    if (m_fs.failOnce)
+                        m_fs.budget = -1;
                     throw dbase::IoError(path(), "write", ENOSPC);
+                }
                 m_fs.budget -= static_cast<std::int64_t>(n);
             }
             m_inner->writeAt(o, b, n);

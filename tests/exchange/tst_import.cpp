@@ -298,6 +298,33 @@ private slots:
         QCOMPARE(exchange::ownedFileReached(base + "/master.dbf", owned), QString());
         QCOMPARE(exchange::ownedFileReached(base + "/NEW.TXT", owned), QString());
     }
+
+    // A write that fails half-way (an I/O error) takes back the records already
+    // appended: the table shows what it held before.
+    void failedWriteLeavesNothing()
+    {
+        TempDir dir;
+        makeBooks(dir.path("B.DBF"), {"kept"});
+        addTag(dir.path("B.DBF"), "NewIndex", "UPPER(TITLE)");
+        QByteArray text;
+        for (int i = 0; i < 200; ++i)
+            text += "\"book " + QByteArray::number(i) + "\",\"author\"\r\n";
+        exchange::MemoryByteSource bytes(std::string_view(text.constData(), text.size()));
+        exchange::DelimitedImportSource source(bytes, 2, false);
+        FailingFileSystem fs;
+        auto target = dbase::Table::open(dir.path("B.DBF"), dbase::Access::Shared, fs);
+        target->setOrder("NewIndex");
+        db::ImportConverter converter(*target, *m_dates, u'/', 2026);
+        fs.budget = 30000;
+        fs.failOnce = true;
+        QVERIFY_THROWS_EXCEPTION(dbase::IoError, db::writeImport(*target, source, {0, 1}, converter));
+        QCOMPARE(target->recordCount(), 1u);
+        target.reset();
+        auto check = dbase::Table::openIgnoringIndex(dir.path("B.DBF"), dbase::Access::Exclusive);
+        check->regenerateIndexes();
+        check->setOrder("NewIndex");
+        QCOMPARE(check->recordCount(), 1u);
+    }
 };
 
 REGISTER_TEST(TestImport)
