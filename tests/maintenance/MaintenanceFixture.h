@@ -85,9 +85,11 @@ private:
 
 // The real file system on a disk that fills up: writes that grow a file fail with
 // ENOSPC once `room` bytes of growth are spent; writes inside a file still succeed.
+// With `failFlush`, flushing a file to the device fails, as a pulled stick does.
 class FillingFileSystem : public dbase::FileSystem {
 public:
     std::int64_t room = 0;
+    bool failFlush = false;
 
     std::unique_ptr<dbase::File> open(const std::string& path, dbase::OpenMode mode) override
     {
@@ -126,7 +128,12 @@ private:
         }
         std::uint64_t size() override { return m_inner->size(); }
         void truncate(std::uint64_t s) override { m_inner->truncate(s); }
-        void sync() override { m_inner->sync(); }
+        void sync() override
+        {
+            if (m_fs.failFlush)
+                throw dbase::IoError(path(), "flush", EIO);
+            m_inner->sync();
+        }
         dbase::FileStamp stamp() override { return m_inner->stamp(); }
         bool tryLock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override
         {

@@ -1,4 +1,5 @@
 #include "FaultyFileSystem.h"
+#include "MaintenanceFixture.h"
 #include "TempDir.h"
 #include "TestRegistry.h"
 #include "db/DurableFile.h"
@@ -128,6 +129,20 @@ private slots:
         } catch (const dbase::IoError& failure) {
             QCOMPARE(failure.errorNumber(), error);
         }
+        QCOMPARE(readAll(dir.path("b")), QByteArray("previous backup"));
+        QVERIFY(!std::filesystem::exists(dir.path("b.tmp")));
+    }
+
+    // Written but not on the device: a flush that fails is a failed copy, the old target kept.
+    void failedFlushKeepsOldTarget()
+    {
+        TempDir dir;
+        writeAll(dir.path("a"), pattern(5000));
+        writeAll(dir.path("b"), "previous backup");
+        FillingFileSystem fs;
+        fs.room = 1 << 30;
+        fs.failFlush = true;
+        QVERIFY_THROWS_EXCEPTION(dbase::IoError, db::copyFile(dir.path("a"), dir.path("b"), {}, fs));
         QCOMPARE(readAll(dir.path("b")), QByteArray("previous backup"));
         QVERIFY(!std::filesystem::exists(dir.path("b.tmp")));
     }
