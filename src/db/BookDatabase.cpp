@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 namespace db {
 namespace {
@@ -353,7 +355,9 @@ void BookDatabase::makeCurrent(const QString& path, TagStep step)
 
 void BookDatabase::becomeCurrent(const QString& path, std::unique_ptr<dbase::Table> table)
 {
+    const dbase::Table& opened = *table; // lives on in the book table
     m_table.adopt(std::move(table));
+    showWarnings(opened);
     m_currentPath = path;
     m_indexPath = indexPathOf(path);
     if (m_hooks.setCaption)
@@ -368,16 +372,37 @@ std::unique_ptr<dbase::Table> BookDatabase::prepare(const std::string& path, Tag
     if (step == TagStep::KeepWhenFitting) {
         auto table = dbase::Table::openIgnoringIndex(path, dbase::Access::Shared, m_fs);
         if (table->indexError().empty() && orderTagFits(*table)) {
+            m_repairWarnings.clear();
             applyOrder(*table, false);
             return table;
         }
     }
     bool declinedRebuild = false;
-    if (auto exclusive = tryOpenExclusive(path, m_fs))
+    m_repairWarnings.clear();
+    if (auto exclusive = tryOpenExclusive(path, m_fs)) {
+        // A repair done by this open (a torn record cut, tags dropped) is known only to it.
+        m_repairWarnings = exclusive->warnings();
         declinedRebuild = !setUpIndex(*exclusive);
+    }
     auto table = dbase::Table::openIgnoringIndex(path, dbase::Access::Shared, m_fs);
     applyOrder(*table, declinedRebuild);
     return table;
+}
+
+// What the engine noticed opening a table and walking it for the grid (a repair, an
+// unknown deletion mark, a missing memo file, read-only media) is told in one notice.
+void BookDatabase::showWarnings(const dbase::Table& table)
+{
+    std::vector<std::string> warnings = std::exchange(m_repairWarnings, {});
+    for (const std::string& warning : table.warnings())
+        if (std::find(warnings.begin(), warnings.end(), warning) == warnings.end())
+            warnings.push_back(warning);
+    if (warnings.empty())
+        return;
+    QStringList lines;
+    for (const std::string& warning : warnings)
+        lines.append(QString::fromStdString(warning));
+    showMessage(QStringLiteral("Notice"), lines.join(QStringLiteral("\n\n")), Icon::Warning);
 }
 
 // Makes the order tag afresh on the exclusively open table, first offering to

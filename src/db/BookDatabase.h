@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace db {
 
@@ -115,6 +116,7 @@ private:
     void endSearchIfOn(bool dropFilter);
     QString sortString() const;
     void showMessage(const QString& caption, const QString& text, platform::Icon icon);
+    void showWarnings(const dbase::Table& table);
     template <class Work> void thenDisplayCount(Work work);
 
     BookTable& m_table;
@@ -123,6 +125,7 @@ private:
     dbase::FileSystem& m_fs;
     QString m_currentPath;
     QString m_indexPath;
+    std::vector<std::string> m_repairWarnings; // from the exclusive open before the shared one
 };
 
 } // namespace db

@@ -126,6 +126,41 @@ private slots:
         QVERIFY(QFileInfo::exists(h.database.indexPath()));
     }
 
+    // What the engine notices on the way in reaches the user; a repair done by the
+    // exclusive open before the shared one is told too.
+    void openingWarningsAreShown_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("unknown deletion mark") << "flag"
+                                               << "has an unknown deletion mark";
+        QTest::newRow("torn last record") << "torn"
+                                          << "was only partly written";
+        QTest::newRow("sound table") << ""
+                                     << "";
+    }
+
+    void openingWarningsAreShown()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, told);
+        Harness h;
+        makeBooks(h.file("T.DBF"), {"c", "a", "b"});
+        QByteArray bytes = fileBytes(h.file("T.DBF"));
+        const int header = quint8(bytes[8]) | quint8(bytes[9]) << 8;
+        const int recordLength = quint8(bytes[10]) | quint8(bytes[11]) << 8;
+        if (fault == "flag")
+            patchFile(h.file("T.DBF"), header + recordLength, "X");
+        if (fault == "torn") // half a fourth record after the count's three, where the end mark was
+            patchFile(h.file("T.DBF"), header + 3 * recordLength, QByteArray(recordLength / 2, ' '));
+        h.database.OpenSaveFile(h.path("T.DBF"));
+        const QStringList notices = h.messages("Notice");
+        QCOMPARE(notices.size(), told.isEmpty() ? 0 : 1);
+        if (!told.isEmpty())
+            QVERIFY2(notices[0].contains(told), qPrintable(notices[0]));
+        QCOMPARE(h.table.rowCount(), 3);
+    }
+
     void switchKeepsCurrent_data()
     {
         QTest::addColumn<QString>("problem");
