@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/BookTable.h"
 #include "db/FieldText.h"
 #include "dbase/Table.h"
 
@@ -49,6 +50,8 @@ class ImportConverter {
 public:
     // `target` and `dates` must outlive the converter.
     ImportConverter(const dbase::Table& target, const DateText& dates, QChar separator, int currentYear);
+    // The same for the open book table (throws DatabaseError when none is open).
+    ImportConverter(const BookTable& target, const DateText& dates, QChar separator, int currentYear);
 
     struct Value {
         bool blank = true;
@@ -101,6 +104,13 @@ struct ImportResult {
 // On failure the records appended so far are deleted again and the error is
 // thrown: nothing half-imported stays behind.
 ImportResult writeImport(dbase::Table& target, ImportSource& source, const ImportMap& map,
+                         const ImportConverter& converter,
+                         const std::function<void(long long)>& progress = {});
+
+// The same into the open book table: a pending edit is posted first, and afterwards,
+// however the import ends, the rows are read again and the record that was current is
+// current again while it has a row.
+ImportResult writeImport(BookTable& books, ImportSource& source, const ImportMap& map,
                          const ImportConverter& converter,
                          const std::function<void(long long)>& progress = {});
 

@@ -1,6 +1,9 @@
 #include "BookTable.h"
 
+#include "db/FieldText.h"
+#include "dbase/CodePage.h"
 #include "dbase/DatabaseError.h"
+#include "dbase/Values.h"
 
 #include <algorithm>
 
@@ -20,6 +23,98 @@ dbase::Table& BookTable::table()
 const dbase::Table& BookTable::table() const
 {
     return const_cast<BookTable*>(this)->table();
+}
+
+std::uint32_t BookTable::recno() const
+{
+    return table().recno();
+}
+
+bool BookTable::isEmpty() const
+{
+    return table().isEmpty();
+}
+
+bool BookTable::editing() const
+{
+    return table().editing();
+}
+
+bool BookTable::readOnly() const
+{
+    return table().access() == dbase::Access::ReadOnly;
+}
+
+std::uint32_t BookTable::physicalCount() const
+{
+    return table().physicalCount();
+}
+
+const std::vector<dbase::Field>& BookTable::fields() const
+{
+    return table().fields();
+}
+
+void BookTable::checkNumberText(int field, const QString& text) const
+{
+    dbase::encodeNumberText(fields().at(std::size_t(field)), text.toStdString());
+}
+
+void BookTable::checkNumber(int field, double value) const
+{
+    dbase::encodeNumber(fields().at(std::size_t(field)), value);
+}
+
+QString BookTable::unstorableCharacter(const QString& text) const
+{
+    std::string bytes, bad;
+    const dbase::CodePage& codePage = dbase::CodePage::forLanguageDriver(table().languageDriver());
+    return codePage.encode(text.toStdString(), bytes, bad) ? QString() : QString::fromStdString(bad);
+}
+
+QString BookTable::codePageName() const
+{
+    return QString::fromLatin1(dbase::CodePage::forLanguageDriver(table().languageDriver()).name());
+}
+
+bool BookTable::isBlank(int field) const
+{
+    return table().isBlank(field);
+}
+
+double BookTable::floating(int field) const
+{
+    return table().floating(field);
+}
+
+dbase::Date BookTable::date(int field) const
+{
+    return table().date(field);
+}
+
+QString BookTable::fieldText(int field, const DateText& dates) const
+{
+    return db::fieldText(table(), field, dates);
+}
+
+void BookTable::setText(int field, const std::string& text)
+{
+    table().setText(field, text);
+}
+
+void BookTable::setFloating(int field, double value)
+{
+    table().setFloating(field, value);
+}
+
+void BookTable::setDate(int field, dbase::Date value)
+{
+    table().setDate(field, value);
+}
+
+void BookTable::setFieldText(int field, const QString& text, const DateText& dates)
+{
+    db::setFieldText(table(), field, text, dates);
 }
 
 // The rows of the current order, read by the engine in one pass.

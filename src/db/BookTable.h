@@ -3,6 +3,7 @@
 #include "dbase/Table.h"
 
 #include <QObject>
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -10,6 +11,8 @@
 #include <vector>
 
 namespace db {
+
+class DateText;
 
 // The open book table: the engine table, its current order, its record filter
 // and the row map — the record numbers of the records that pass the filter,
@@ -48,6 +51,35 @@ public:
     // The open table. Throws DatabaseError when none is open.
     dbase::Table& table();
     const dbase::Table& table() const;
+
+    // --- the current record and the table's layout, for the windows ---
+    // Each throws DatabaseError when no table is open.
+
+    std::uint32_t recno() const;         // the current record; 0 when there is none
+    bool isEmpty() const;                // the engine is on no record: none passes the order and filter
+    bool editing() const;                // a record is being edited or appended
+    bool readOnly() const;               // opened read-only: nothing can be written
+    std::uint32_t physicalCount() const; // records in the file, deleted ones included
+    const std::vector<dbase::Field>& fields() const;
+    bool isBlank(int field) const;
+    double floating(int field) const;
+    dbase::Date date(int field) const;
+    // A field's value as the user reads it (see db::fieldText).
+    QString fieldText(int field, const DateText& dates) const;
+    // Set fields of the record being edited or appended (see db::setFieldText for the text).
+    void setText(int field, const std::string& text);
+    void setFloating(int field, double value);
+    void setDate(int field, dbase::Date value);
+    void setFieldText(int field, const QString& text, const DateText& dates);
+
+    // What writing would refuse, asked before anything is written: each throws the
+    // DatabaseError the write would throw, which names the field by its table name.
+    void checkNumberText(int field, const QString& text) const;
+    void checkNumber(int field, double value) const;
+    // The first character of `text` that the table's code page has no byte for; empty when
+    // it has one for every character.
+    QString unstorableCharacter(const QString& text) const;
+    QString codePageName() const;
 
     void setFilter(dbase::RecordFilter filter); // empty removes it
     bool hasFilter() const { return static_cast<bool>(m_filter); }
