@@ -10,8 +10,8 @@
 #include "db/BookSchema.h"
 #include "db/BookTable.h"
 #include "db/FieldText.h"
+#include "db/Locator.h"
 #include "dbase/Table.h"
-#include "edit/Locator.h"
 #include "platform/ScriptedDialogs.h"
 #include "search/SortOrderChange.h"
 
@@ -81,11 +81,10 @@ void run(const std::filesystem::path& directory, std::uint32_t records)
     check(change.apply(byAuthor) == search::SortOrderChange::Outcome::Applied, "author order");
 
     db::ShortDateText dates;
-    edit::Locator locator(books, dates);
-    const edit::LocateQuery nowhere{"TITLE", QStringLiteral("no such title"), edit::MatchType::Anywhere,
-                                    false};
+    db::Locator locator(books, dates);
+    const db::LocateQuery nowhere{"TITLE", QStringLiteral("no such title"), db::MatchType::Anywhere, false};
     seconds = timeMedian([&] { books.gotoRow(0); },
-                         [&] { check(!locator.find(nowhere, edit::Locator::From::Next), "nothing found"); });
+                         [&] { check(!locator.find(nowhere, db::Locator::From::Next), "nothing found"); });
     report("locate_next_whole_table_" + n, seconds, 0.3, false);
 
     // The last author in the order, from the first row on: the scan reads every row, the index goes there.
@@ -93,14 +92,14 @@ void run(const std::filesystem::path& directory, std::uint32_t records)
     books.readRows(books.rowCount() - 1, 1, [&](int, const dbase::Table& table) {
         lastAuthor = QString::fromStdString(table.text(kAuthorField));
     });
-    const edit::LocateQuery last{"AUTHOR", lastAuthor, edit::MatchType::Exact, false};
+    const db::LocateQuery last{"AUTHOR", lastAuthor, db::MatchType::Exact, false};
     seconds = timeMedian([&] { books.gotoRow(0); },
-                         [&] { check(locator.find(last, edit::Locator::From::Next), "last author found"); });
+                         [&] { check(locator.find(last, db::Locator::From::Next), "last author found"); });
     check(locator.usedIndexSeek(), "the index served");
     report("locate_next_last_author_index_seek_" + n, seconds, 0.005, true);
     locator.setIndexSeek(false);
     seconds = timeMedian([&] { books.gotoRow(0); },
-                         [&] { check(locator.find(last, edit::Locator::From::Next), "last author found"); });
+                         [&] { check(locator.find(last, db::Locator::From::Next), "last author found"); });
     report("locate_next_last_author_scan_" + n, seconds, 0.3, false);
     check(dialogs.transcript().empty(), "no message");
 }

@@ -131,16 +131,15 @@ void BookGridModel::writeCell(int row, int field, const QString& text)
     if (!m_table.gotoRow(row))
         throw dbase::DatabaseError("The book could not be found any more; another program may have "
                                    "deleted it.  Your change was not saved.");
-    dbase::Table& table = m_table.table();
     m_table.edit();
     try {
         if (m_writeCell)
-            m_writeCell(table, field, text);
+            m_writeCell(m_table, field, text);
         else
-            setFieldText(table, field, text, m_dates);
+            m_table.setFieldText(field, text, m_dates);
         m_table.post();
     } catch (...) {
-        if (table.editing())
+        if (m_table.editing())
             m_table.cancel();
         throw;
     }

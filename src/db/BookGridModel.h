@@ -35,7 +35,7 @@ public:
     using ErrorReporter = std::function<void(const QString& message)>;
     // Stores `text`, typed into a cell of `field`, into the record being edited. Throws a
     // std::exception whose what() is the message for the user when the text is refused.
-    using CellWriter = std::function<void(dbase::Table& table, int field, const QString& text)>;
+    using CellWriter = std::function<void(BookTable& table, int field, const QString& text)>;
 
     static constexpr int kCachedRows = 256;
     static constexpr int kReadBlock = 48; // rows read at once: a tall screenful and a few above it

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-namespace edit {
+namespace db {
 namespace {
 
 using dbase::FieldType;
@@ -259,4 +259,4 @@ int Locator::seek(const FieldMatch& match, const Prefix& prefix, int field, int 
     return -1;
 }
 
-} // namespace edit
+} // namespace db

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace edit {
+namespace db {
 
 enum class MatchType { Exact = 0, Beginning = 1, Anywhere = 2 };
 
@@ -111,4 +111,4 @@ private:
     int m_rowsReadInTurn = 256; // a few milliseconds; the next match is often near
 };
 
-} // namespace edit
+} // namespace db

@@ -2,34 +2,25 @@
 
 #include "db/BookTable.h"
 #include "db/FieldText.h"
-#include "dbase/CodePage.h"
 #include "dbase/DatabaseError.h"
-#include "dbase/Values.h"
 #include "edit/DateMask.h"
 #include "settings/NumberText.h"
 
 namespace edit {
 namespace {
 
-using namespace fields;
+using namespace db::fields;
 
 // The fields written exactly as typed; the user-defined ones are written trimmed.
 constexpr int kAsTyped[] = {Title,       Author,    YearPub,   Publisher, Category,   WherePurch,
                             Description, Isbn,      Rating,    BookType,  CatalogNum, Sub1,
                             Sub2,        CheckName, Volume,    Issue,     Edition,    KeyWords,
                             Pages,       Location,  Condition, Editor,    Dewey};
-constexpr int kNumbers[] = {YearPub, Pages};
-
 const QString kYes = QStringLiteral("Yes");
-
-bool isMoney(int field)
-{
-    return std::find(kMoney.begin(), kMoney.end(), field) != kMoney.end();
-}
 
 int dateSlot(int field)
 {
-    return field == kDates[0] ? 0 : 1;
+    return field == kDateFields[0] ? 0 : 1;
 }
 
 // A blank inside a date's text leaves it unclear which digits belong to which part.
@@ -49,9 +40,15 @@ QString refusalWithTitle(const dbase::DatabaseError& error, const dbase::Field& 
     return message;
 }
 
-QString moneyMessage(int field)
+} // namespace
+
+QString inputRefusal(int field)
 {
     switch (field) {
+    case CheckDate:
+        return QStringLiteral("Invalid check out date specified.  Please correct.");
+    case PurchDate:
+        return QStringLiteral("Invalid purchase date specified.  Please correct.");
     case Cost:
         return QStringLiteral("Invalid cost specified.  Please correct.");
     case Value:
@@ -63,12 +60,9 @@ QString moneyMessage(int field)
     }
 }
 
-} // namespace
-
 EditRecord::EditRecord(const db::DateText& dates, const settings::NumberText& numbers)
     : m_dates(dates), m_numbers(numbers)
 {
-    static_assert(UserDef6 + 1 == db::kBookFieldCount);
 }
 
 EditValues EditRecord::load(const db::BookTable& books)
@@ -79,19 +73,19 @@ EditValues EditRecord::load(const db::BookTable& books)
     EditValues values;
     if (!books.isOpen())
         return values;
-    const dbase::Table& table = books.table();
+    const db::BookTable& table = books;
     if (table.isEmpty() || table.recno() == 0)
         return values;
     m_recno = table.recno();
     for (int field = 0; field < db::kBookFieldCount; ++field) {
         if (field == CheckOut)
-            values.checkedOut = db::fieldText(table, field, m_dates) == kYes;
-        else if (isMoney(field))
+            values.checkedOut = table.fieldText(field, m_dates) == kYes;
+        else if (db::isMoneyField(field))
             values.texts[field] = table.isBlank(field) ? QString() : moneyText(table.floating(field));
         else
-            values.texts[field] = db::fieldText(table, field, m_dates);
+            values.texts[field] = table.fieldText(field, m_dates);
     }
-    for (int field : kDates)
+    for (int field : kDateFields)
         m_loaded[dateSlot(field)] = LoadedDate{values.texts[field], table.date(field)};
     return values;
 }
@@ -109,7 +103,7 @@ bool EditRecord::changed(const EditValues& now) const
     if (now.checkedOut != m_snapshot.checkedOut)
         return true;
     for (int field = 0; field < db::kBookFieldCount; ++field) {
-        const bool date = field == PurchDate || field == CheckDate;
+        const bool date = db::isDateField(field);
         if (date ? now.texts[field].trimmed() != m_snapshot.texts[field].trimmed()
                  : now.texts[field] != m_snapshot.texts[field])
             return true;
@@ -123,63 +117,57 @@ const EditRecord::LoadedDate* EditRecord::unchangedDate(int slot, const QString&
     return loaded && loaded->text.trimmed() == text.trimmed() ? &*loaded : nullptr;
 }
 
-std::optional<Refusal> EditRecord::checkDate(const EditValues& values, int field,
-                                             const QString& message) const
+std::optional<Refusal> EditRecord::checkDate(const EditValues& values, int field) const
 {
     const QString text = values.texts[field].trimmed();
     if (isEmptyDateText(text))
         return std::nullopt;
     if (!hasBlankInside(text) && (unchangedDate(dateSlot(field), text) || m_dates.read(text)))
         return std::nullopt;
-    return Refusal{field, message};
+    return Refusal{field, inputRefusal(field)};
 }
 
-std::optional<Refusal> EditRecord::check(const EditValues& values, const dbase::Table& table,
+std::optional<Refusal> EditRecord::check(const EditValues& values, const db::BookTable& table,
                                          const std::function<QString(int)>& title) const
 {
-    if (auto refused = checkDate(values, CheckDate,
-                                 QStringLiteral("Invalid check out date specified.  Please correct.")))
-        return refused;
-    if (auto refused =
-            checkDate(values, PurchDate, QStringLiteral("Invalid purchase date specified.  Please correct.")))
-        return refused;
+    for (int field : kDateFields)
+        if (auto refused = checkDate(values, field))
+            return refused;
     std::array<double, kMoney.size()> money{};
     for (std::size_t i = 0; i < kMoney.size(); ++i) {
         std::optional<double> value = moneyValue(values.texts[kMoney[i]]);
         if (!value)
-            return Refusal{kMoney[i], moneyMessage(kMoney[i])};
+            return Refusal{kMoney[i], inputRefusal(kMoney[i])};
         money[i] = *value;
     }
 
     // What the engine would refuse half-way through writing, refused before anything is written.
     const std::vector<dbase::Field>& tableFields = table.fields();
-    for (int field : kNumbers) {
+    for (int field : kWholeNumbers) {
         try {
-            dbase::encodeNumberText(tableFields.at(std::size_t(field)), values.texts[field].toStdString());
+            table.checkNumberText(field, values.texts[field]);
         } catch (const dbase::DatabaseError& error) {
             return Refusal{field, refusalWithTitle(error, tableFields.at(std::size_t(field)), title(field))};
         }
     }
     for (std::size_t i = 0; i < kMoney.size(); ++i) {
         try {
-            dbase::encodeNumber(tableFields.at(std::size_t(kMoney[i])), money[i]);
+            table.checkNumber(kMoney[i], money[i]);
         } catch (const dbase::DatabaseError& error) {
             return Refusal{kMoney[i],
                            refusalWithTitle(error, tableFields.at(std::size_t(kMoney[i])), title(kMoney[i]))};
         }
     }
-    const dbase::CodePage& codePage = dbase::CodePage::forLanguageDriver(table.languageDriver());
-    std::string bytes, bad;
     for (int field = 0; field < db::kBookFieldCount; ++field) {
-        if (field == CheckOut || isMoney(field) ||
+        if (field == CheckOut || db::isMoneyField(field) ||
             tableFields.at(std::size_t(field)).type != dbase::FieldType::Character)
             continue;
-        if (!codePage.encode(values.texts[field].toStdString(), bytes, bad))
-            return Refusal{
-                field,
-                QStringLiteral("The character \"%1\" in %2 cannot be stored: the database's code "
-                               "page (%3) has no such character.  Please correct.")
-                    .arg(QString::fromStdString(bad), title(field), QString::fromLatin1(codePage.name()))};
+        const QString bad = table.unstorableCharacter(values.texts[field]);
+        if (!bad.isEmpty())
+            return Refusal{field,
+                           QStringLiteral("The character \"%1\" in %2 cannot be stored: the database's code "
+                                          "page (%3) has no such character.  Please correct.")
+                               .arg(bad, title(field), table.codePageName())};
     }
     return std::nullopt;
 }
@@ -188,15 +176,15 @@ bool EditRecord::returnToRecord(db::BookTable& books) const
 {
     if (m_recno == 0)
         return false;
-    if (books.table().recno() == m_recno)
+    if (books.recno() == m_recno)
         return true;
     const int row = books.rowOf(m_recno);
-    return row >= 0 && books.gotoRow(row) && books.table().recno() == m_recno;
+    return row >= 0 && books.gotoRow(row) && books.recno() == m_recno;
 }
 
 std::optional<QString> EditRecord::write(db::BookTable& books, const EditValues& values, int& editMode)
 {
-    dbase::Table& table = books.table();
+    db::BookTable& table = books;
     const bool insert = editMode == 1 || editMode == 3 || m_recno == 0;
     if (!insert && !returnToRecord(books))
         return m_recnoWritten
@@ -205,12 +193,12 @@ std::optional<QString> EditRecord::write(db::BookTable& books, const EditValues&
                    : QStringLiteral("The book shown is no longer in the list: it no longer matches "
                                     "the search, or another program has deleted it.  Nothing was "
                                     "changed.");
-    std::array<dbase::Date, kDates.size()> stored{};
+    std::array<dbase::Date, kDateFields.size()> stored{};
     const auto written = [&](std::uint32_t recno) {
         editMode = 2;
         m_recno = recno;
         m_recnoWritten = true;
-        for (int field : kDates)
+        for (int field : kDateFields)
             m_loaded[dateSlot(field)] = LoadedDate{values.texts[field].trimmed(), stored[dateSlot(field)]};
     };
     bool posting = false;
@@ -222,21 +210,21 @@ std::optional<QString> EditRecord::write(db::BookTable& books, const EditValues&
             books.edit();
         edited = table.recno();
         for (int field : kAsTyped)
-            db::setFieldText(table, field, values.texts[field], m_dates);
+            table.setFieldText(field, values.texts[field], m_dates);
         for (int field : kMoney)
             table.setFloating(field, moneyValue(values.texts[field]).value_or(0));
-        for (int field : kDates) {
+        for (int field : kDateFields) {
             const QString text = values.texts[field].trimmed();
             const LoadedDate* loaded = unchangedDate(dateSlot(field), text);
             if (loaded)
                 table.setDate(field, loaded->date);
             else
-                db::setFieldText(table, field, isEmptyDateText(text) ? QString() : text, m_dates);
+                table.setFieldText(field, isEmptyDateText(text) ? QString() : text, m_dates);
             stored[dateSlot(field)] = table.date(field);
         }
         table.setText(CheckOut, (values.checkedOut ? kYes : QStringLiteral("No")).toStdString());
         for (int field = UserDef1; field <= UserDef6; ++field)
-            db::setFieldText(table, field, values.texts[field].trimmed(), m_dates);
+            table.setFieldText(field, values.texts[field].trimmed(), m_dates);
         posting = true;
         books.post();
     } catch (...) {

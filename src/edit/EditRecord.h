@@ -20,17 +20,8 @@ class NumberText;
 
 namespace edit {
 
-// Positions of the book fields in db::bookFields(), as the record edit window names them.
-namespace fields {
-inline constexpr int Title = 0, Author = 1, YearPub = 2, Publisher = 3, Category = 4, WherePurch = 5,
-                     Cost = 6, Value = 7, Description = 8, Isbn = 9, Rating = 10, PurchDate = 11,
-                     BookType = 12, CatalogNum = 13, Sub1 = 14, Sub2 = 15, CheckOut = 16, CheckDate = 17,
-                     CheckName = 18, Volume = 19, Issue = 20, Edition = 21, KeyWords = 22, Pages = 23,
-                     Location = 24, Condition = 25, Editor = 26, Dewey = 27, LowMarket = 28, HighMarket = 29,
-                     UserDef1 = 30, UserDef6 = 35;
-inline constexpr std::array<int, 4> kMoney{Cost, Value, LowMarket, HighMarket};
-inline constexpr std::array<int, 2> kDates{CheckDate, PurchDate};
-} // namespace fields
+// The two date boxes, in the order an update checks them.
+inline constexpr std::array<int, 2> kDateFields{db::fields::CheckDate, db::fields::PurchDate};
 
 // What the window shows, by field position: every box's text as it stands (a date box's
 // text holds its separators), and whether the check-out box is ticked. The CHECKOUT
@@ -46,6 +37,9 @@ struct Refusal {
     int field = -1;
     QString message;
 };
+
+// The message refusing the text in a date or money box of `field` that is no date or money.
+QString inputRefusal(int field);
 
 // The rules of the record edit window that do not need its widgets: loading a record,
 // the snapshot and the change test, the checks before an update, and writing a record.
@@ -78,7 +72,7 @@ public:
     // counts, money too wide for its field, characters outside the table's code page.
     // A date with a blank inside it is not a date. The first failure, or nothing.
     // `title` gives a field's title for the messages.
-    std::optional<Refusal> check(const EditValues& values, const dbase::Table& table,
+    std::optional<Refusal> check(const EditValues& values, const db::BookTable& table,
                                  const std::function<QString(int field)>& title) const;
 
     // Writes `values` (which passed check()) as a new record in edit modes 1 and 3, and in
@@ -111,12 +105,12 @@ private:
         dbase::Date date;
     };
     const LoadedDate* unchangedDate(int slot, const QString& text) const;
-    std::optional<Refusal> checkDate(const EditValues& values, int field, const QString& message) const;
+    std::optional<Refusal> checkDate(const EditValues& values, int field) const;
 
     const db::DateText& m_dates;
     const settings::NumberText& m_numbers;
     EditValues m_snapshot;
-    std::array<std::optional<LoadedDate>, fields::kDates.size()> m_loaded; // by position in kDates
+    std::array<std::optional<LoadedDate>, kDateFields.size()> m_loaded; // by position in kDateFields
     std::uint32_t m_recno = 0;
     bool m_recnoWritten = false; // m_recno comes from write(), not load()
 };

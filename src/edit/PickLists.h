@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/BookSchema.h"
 #include "dbase/DatabaseError.h"
 
 #include <QByteArray>
@@ -14,7 +15,7 @@ class QComboBox;
 
 namespace edit {
 
-inline constexpr int kPickListCount = 9;
+inline constexpr int kPickListCount = db::kPickListCount;
 
 // One of the nine pick lists, numbered 1-9 in this order: Author, Location, Where
 // purchased, Category, Publisher, Rating, Book type, Check-out person, Condition.

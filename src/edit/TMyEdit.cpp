@@ -6,7 +6,6 @@
 #include "edit/PickLists.h"
 #include "edit/TMyEditDesign.h"
 #include "edit/TypingLimit.h"
-#include "edit/ViewerOptions.h"
 #include "platform/Dialogs.h"
 #include "platform/MenuShortcuts.h"
 #include "platform/Screen.h"
@@ -41,8 +40,8 @@
 namespace {
 
 using namespace edit::design;
-namespace F = edit::fields; // in member functions, where the boxes' own names hide the field names
-using edit::fields::kMoney;
+namespace F = db::fields; // in member functions, where the boxes' own names hide the field names
+using db::fields::kMoney;
 using platform::Button;
 using settings::SchemeColor;
 
@@ -105,7 +104,7 @@ void TMyEdit::createBoxes()
 {
     for (const BoxDesign& design : kBoxes) {
         QWidget* box = nullptr;
-        const int length = edit::inputLength(design.field);
+        const int length = db::inputLength(design.field);
         switch (design.kind) {
         case Kind::Edit:
         case Kind::Money:
@@ -119,7 +118,7 @@ void TMyEdit::createBoxes()
         case Kind::Combo: {
             auto* combo = new QComboBox(this);
             edit::setUpPickCombo(combo, length);
-            edit::loadPickCombo(combo, m_services.pickLists.entries(design.list));
+            edit::loadPickCombo(combo, m_services.pickLists.entries(db::pickListOf(design.field)));
             box = combo;
             break;
         }
@@ -547,7 +546,7 @@ bool TMyEdit::Update()
     try {
         db::BookTable& books = m_services.table;
         if (std::optional<edit::Refusal> refusal =
-                m_record.check(now, books.table(), [this](int field) { return titleInMessages(field); })) {
+                m_record.check(now, books, [this](int field) { return titleInMessages(field); })) {
             error(refusal->message);
             showBox(refusal->field);
             return false;
@@ -859,9 +858,7 @@ void TMyEdit::showBox(int field)
 
 QComboBox* TMyEdit::pickCombo(int list) const
 {
-    const auto at = std::find_if(std::begin(kBoxes), std::end(kBoxes),
-                                 [list](const BoxDesign& design) { return design.list == list; });
-    return static_cast<QComboBox*>(box(at->field));
+    return static_cast<QComboBox*>(box(db::pickListField(list)));
 }
 
 Button TMyEdit::ask(const QString& question, bool withCancel)

@@ -7,7 +7,7 @@
 // The boxes of the record edit window: their names, kinds, labels, pages and places.
 namespace edit::design {
 
-using namespace fields;
+using namespace db::fields;
 
 enum class Kind { Edit, Money, Combo, Date, Check };
 
@@ -20,47 +20,46 @@ struct BoxDesign {
     int row;
     int column; // 0 the left label and box, 1 the right pair (the first page only)
     bool wide;  // reaches the right edge of the page
-    int list;   // the pick list of a combo box, 1-9
 };
 
-// Every box, in the order the Enter key walks them.
+// Every box, in the order the Enter key walks them. A combo box offers the field's pick list.
 inline constexpr BoxDesign kBoxes[] = {
-    {Title, "Title", Kind::Edit, "TitleLabel", 0, 0, 0, true, 0},
-    {Author, "Author", Kind::Combo, "AuthorLabel", 0, 1, 0, true, 1},
-    {Publisher, "Publisher", Kind::Combo, "PublisherLabel", 0, 2, 0, true, 5},
-    {Editor, "Editor", Kind::Edit, "EditorLabel", 0, 3, 0, false, 0},
-    {BookType, "BookType", Kind::Combo, "BookTypeLabel", 0, 3, 1, false, 7},
-    {Volume, "Volume", Kind::Edit, "VolumeLabel", 0, 4, 0, false, 0},
-    {Issue, "Issue", Kind::Edit, "IssueLabel", 0, 4, 1, false, 0},
-    {YearPub, "YearPub", Kind::Edit, "YearPubLabel", 0, 5, 0, false, 0},
-    {Edition, "Edition", Kind::Edit, "EditionLabel", 0, 5, 1, false, 0},
-    {Pages, "Pages", Kind::Edit, "PagesLabel", 0, 6, 0, false, 0},
-    {PurchDate, "PurchDate", Kind::Date, "PurchDateLabel", 0, 6, 1, false, 0},
-    {WherePurch, "WherePurch", Kind::Combo, "WherePurchLabel", 0, 7, 0, true, 3},
-    {CatalogNum, "Catalog", Kind::Edit, "CatalogLabel", 1, 0, 0, false, 0},
-    {Sub1, "SubCat1", Kind::Edit, "CatSub1Label", 1, 1, 0, false, 0},
-    {Sub2, "SubCat2", Kind::Edit, "CatSub2Label", 1, 2, 0, false, 0},
-    {Dewey, "Dewey", Kind::Edit, "DeweyLabel", 1, 3, 0, false, 0},
-    {Isbn, "ISBN", Kind::Edit, "ISBNLabel", 1, 4, 0, false, 0},
-    {Category, "Category", Kind::Combo, "CategoryLabel", 1, 5, 0, false, 4},
-    {KeyWords, "KeyWords", Kind::Edit, "KeyWordsLabel", 1, 6, 0, true, 0},
-    {Rating, "PersRating", Kind::Combo, "PersRatingLabel", 1, 7, 0, false, 6},
-    {Location, "Location", Kind::Combo, "LocationLabel", 1, 8, 0, false, 2},
-    {Cost, "Cost", Kind::Money, "CostLabel", 2, 0, 0, false, 0},
-    {Value, "Value", Kind::Money, "ValueLabel", 2, 1, 0, false, 0},
-    {LowMarket, "LowMarket", Kind::Money, "LowMarketLabel", 2, 2, 0, false, 0},
-    {HighMarket, "HighMarket", Kind::Money, "HighMarketLabel", 2, 3, 0, false, 0},
-    {CheckOut, "CheckOut", Kind::Check, nullptr, 3, 0, 0, false, 0},
-    {CheckDate, "CheckDate", Kind::Date, "CheckDateLabel", 3, 1, 0, false, 0},
-    {CheckName, "CheckName", Kind::Combo, "CheckPersonLabel", 3, 2, 0, false, 8},
-    {Condition, "Condition", Kind::Combo, "ConditionLabel", 4, 0, 0, false, 9},
-    {Description, "Description", Kind::Edit, "DescriptionLabel", 4, 1, 0, true, 0},
-    {UserDef1, "UserDef1", Kind::Edit, "UserDef1Label", 4, 2, 0, true, 0},
-    {UserDef1 + 1, "UserDef2", Kind::Edit, "UserDef2Label", 4, 3, 0, true, 0},
-    {UserDef1 + 2, "UserDef3", Kind::Edit, "UserDef3Label", 4, 4, 0, true, 0},
-    {UserDef1 + 3, "UserDef4", Kind::Edit, "UserDef4Label", 4, 5, 0, true, 0},
-    {UserDef1 + 4, "UserDef5", Kind::Edit, "UserDef5Label", 4, 6, 0, true, 0},
-    {UserDef6, "UserDef6", Kind::Edit, "UserDef6Label", 4, 7, 0, true, 0},
+    {Title, "Title", Kind::Edit, "TitleLabel", 0, 0, 0, true},
+    {Author, "Author", Kind::Combo, "AuthorLabel", 0, 1, 0, true},
+    {Publisher, "Publisher", Kind::Combo, "PublisherLabel", 0, 2, 0, true},
+    {Editor, "Editor", Kind::Edit, "EditorLabel", 0, 3, 0, false},
+    {BookType, "BookType", Kind::Combo, "BookTypeLabel", 0, 3, 1, false},
+    {Volume, "Volume", Kind::Edit, "VolumeLabel", 0, 4, 0, false},
+    {Issue, "Issue", Kind::Edit, "IssueLabel", 0, 4, 1, false},
+    {YearPub, "YearPub", Kind::Edit, "YearPubLabel", 0, 5, 0, false},
+    {Edition, "Edition", Kind::Edit, "EditionLabel", 0, 5, 1, false},
+    {Pages, "Pages", Kind::Edit, "PagesLabel", 0, 6, 0, false},
+    {PurchDate, "PurchDate", Kind::Date, "PurchDateLabel", 0, 6, 1, false},
+    {WherePurch, "WherePurch", Kind::Combo, "WherePurchLabel", 0, 7, 0, true},
+    {CatalogNum, "Catalog", Kind::Edit, "CatalogLabel", 1, 0, 0, false},
+    {Sub1, "SubCat1", Kind::Edit, "CatSub1Label", 1, 1, 0, false},
+    {Sub2, "SubCat2", Kind::Edit, "CatSub2Label", 1, 2, 0, false},
+    {Dewey, "Dewey", Kind::Edit, "DeweyLabel", 1, 3, 0, false},
+    {Isbn, "ISBN", Kind::Edit, "ISBNLabel", 1, 4, 0, false},
+    {Category, "Category", Kind::Combo, "CategoryLabel", 1, 5, 0, false},
+    {KeyWords, "KeyWords", Kind::Edit, "KeyWordsLabel", 1, 6, 0, true},
+    {Rating, "PersRating", Kind::Combo, "PersRatingLabel", 1, 7, 0, false},
+    {Location, "Location", Kind::Combo, "LocationLabel", 1, 8, 0, false},
+    {Cost, "Cost", Kind::Money, "CostLabel", 2, 0, 0, false},
+    {Value, "Value", Kind::Money, "ValueLabel", 2, 1, 0, false},
+    {LowMarket, "LowMarket", Kind::Money, "LowMarketLabel", 2, 2, 0, false},
+    {HighMarket, "HighMarket", Kind::Money, "HighMarketLabel", 2, 3, 0, false},
+    {CheckOut, "CheckOut", Kind::Check, nullptr, 3, 0, 0, false},
+    {CheckDate, "CheckDate", Kind::Date, "CheckDateLabel", 3, 1, 0, false},
+    {CheckName, "CheckName", Kind::Combo, "CheckPersonLabel", 3, 2, 0, false},
+    {Condition, "Condition", Kind::Combo, "ConditionLabel", 4, 0, 0, false},
+    {Description, "Description", Kind::Edit, "DescriptionLabel", 4, 1, 0, true},
+    {UserDef1, "UserDef1", Kind::Edit, "UserDef1Label", 4, 2, 0, true},
+    {UserDef1 + 1, "UserDef2", Kind::Edit, "UserDef2Label", 4, 3, 0, true},
+    {UserDef1 + 2, "UserDef3", Kind::Edit, "UserDef3Label", 4, 4, 0, true},
+    {UserDef1 + 3, "UserDef4", Kind::Edit, "UserDef4Label", 4, 5, 0, true},
+    {UserDef1 + 4, "UserDef5", Kind::Edit, "UserDef5Label", 4, 6, 0, true},
+    {UserDef6, "UserDef6", Kind::Edit, "UserDef6Label", 4, 7, 0, true},
 };
 static_assert(std::size(kBoxes) == db::kBookFieldCount);
 

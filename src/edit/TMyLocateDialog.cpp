@@ -17,7 +17,7 @@ TMyLocateDialog::TMyLocateDialog(LocateServices services, QString decimalSeparat
 std::vector<TMyLocateDlg::FieldLabel> TMyLocateDialog::fieldLabels() const
 {
     std::vector<TMyLocateDlg::FieldLabel> labels;
-    const std::vector<dbase::Field>& fields = m_services.table.table().fields();
+    const std::vector<dbase::Field>& fields = m_services.table.fields();
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const bool book = i < m_services.settings.fields.size();
         if (FieldSelection && book && !m_services.settings.fields[i].display)
@@ -50,9 +50,8 @@ bool TMyLocateDialog::Locate(QWidget* parent)
     const settings::Settings& settings = m_services.settings;
     dialog.setLook(m_services.fonts, settings.colorSchemes[std::size_t(settings::WindowGroup::Configure)],
                    m_services.scaleFactor ? m_services.scaleFactor() : 1.0, m_services.screen.size());
-    dialog.setSearch([this](const edit::LocateQuery& query, edit::Locator::From from) {
-        return m_locator.find(query, from);
-    });
+    dialog.setSearch(
+        [this](const db::LocateQuery& query, db::Locator::From from) { return m_locator.find(query, from); });
     const bool found = dialog.exec() == QDialog::Accepted;
     remember(dialog.query());
     return found;
@@ -71,14 +70,14 @@ bool TMyLocateDialog::LocateNext(QWidget* parent)
         return Locate(parent);
     }
     const bool found =
-        m_locator.find({m_lastField, m_lastValue, MatchType, CaseSensitive}, edit::Locator::From::Next);
+        m_locator.find({m_lastField, m_lastValue, MatchType, CaseSensitive}, db::Locator::From::Next);
     if (!found && ShowMessages)
         m_services.dialogs.message(QStringLiteral("Notice"), QStringLiteral("No more matches found"),
                                    Button::Ok, Button::Ok, Icon::Information);
     return found;
 }
 
-void TMyLocateDialog::remember(const edit::LocateQuery& query)
+void TMyLocateDialog::remember(const db::LocateQuery& query)
 {
     MatchType = query.match;
     CaseSensitive = query.caseSensitive;

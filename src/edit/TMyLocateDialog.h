@@ -1,6 +1,6 @@
 #pragma once
 
-#include "edit/Locator.h"
+#include "db/Locator.h"
 #include "edit/TMyLocateDlg.h"
 
 #include <QString>
@@ -37,7 +37,7 @@ public:
 
     // Settings the main window gives at start.
     QString Caption = QStringLiteral("Locate Field Value");
-    edit::MatchType MatchType = edit::MatchType::Beginning;
+    db::MatchType MatchType = db::MatchType::Beginning;
     bool CaseSensitive = false;
     bool SortFields = true;
     bool DefaultButton = true;   // Next, not First, is the dialog's default button
@@ -47,7 +47,7 @@ public:
     void setDecimalSeparator(const QString& separator) { m_locator.setDecimalSeparator(separator); }
     const std::string& lastField() const { return m_lastField; }
     const QString& lastValue() const { return m_lastValue; }
-    edit::Locator& locator() { return m_locator; }
+    db::Locator& locator() { return m_locator; }
 
     // Shows the dialog modally over `parent`; true when it closed on a record found.
     bool Locate(QWidget* parent);
@@ -59,10 +59,10 @@ public:
     std::vector<TMyLocateDlg::FieldLabel> fieldLabels() const;
 
 private:
-    void remember(const edit::LocateQuery& query);
+    void remember(const db::LocateQuery& query);
 
     LocateServices m_services;
-    edit::Locator m_locator;
+    db::Locator m_locator;
     std::string m_lastField;
     QString m_lastValue;
 };

@@ -117,7 +117,7 @@ void TMyLocateDlg::setFields(const std::vector<FieldLabel>& fields)
         FieldNameComboBox->addItem(field.first);
 }
 
-void TMyLocateDlg::setQuery(const edit::LocateQuery& query)
+void TMyLocateDlg::setQuery(const db::LocateQuery& query)
 {
     QSignalBlocker quiet(FieldNameComboBox);
     SearchValue->clear();
@@ -130,22 +130,22 @@ void TMyLocateDlg::setQuery(const edit::LocateQuery& query)
         }
     }
     CaseSensitiveCheckBox->setChecked(query.caseSensitive);
-    ExactMatchBtn->setChecked(query.match == edit::MatchType::Exact);
-    PartialMatchStartBtn->setChecked(query.match == edit::MatchType::Beginning);
-    PartialMatchAnyBtn->setChecked(query.match == edit::MatchType::Anywhere);
+    ExactMatchBtn->setChecked(query.match == db::MatchType::Exact);
+    PartialMatchStartBtn->setChecked(query.match == db::MatchType::Beginning);
+    PartialMatchAnyBtn->setChecked(query.match == db::MatchType::Anywhere);
 }
 
-edit::LocateQuery TMyLocateDlg::query() const
+db::LocateQuery TMyLocateDlg::query() const
 {
-    edit::LocateQuery query;
+    db::LocateQuery query;
     const QString label = FieldNameComboBox->currentText();
     for (const FieldLabel& field : m_fields)
         if (field.first == label)
             query.field = field.second;
     query.value = SearchValue->text();
-    query.match = ExactMatchBtn->isChecked()        ? edit::MatchType::Exact
-                  : PartialMatchAnyBtn->isChecked() ? edit::MatchType::Anywhere
-                                                    : edit::MatchType::Beginning;
+    query.match = ExactMatchBtn->isChecked()        ? db::MatchType::Exact
+                  : PartialMatchAnyBtn->isChecked() ? db::MatchType::Anywhere
+                                                    : db::MatchType::Beginning;
     query.caseSensitive = CaseSensitiveCheckBox->isChecked();
     return query;
 }
@@ -170,12 +170,12 @@ void TMyLocateDlg::setLook(const settings::SharedFonts& fonts, const settings::C
 
 void TMyLocateDlg::FirstButtonClick()
 {
-    runSearch(edit::Locator::From::First, QStringLiteral("No matches found"));
+    runSearch(db::Locator::From::First, QStringLiteral("No matches found"));
 }
 
 void TMyLocateDlg::NextButtonClick()
 {
-    runSearch(edit::Locator::From::Next, QStringLiteral("No more matches found"));
+    runSearch(db::Locator::From::Next, QStringLiteral("No more matches found"));
 }
 
 void TMyLocateDlg::FieldNameComboBoxChange()
@@ -185,7 +185,7 @@ void TMyLocateDlg::FieldNameComboBoxChange()
         SearchValue->setFocus();
 }
 
-void TMyLocateDlg::runSearch(edit::Locator::From from, const QString& notFound)
+void TMyLocateDlg::runSearch(db::Locator::From from, const QString& notFound)
 {
     if (m_search && m_search(query(), from)) {
         accept();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "edit/Locator.h"
+#include "db/Locator.h"
 #include "settings/Fonts.h"
 #include "settings/Settings.h"
 
@@ -31,7 +31,7 @@ class TMyLocateDlg : public QDialog {
 public:
     // A field as offered: its display label and the table's field name.
     using FieldLabel = std::pair<QString, std::string>;
-    using Search = std::function<bool(const edit::LocateQuery& query, edit::Locator::From from)>;
+    using Search = std::function<bool(const db::LocateQuery& query, db::Locator::From from)>;
 
     // `dialogs` must outlive the window.
     explicit TMyLocateDlg(platform::Dialogs& dialogs, QWidget* parent = nullptr);
@@ -40,9 +40,9 @@ public:
     void setFields(const std::vector<FieldLabel>& fields);
     // Selects the label of query.field and shows its value; a field not offered leaves
     // the selection alone and the value box empty.
-    void setQuery(const edit::LocateQuery& query);
+    void setQuery(const db::LocateQuery& query);
     // The field (empty when the selected label names none), value, match type and case.
-    edit::LocateQuery query() const;
+    db::LocateQuery query() const;
     // Next (true) or First is the button Enter presses.
     void setNextDefault(bool next);
     void setSearch(Search search) { m_search = std::move(search); }
@@ -60,7 +60,7 @@ protected:
 
 private:
     void createControls();
-    void runSearch(edit::Locator::From from, const QString& notFound);
+    void runSearch(db::Locator::From from, const QString& notFound);
     void restoreDefaultButton();
     void SetColors();
 

@@ -1,5 +1,6 @@
 #include "ViewerOptions.h"
 
+#include "edit/EditRecord.h"
 #include "edit/PickLists.h"
 #include "edit/TypingLimit.h"
 
@@ -23,17 +24,6 @@
 namespace edit {
 namespace {
 
-constexpr int kMoneyFields[] = {6, 7, 28, 29}; // COST, VALUE, LOWMARKET, HIGHMARKET
-constexpr int kWholeFields[] = {2, 23};        // YEARPUB, PAGES
-constexpr int kFirstUserField = 30;            // USERDEF1; USERDEF6 is the last field
-
-// The fields of pick lists 1-9.
-constexpr int kPickListFields[] = {1, 24, 5, 4, 3, 10, 12, 18, 25};
-
-constexpr std::array<int, db::kBookFieldCount> kInputLengths{90, 90, 4,  60, 20, 30, 12, 12, 110, 20, 15, 10,
-                                                             15, 15, 6,  6,  3,  10, 30, 8,  8,   10, 80, 5,
-                                                             30, 20, 30, 20, 12, 12, 40, 40, 40,  40, 40, 40};
-
 // A date or money text the record edit window would refuse; what() is its message.
 class InputRefused : public std::runtime_error {
 public:
@@ -54,21 +44,7 @@ std::optional<double> readPlainMoney(const QString& text)
     return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
 }
 
-const char* moneyRefusal(int field)
-{
-    switch (field) {
-    case 6:
-        return "Invalid cost specified.  Please correct.";
-    case 7:
-        return "Invalid value specified.  Please correct.";
-    case 28:
-        return "Invalid low market value specified.  Please correct.";
-    default:
-        return "Invalid high market value specified.  Please correct.";
-    }
-}
-
-void writeDate(dbase::Table& table, int field, const QString& text, const db::DateText& dates)
+void writeDate(db::BookTable& table, int field, const QString& text, const db::DateText& dates)
 {
     const QString trimmed = text.trimmed();
     if (isEmptyDateMask(trimmed)) {
@@ -77,27 +53,21 @@ void writeDate(dbase::Table& table, int field, const QString& text, const db::Da
     }
     std::optional<dbase::Date> date = dates.read(trimmed);
     if (!date)
-        throw InputRefused(field == kCheckDateField ? "Invalid check out date specified.  Please correct."
-                                                    : "Invalid purchase date specified.  Please correct.");
+        throw InputRefused(inputRefusal(field).toStdString());
     table.setDate(field, *date);
 }
 
-void writeMoney(dbase::Table& table, int field, const QString& text, const MoneyReader& readMoney)
+void writeMoney(db::BookTable& table, int field, const QString& text, const MoneyReader& readMoney)
 {
     const QString trimmed = text.trimmed();
     double value = 0;
     if (!trimmed.isEmpty()) {
         std::optional<double> read = readMoney ? readMoney(trimmed) : readPlainMoney(trimmed);
         if (!read)
-            throw InputRefused(moneyRefusal(field));
+            throw InputRefused(inputRefusal(field).toStdString());
         value = *read;
     }
     table.setFloating(field, value);
-}
-
-bool isWholeField(int field)
-{
-    return std::find(std::begin(kWholeFields), std::end(kWholeFields), field) != std::end(kWholeFields);
 }
 
 // Lines a shade away from the cell colour, so they show on light and dark cells alike.
@@ -134,7 +104,7 @@ public:
         initStyleOption(&item, index);
         const QWidget* widget = option.widget;
         QStyle* style = widget ? widget->style() : QApplication::style();
-        if (m_model.fieldAt(index.column()) == kCheckOutField) {
+        if (m_model.fieldAt(index.column()) == db::fields::CheckOut) {
             const bool ticked = item.text == u"Yes";
             item.text.clear();
             style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
@@ -188,13 +158,13 @@ public:
                           const QModelIndex& index) const override
     {
         const int field = m_model.fieldAt(index.column());
-        if (!m_model.isEditable() || field < 0 || field == kCheckOutField)
+        if (!m_model.isEditable() || field < 0 || field == db::fields::CheckOut)
             return nullptr;
-        if (const int list = pickListOf(field)) {
+        if (const int list = db::pickListOf(field)) {
             // The text typed is the field's value: completed with letter case counting,
             // never added to the list.
             auto* combo = new QComboBox(parent);
-            setUpPickCombo(combo, inputLength(field));
+            setUpPickCombo(combo, db::inputLength(field));
             combo->setFrame(false);
             if (m_look.hooks.pickList)
                 loadPickCombo(combo, m_look.hooks.pickList(list));
@@ -202,7 +172,7 @@ public:
         }
         auto* line = new QLineEdit(parent);
         line->setFrame(false);
-        limitTyping(line, inputLength(field)); // the value shown is written back whole
+        limitTyping(line, db::inputLength(field)); // the value shown is written back whole
         return line;
     }
 
@@ -229,7 +199,7 @@ public:
     {
         QStyledItemDelegate::initStyleOption(option, index);
         const int field = m_model.fieldAt(index.column());
-        if (isMoneyField(field) || isWholeField(field))
+        if (db::isMoneyField(field) || db::isWholeNumberField(field))
             option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
         option->text = shownText(index, option->text);
     }
@@ -239,7 +209,7 @@ protected:
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override
     {
-        if (m_model.fieldAt(index.column()) != kCheckOutField || !m_model.isEditable())
+        if (m_model.fieldAt(index.column()) != db::fields::CheckOut || !m_model.isEditable())
             return QStyledItemDelegate::editorEvent(event, model, option, index);
         bool toggle = false;
         if (event->type() == QEvent::MouseButtonRelease) {
@@ -260,7 +230,7 @@ protected:
 private:
     QString shownText(const QModelIndex& index, const QString& text) const
     {
-        if (!m_look.hooks.writeMoney || text.isEmpty() || !isMoneyField(m_model.fieldAt(index.column())))
+        if (!m_look.hooks.writeMoney || text.isEmpty() || !db::isMoneyField(m_model.fieldAt(index.column())))
             return text;
         bool ok = false;
         const double value = text.toDouble(&ok); // the table's plain decimal text
@@ -570,35 +540,19 @@ std::optional<SharedTitle> findSharedTitle(const QStringList& titles)
     return std::nullopt;
 }
 
-int pickListOf(int field)
-{
-    const auto* found = std::find(std::begin(kPickListFields), std::end(kPickListFields), field);
-    return found == std::end(kPickListFields) ? 0 : int(found - std::begin(kPickListFields)) + 1;
-}
-
-bool isMoneyField(int field)
-{
-    return std::find(std::begin(kMoneyFields), std::end(kMoneyFields), field) != std::end(kMoneyFields);
-}
-
-int inputLength(int field)
-{
-    return field >= 0 && field < db::kBookFieldCount ? kInputLengths[std::size_t(field)] : 0;
-}
-
 db::BookGridModel::CellWriter gridCellWriter(const db::DateText& dates, MoneyReader readMoney)
 {
-    return [&dates, readMoney = std::move(readMoney)](dbase::Table& table, int field, const QString& text) {
-        if (field == kPurchDateField || field == kCheckDateField)
+    return [&dates, readMoney = std::move(readMoney)](db::BookTable& table, int field, const QString& text) {
+        if (db::isDateField(field))
             writeDate(table, field, text, dates);
-        else if (isMoneyField(field))
+        else if (db::isMoneyField(field))
             writeMoney(table, field, text, readMoney);
-        else if (field == kCheckOutField)
+        else if (field == db::fields::CheckOut)
             table.setText(field, text == u"Yes" ? "Yes" : "No");
-        else if (field >= kFirstUserField)
-            db::setFieldText(table, field, text.trimmed(), dates);
+        else if (db::isUserField(field))
+            table.setFieldText(field, text.trimmed(), dates);
         else
-            db::setFieldText(table, field, text, dates);
+            table.setFieldText(field, text, dates);
     };
 }
 

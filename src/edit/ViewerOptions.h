@@ -15,11 +15,6 @@ class QTableView;
 
 namespace edit {
 
-// Book fields the viewer treats on their own, by number in schema order (0-35).
-inline constexpr int kCheckOutField = 16;
-inline constexpr int kPurchDateField = 11;
-inline constexpr int kCheckDateField = 17;
-
 // Reads money text as the record edit window does; nullopt when the text is not a number.
 using MoneyReader = std::function<std::optional<double>(const QString& text)>;
 // Writes a money value as the record edit window shows it.
@@ -83,12 +78,6 @@ struct SharedTitle {
 // The first pair of titles that would be stored equal (exact comparison after cutting), in
 // the order each title, each later title; nullopt when every stored title differs.
 std::optional<SharedTitle> findSharedTitle(const QStringList& titles);
-
-// The pick list (1-9) whose entries the field's editor offers; 0 for a field without one.
-int pickListOf(int field);
-bool isMoneyField(int field);
-// The most characters typed into the field's editor, as in the record edit window.
-int inputLength(int field);
 
 // Stores text typed into a grid cell the way the record edit window stores its boxes:
 // dates read by `dates` (blank or an empty mask leaves the field empty), money read by

@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <utility>
 
-namespace F = edit::fields;
+namespace F = db::fields;
 
 namespace {
 

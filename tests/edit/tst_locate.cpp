@@ -16,8 +16,8 @@
 
 namespace {
 
-using edit::MatchType;
-using From = edit::Locator::From;
+using db::MatchType;
+using From = db::Locator::From;
 
 // Books from "title|cost|date" lines (date as YYYYMMDD); authors from `authors`, in turn.
 void makeBooks(const std::string& path, const QStringList& books, const QStringList& authors = {""})
@@ -116,7 +116,7 @@ private slots:
         db::BookTable books;
         books.adopt(dbase::Table::open(dir.path("BOOKS.DBF")));
         db::ShortDateText dates;
-        edit::Locator locator(books, dates, separator);
+        db::Locator locator(books, dates, separator);
         for (int inTurn : {256, 0}) {
             locator.setRowsReadInTurn(inTurn);
             const int before = from < 0 ? 5 : from;
@@ -152,7 +152,7 @@ private slots:
         db::BookTable books;
         books.adopt(std::move(table), [](const dbase::RecordView& r) { return r.text(0) != "3"; });
         db::ShortDateText dates;
-        edit::Locator seeking(books, dates), reading(books, dates);
+        db::Locator seeking(books, dates), reading(books, dates);
         reading.setIndexSeek(false);
         const int last = books.rowCount() - 1;
         for (const QString value :
@@ -160,9 +160,9 @@ private slots:
             for (MatchType match : {MatchType::Exact, MatchType::Beginning})
                 for (bool withCase : {false, true})
                     for (int from : {-1, 0, 1, 40, 300, last - 1, last}) {
-                        const edit::LocateQuery query{"AUTHOR", value, match, withCase};
+                        const db::LocateQuery query{"AUTHOR", value, match, withCase};
                         int rows[2];
-                        for (edit::Locator* locator : {&seeking, &reading}) {
+                        for (db::Locator* locator : {&seeking, &reading}) {
                             books.gotoRow(std::max(from, 0));
                             locator->find(query, from < 0 ? From::First : From::Next);
                             rows[locator == &reading] = books.currentRow();

@@ -32,7 +32,7 @@ Q_DECLARE_METATYPE(dbase::Date)
 Q_DECLARE_METATYPE(dbase::Access)
 
 using platform::Button;
-namespace F = edit::fields;
+namespace F = db::fields;
 
 namespace {
 
@@ -528,7 +528,7 @@ private slots:
     {
         const auto wide = [](int field) {
             const QString start = QStringLiteral("%1:").arg(field);
-            return start + QString(edit::inputLength(field) + 10 - start.size(), QChar(u'a' + field % 26));
+            return start + QString(db::inputLength(field) + 10 - start.size(), QChar(u'a' + field % 26));
         };
         const auto textField = [](int field) {
             return db::bookFields().at(std::size_t(field)).kind == dbase::FieldSpec::Kind::Character &&
