@@ -14,6 +14,7 @@
 #include "settings/NumberText.h"
 #include "settings/Scaling.h"
 #include "settings/Settings.h"
+#include "settings/WindowLook.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -43,7 +44,6 @@ using namespace edit::design;
 namespace F = db::fields; // in member functions, where the boxes' own names hide the field names
 using db::fields::kMoney;
 using platform::Button;
-using settings::SchemeColor;
 
 constexpr QSize kDesignSize{632, 440}; // the client area of 632 x 418 and the menu bar
 const QString kInputWindow = QStringLiteral("Input Window");
@@ -57,15 +57,6 @@ QString defaultTitle(int field)
 {
     const std::string_view title = db::bookFields().at(std::size_t(field)).title;
     return QString::fromUtf8(title.data(), qsizetype(title.size()));
-}
-
-void setColors(QWidget* widget, QPalette::ColorRole background, const QColor& backgroundColor,
-               QPalette::ColorRole text, const QColor& textColor)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(background, backgroundColor);
-    palette.setColor(text, textColor);
-    widget->setPalette(palette);
 }
 
 } // namespace
@@ -358,13 +349,12 @@ void TMyEdit::FormShow()
         if (QLabel* caption = label(design.field))
             caption->setText(fieldTitle(design.field));
     CheckOut->setText(fieldTitle(F::CheckOut).replace(QLatin1Char('&'), QStringLiteral("&&")));
-    settings::applyFonts(this, m_services.fonts);
     // The window keeps its design size, scaled: the user cannot resize it, and a layout
     // wider than the design cannot push it past the edge of the screen.
     const double factor = m_services.scaleFactor ? m_services.scaleFactor() : 1.0;
     const int percent = settings::scalePercent(factor);
     setFixedSize(kDesignSize * percent / 100);
-    settings::scaleAndCentre(this, factor, m_services.screen.size(), true);
+    settings::fitWindow(this, m_services.fonts, factor, m_services.screen.size(), true);
     // The style's padding does not grow with the font: without more room, a scaled
     // caption would touch the edges of its button.
     for (QPushButton* button : findChildren<QPushButton*>()) {
@@ -387,40 +377,26 @@ void TMyEdit::FormShow()
 
 void TMyEdit::applyColors()
 {
-    const auto color = [this](SchemeColor which) {
-        return settings::colorFromWindows(m_services.settings.color(settings::WindowGroup::Edit, which));
-    };
-    QPalette window = palette();
-    window.setColor(QPalette::Window, color(SchemeColor::MainBackground));
-    setPalette(window);
-    for (int page = 0; page < Notebook->count(); ++page) {
-        Notebook->widget(page)->setAutoFillBackground(true); // the style would paint its own colour
-        Notebook->widget(page)->setPalette(window);
-    }
+    settings::SchemedControls controls;
+    for (int page = 0; page < Notebook->count(); ++page)
+        controls.pages.push_back(Notebook->widget(page));
     for (const BoxDesign& design : kBoxes) {
-        QWidget* widget = box(design.field);
         if (QLabel* caption = label(design.field))
-            setColors(caption, QPalette::Window, color(SchemeColor::MainBackground), QPalette::WindowText,
-                      color(SchemeColor::MinorTitle));
+            controls.minorTitles.push_back(caption);
+        QWidget* widget = box(design.field);
         switch (design.kind) {
         case Kind::Combo:
-            setColors(widget, QPalette::Base, color(SchemeColor::ComboBackground), QPalette::Text,
-                      color(SchemeColor::ComboText));
+            controls.combos.push_back(widget);
             break;
         case Kind::Check:
-            // A button fills and writes with the button roles.
-            widget->setAutoFillBackground(true);
-            setColors(widget, QPalette::Button, color(SchemeColor::CheckBackground), QPalette::ButtonText,
-                      color(SchemeColor::CheckText));
-            setColors(widget, QPalette::Window, color(SchemeColor::CheckBackground), QPalette::WindowText,
-                      color(SchemeColor::CheckText));
+            controls.checks.push_back(widget);
             break;
         default:
-            setColors(widget, QPalette::Base, color(SchemeColor::EditBackground), QPalette::Text,
-                      color(SchemeColor::EditText));
+            controls.edits.push_back(widget);
             break;
         }
     }
+    settings::applyColorScheme(this, m_services.settings.scheme(settings::WindowGroup::Edit), controls);
 }
 
 // A new date format brings a new separator or order: the boxes keep what they hold.

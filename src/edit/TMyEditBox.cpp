@@ -3,6 +3,7 @@
 #include "edit/PickLists.h"
 #include "platform/Dialogs.h"
 #include "settings/Scaling.h"
+#include "settings/WindowLook.h"
 
 #include <QApplication>
 #include <QCollator>
@@ -36,15 +37,6 @@ void sortIgnoringCase(QStringList& entries)
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(entries.begin(), entries.end(),
                      [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
-}
-
-void setColors(QWidget* widget, QPalette::ColorRole background, int backgroundColor, QPalette::ColorRole text,
-               int textColor)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(background, settings::colorFromWindows(backgroundColor));
-    palette.setColor(text, settings::colorFromWindows(textColor));
-    widget->setPalette(palette);
 }
 
 } // namespace
@@ -144,18 +136,8 @@ void TMyEditBox::FormShow()
 
 void TMyEditBox::applyColors()
 {
-    if (!m_services.colors)
-        return;
-    const settings::ColorScheme& scheme = *m_services.colors;
-    auto color = [&scheme](settings::SchemeColor which) { return scheme[std::size_t(which)]; };
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window,
-                     settings::colorFromWindows(color(settings::SchemeColor::MainBackground)));
-    setPalette(palette);
-    setColors(AddInfo, QPalette::Base, color(settings::SchemeColor::EditBackground), QPalette::Text,
-              color(settings::SchemeColor::EditText));
-    setColors(TheList, QPalette::Base, color(settings::SchemeColor::ListBoxBackground), QPalette::Text,
-              color(settings::SchemeColor::ListBoxText));
+    if (m_services.colors)
+        settings::applyColorScheme(this, *m_services.colors, {.edits = {AddInfo}, .lists = {TheList}});
 }
 
 void TMyEditBox::AddButtonClick()

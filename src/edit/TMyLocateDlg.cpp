@@ -1,7 +1,7 @@
 #include "TMyLocateDlg.h"
 
 #include "platform/Dialogs.h"
-#include "settings/Scaling.h"
+#include "settings/WindowLook.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -18,8 +18,6 @@
 
 namespace {
 
-using settings::SchemeColor;
-
 template <class Widget> Widget* named(Widget* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
@@ -31,14 +29,6 @@ QGroupBox* groupOf(const QString& title, const char* name, QWidget* parent)
     auto* group = named(new QGroupBox(title, parent), name);
     new QVBoxLayout(group);
     return group;
-}
-
-void paint(QWidget* widget, std::initializer_list<std::pair<QPalette::ColorRole, int>> colors)
-{
-    QPalette palette = widget->palette();
-    for (const auto& [role, value] : colors)
-        palette.setColor(role, settings::colorFromWindows(value));
-    widget->setPalette(palette);
 }
 
 } // namespace
@@ -219,8 +209,7 @@ void TMyLocateDlg::restoreDefaultButton()
 void TMyLocateDlg::showEvent(QShowEvent* event)
 {
     if (m_hasLook) {
-        settings::applyFonts(this, m_fonts);
-        settings::scaleAndCentre(this, m_scale, m_screen);
+        settings::fitWindow(this, m_fonts, m_scale, m_screen);
         setFixedSize(size());
         SetColors();
     }
@@ -230,24 +219,10 @@ void TMyLocateDlg::showEvent(QShowEvent* event)
 
 void TMyLocateDlg::SetColors()
 {
-    auto color = [this](SchemeColor which) { return m_colors[static_cast<std::size_t>(which)]; };
-    setAutoFillBackground(true);
-    paint(this, {{QPalette::Window, color(SchemeColor::MainBackground)}});
-    for (QGroupBox* group : {GroupBox1, GroupBox2, GroupBox3})
-        paint(group, {{QPalette::WindowText, color(SchemeColor::MinorTitle)},
-                      {QPalette::Text, color(SchemeColor::MinorTitle)}});
-    for (QRadioButton* radio : {ExactMatchBtn, PartialMatchStartBtn, PartialMatchAnyBtn}) {
-        radio->setAutoFillBackground(true);
-        paint(radio, {{QPalette::Window, color(SchemeColor::RadioBackground)},
-                      {QPalette::WindowText, color(SchemeColor::RadioText)}});
-    }
-    CaseSensitiveCheckBox->setAutoFillBackground(true);
-    paint(CaseSensitiveCheckBox, {{QPalette::Window, color(SchemeColor::CheckBackground)},
-                                  {QPalette::WindowText, color(SchemeColor::CheckText)}});
-    paint(SearchValue, {{QPalette::Base, color(SchemeColor::EditBackground)},
-                        {QPalette::Text, color(SchemeColor::EditText)}});
-    paint(FieldNameComboBox, {{QPalette::Base, color(SchemeColor::ComboBackground)},
-                              {QPalette::Button, color(SchemeColor::ComboBackground)},
-                              {QPalette::Text, color(SchemeColor::ComboText)},
-                              {QPalette::ButtonText, color(SchemeColor::ComboText)}});
+    settings::applyColorScheme(this, m_colors,
+                               {.minorTitles = {GroupBox1, GroupBox2, GroupBox3},
+                                .edits = {SearchValue},
+                                .combos = {FieldNameComboBox},
+                                .radios = {ExactMatchBtn, PartialMatchStartBtn, PartialMatchAnyBtn},
+                                .checks = {CaseSensitiveCheckBox}});
 }

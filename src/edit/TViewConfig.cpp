@@ -3,6 +3,7 @@
 #include "edit/ViewerOptions.h"
 #include "platform/Dialogs.h"
 #include "settings/Scaling.h"
+#include "settings/WindowLook.h"
 
 #include <QCheckBox>
 #include <QFontInfo>
@@ -24,7 +25,6 @@
 namespace {
 
 using platform::Button;
-using settings::SchemeColor;
 
 constexpr int kFields = db::kBookFieldCount;
 constexpr QSize kDesignSize(632, 426);
@@ -407,9 +407,8 @@ void TViewConfig::showEvent(QShowEvent* event)
 
 void TViewConfig::FormShow()
 {
-    settings::applyFonts(this, m_fonts);
     scaleDesignSizes();
-    settings::scaleAndCentre(this, m_scale, m_screen);
+    settings::fitWindow(this, m_fonts, m_scale, m_screen);
     showFonts();
     paintSamples();
     m_titleLeft->setChecked(m_edit.gridTitleAlignment == 1);
@@ -501,36 +500,16 @@ void TViewConfig::paintSamples()
 
 void TViewConfig::applyColours()
 {
-    const auto scheme = [this](SchemeColor which) {
-        return settings::colorFromWindows(m_settings.color(settings::WindowGroup::Configure, which));
-    };
-    const QColor background = scheme(SchemeColor::MainBackground);
-    colour(this, QPalette::Window, background, QPalette::WindowText, palette().color(QPalette::WindowText));
-    for (int page = 0; page < m_notebook->count(); ++page) { // the style paints pages in its own shade
-        m_notebook->widget(page)->setAutoFillBackground(true);
-        colour(m_notebook->widget(page), QPalette::Window, background, QPalette::WindowText,
-               palette().color(QPalette::WindowText));
-    }
-    for (QLabel* label : m_sectionLabels)
-        colour(label, QPalette::Window, background, QPalette::WindowText, scheme(SchemeColor::MajorTitle));
-    for (QLabel* label : m_orderLabels)
-        colour(label, QPalette::Window, background, QPalette::WindowText, scheme(SchemeColor::MinorTitle));
-    for (QCheckBox* box : {m_showGridTitle, m_columnLines, m_rowLines, m_rowIndicator, m_fieldEditing}) {
-        box->setAutoFillBackground(true);
-        colour(box, box->backgroundRole(), scheme(SchemeColor::CheckBackground), QPalette::WindowText,
-               scheme(SchemeColor::CheckText));
-    }
-    for (QRadioButton* radio : {m_titleLeft, m_titleCenter, m_titleRight}) {
-        radio->setAutoFillBackground(true);
-        colour(radio, radio->backgroundRole(), scheme(SchemeColor::RadioBackground), QPalette::WindowText,
-               scheme(SchemeColor::RadioText));
-    }
-    for (QLineEdit* edit : {m_titleFont, m_gridFont})
-        colour(edit, QPalette::Base, scheme(SchemeColor::EditBackground), QPalette::Text,
-               scheme(SchemeColor::EditText));
-    for (QTableWidget* grid : {m_fieldsToDisplay, m_fieldWidthGrid, m_fieldOrderGrid, m_fieldNameGrid})
-        colour(grid, QPalette::Base, scheme(SchemeColor::ListBoxBackground), QPalette::Text,
-               scheme(SchemeColor::ListBoxText));
+    settings::SchemedControls controls{
+        .majorTitles = {m_sectionLabels.begin(), m_sectionLabels.end()},
+        .minorTitles = {m_orderLabels.begin(), m_orderLabels.end()},
+        .edits = {m_titleFont, m_gridFont},
+        .lists = {m_fieldsToDisplay, m_fieldWidthGrid, m_fieldOrderGrid, m_fieldNameGrid},
+        .radios = {m_titleLeft, m_titleCenter, m_titleRight},
+        .checks = {m_showGridTitle, m_columnLines, m_rowLines, m_rowIndicator, m_fieldEditing}};
+    for (int page = 0; page < m_notebook->count(); ++page)
+        controls.pages.push_back(m_notebook->widget(page));
+    settings::applyColorScheme(this, m_settings.scheme(settings::WindowGroup::Configure), controls);
 }
 
 // ------------------------------------------------------------------ immediate changes

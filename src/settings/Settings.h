@@ -150,6 +150,7 @@ struct Settings {
     bool operator==(const Settings&) const = default;
 
     ColorScheme& scheme(WindowGroup group) { return colorSchemes[std::size_t(group)]; }
+    const ColorScheme& scheme(WindowGroup group) const { return colorSchemes[std::size_t(group)]; }
     int color(WindowGroup group, SchemeColor which) const
     {
         return colorSchemes[std::size_t(group)][std::size_t(which)];
