@@ -4,6 +4,7 @@
 #include "SameFile.h"
 #include "TMyImport.h"
 #include "settings/Scaling.h"
+#include "settings/WindowLook.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -82,6 +83,9 @@ void TImportFormat::showEvent(QShowEvent* event)
 void TImportFormat::FormShow()
 {
     (m_services.settings.importFileType == 2 ? m_dbfFormat : m_asciiDelimited)->setChecked(true);
+    settings::applyColorScheme(this, m_services.settings.scheme(settings::WindowGroup::Configure),
+                               {.pages = {findChild<QWidget*>(QStringLiteral("MyPanel"))},
+                                .radios = {m_asciiDelimited, m_dbfFormat}});
     settings::scaleAndCentre(this, m_services.scale, m_services.screen, false);
 }
 

@@ -6,6 +6,7 @@
 #include "db/BookSchema.h"
 #include "dbase/DatabaseError.h"
 #include "settings/Scaling.h"
+#include "settings/WindowLook.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -56,6 +57,13 @@ std::vector<int> savedOrder(const settings::Settings& settings)
 
 } // namespace
 
+QLabel* TMyExport::title(const QString& text)
+{
+    auto* label = new QLabel(text, this);
+    m_titles.push_back(label);
+    return label;
+}
+
 TMyExport::TMyExport(exchange::ExchangeServices& services, QWidget* parent)
     : QDialog(parent), m_services(services)
 {
@@ -101,13 +109,13 @@ TMyExport::TMyExport(exchange::ExchangeServices& services, QWidget* parent)
     m_notes->setWordWrap(true);
 
     auto* order = new QVBoxLayout;
-    order->addWidget(new QLabel(QStringLiteral("Field"), this), 0, Qt::AlignHCenter);
-    order->addWidget(new QLabel(QStringLiteral("Ordering"), this), 0, Qt::AlignHCenter);
+    order->addWidget(title(QStringLiteral("Field")), 0, Qt::AlignHCenter);
+    order->addWidget(title(QStringLiteral("Ordering")), 0, Qt::AlignHCenter);
     order->addWidget(m_upButton);
     order->addWidget(m_downButton);
     order->addWidget(m_defaultsButton);
     order->addSpacing(12);
-    order->addWidget(new QLabel(QStringLiteral("NOTES"), this), 0, Qt::AlignHCenter);
+    order->addWidget(title(QStringLiteral("NOTES")), 0, Qt::AlignHCenter);
     order->addWidget(m_notes);
     order->addStretch();
     auto* right = new QVBoxLayout;
@@ -116,7 +124,7 @@ TMyExport::TMyExport(exchange::ExchangeServices& services, QWidget* parent)
     right->addWidget(m_firstRow);
     right->addWidget(m_windows1252);
     right->addStretch();
-    right->addWidget(new QLabel(QStringLiteral("Export Progress"), this));
+    right->addWidget(title(QStringLiteral("Export Progress")));
     right->addWidget(m_gauge);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_startExportButton);
@@ -177,6 +185,11 @@ void TMyExport::FormShow()
         m_asciiFile->setChecked(true);
         AsciiFileClick();
     }
+    settings::applyColorScheme(this, m_services.settings.scheme(settings::WindowGroup::Configure),
+                               {.minorTitles = {m_titles.begin(), m_titles.end()},
+                                .lists = {m_grid},
+                                .radios = {m_exportEntire, m_exportSearch, m_asciiFile, m_dbaseFile},
+                                .checks = {m_firstRow, m_windows1252}});
     settings::scaleAndCentre(this, m_services.scale, m_services.screen, true);
 }
 

@@ -52,6 +52,7 @@ private:
     bool refusedTarget(const QString& path);
     void runExport(const std::vector<int>& fields, const QString& path, bool dbase);
     void error(const QString& text);
+    QLabel* title(const QString& text); // a caption in the minor title colour
 
     exchange::ExchangeServices& m_services;
     QTableWidget* m_grid = nullptr;
@@ -69,4 +70,5 @@ private:
     QRadioButton* m_dbaseFile = nullptr;
     QProgressBar* m_gauge = nullptr;
     QLabel* m_notes = nullptr;
+    std::vector<QWidget*> m_titles;
 };

@@ -5,6 +5,7 @@
 #include "db/BookSchema.h"
 #include "dbase/DatabaseError.h"
 #include "settings/Scaling.h"
+#include "settings/WindowLook.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -40,6 +41,13 @@ QTableWidgetItem* cell(const QString& text)
 
 } // namespace
 
+QLabel* TMyImport::title(const QString& text)
+{
+    auto* label = new QLabel(text, this);
+    m_titles.push_back(label);
+    return label;
+}
+
 TMyImport::TMyImport(exchange::ExchangeServices& services, Kind kind, const QString& path,
                      const QStringList& names, QWidget* parent)
     : QDialog(parent), m_services(services), m_kind(kind), m_path(path), m_names(names), m_map(names)
@@ -71,15 +79,15 @@ TMyImport::TMyImport(exchange::ExchangeServices& services, Kind kind, const QStr
     m_skipFirst->setChecked(m_services.settings.importSkipFirst);
 
     auto* side = new QVBoxLayout;
-    side->addWidget(new QLabel(QStringLiteral("Field"), this), 0, Qt::AlignHCenter);
-    side->addWidget(new QLabel(QStringLiteral("Alignment"), this), 0, Qt::AlignHCenter);
+    side->addWidget(title(QStringLiteral("Field")), 0, Qt::AlignHCenter);
+    side->addWidget(title(QStringLiteral("Alignment")), 0, Qt::AlignHCenter);
     side->addWidget(m_upButton);
     side->addWidget(m_downButton);
     side->addSpacing(12);
     side->addWidget(instructions);
     side->addStretch();
-    side->addWidget(new QLabel(QStringLiteral("Import"), this), 0, Qt::AlignHCenter);
-    side->addWidget(new QLabel(QStringLiteral("Count"), this), 0, Qt::AlignHCenter);
+    side->addWidget(title(QStringLiteral("Import")), 0, Qt::AlignHCenter);
+    side->addWidget(title(QStringLiteral("Count")), 0, Qt::AlignHCenter);
     side->addWidget(m_count);
     side->addStretch();
     side->addWidget(m_skipFirst);
@@ -122,6 +130,9 @@ void TMyImport::FormShow()
     m_grid->horizontalHeader()->setStretchLastSection(true);
     m_grid->verticalHeader()->setDefaultSectionSize(std::max(scaled(20), m_grid->fontMetrics().height() + 4));
     m_grid->setMinimumWidth(scaled(400 + 20));
+    settings::applyColorScheme(
+        this, m_services.settings.scheme(settings::WindowGroup::Configure),
+        {.minorTitles = {m_titles.begin(), m_titles.end()}, .lists = {m_grid}, .checks = {m_skipFirst}});
     settings::scaleAndCentre(this, m_services.scale, m_services.screen, true);
 }
 

@@ -42,6 +42,7 @@ private:
     void fillGrid();
     void moveRow(int from, int to);
     void showCount(long long count);
+    QLabel* title(const QString& text); // a caption in the minor title colour
 
     exchange::ExchangeServices& m_services;
     Kind m_kind;
@@ -58,4 +59,5 @@ private:
     QPushButton* m_exitButton = nullptr;
     QPushButton* m_helpButton = nullptr;
     QLabel* m_count = nullptr;
+    std::vector<QWidget*> m_titles;
 };
