@@ -334,6 +334,10 @@ public:
     bool IsRunning() const { return m_running; }
     bool PageSkipped() const { return m_skipPage; }
 
+    // Off for a run that must not let the window handle events: a layout probe
+    // made while the user could still press a button that starts another run.
+    void SetProcessEvents(bool on) { m_processEvents = on; }
+
     // Status text from StatusFormat; UpdateStatus shows it and lets the window breathe.
     QString StatusString() const;
     void UpdateStatus();
@@ -436,6 +440,7 @@ private:
     QLabel* m_statusLabel = nullptr;
     QString m_statusFormat = QStringLiteral("Printing page %p");
     QStringList m_statusText;
+    bool m_processEvents = true;
     reportengine::LineHeightMethod m_lineHeightMethod = lhmLinesPerInch;
     int m_linesPerInch = 6;
     reportengine::Units m_units = unInch;

@@ -173,7 +173,7 @@ void TBaseReport::UpdateStatus()
 void TBaseReport::ProcessPendingEvents()
 {
     constexpr qint64 kIntervalMs = 50;
-    if (!QCoreApplication::instance())
+    if (!QCoreApplication::instance() || !m_processEvents)
         return;
     if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < kIntervalMs)
         return;

@@ -116,6 +116,7 @@ std::optional<QString> ReportGenerator::refusal(const TBaseReport& engine) const
             .arg(d.marginRight);
 
     ProbeEngine probe(engine);
+    probe.SetProcessEvents(false);
     probe.SetLineHeightMethod(reportengine::lhmFont);
     probe.SetUnitsFactor(1);
     ReportGenerator run(d, m_source, m_mode, m_grouping, nullptr);

@@ -9,6 +9,8 @@
 #include "reports/TMyPreview.h"
 #include "reports/TMyReport.h"
 #include "reports/TPrintRange.h"
+#include "reports/TReportForm.h"
+#include "reports/definition/BuiltInReports.h"
 #include "settings/NumberText.h"
 #include "settings/Settings.h"
 
@@ -18,6 +20,7 @@
 #include <QListWidget>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -58,12 +61,13 @@ int pdfPages(const QString& file)
     return -1;
 }
 
-// Runs the modal window that opens next, closing it with `act` once it is up.
-void whenShown(std::function<void(QWidget*)> act)
+// Runs the modal window that opens next (other than `open`), closing it with `act` once it is up.
+void whenShown(std::function<void(QWidget*)> act, QWidget* open = nullptr)
 {
-    QTimer::singleShot(0, [act] {
+    QTimer::singleShot(0, [act, open] {
         for (int i = 0; i < 200; ++i) {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && modal != open) {
                 act(modal);
                 return;
             }
@@ -78,6 +82,95 @@ class TestReportWindows : public QObject {
     Q_OBJECT
 
 private slots:
+    // The list, its messages, a text report written beside program files it may
+    // not replace, and the grid's record left where it was.
+    void reportList()
+    {
+        QTemporaryDir dir;
+        const std::string books = dir.filePath("BOOKS.DBF").toStdString();
+        makeBooks(books, {"Zeta", "Alpha", "Mid"});
+        db::BookTable table;
+        table.adopt(dbase::Table::open(books));
+        table.gotoRow(1);
+        settings::Settings settings;
+        settings.lastReport = 20;
+        platform::ScriptedDialogs dialogs;
+        settings::NumberText numbers;
+        db::ShortDateText dates;
+        QPrinter printer;
+        ReportDefinition current;
+        const std::string urp = ensureReportFile(dir.path().toStdString());
+        QStringList titles;
+        for (int i = 1; i <= 36; ++i)
+            titles << QString("Field %1").arg(i);
+        ReportServices services{dialogs,
+                                table,
+                                settings,
+                                numbers,
+                                dates,
+                                printer,
+                                current,
+                                urp,
+                                [] { return false; },
+                                [] {
+                                    return std::array<int, 4>{2, 0, 0, 0};
+                                },
+                                [titles] { return titles; },
+                                nullptr,
+                                [books] { return QStringList{QString::fromStdString(books)}; }};
+        TMyReport list;
+        list.setServices(services);
+        list.show();
+        QCOMPARE(list.ReportBox->count(), 8);
+        QVERIFY(list.ReportBox->selectedItems().isEmpty()); // the saved position lies beyond the list
+        QCOMPARE(list.SortOrderLabel->text(), "Field 2");
+        QVERIFY(list.ExportEntire->isChecked());
+        QVERIFY(!list.ExportSearch->isEnabled());
+        list.DoIt(OutputMode::Preview);
+        QCOMPARE(dialogs.transcript().back().text, "No Report has been selected.  Please choose one.");
+
+        list.ReportBox->setCurrentRow(5); // Library Checkout: ungrouped
+        const QByteArray before = fileBytes(urp);
+        for (const std::string& own : {urp, books}) {
+            dialogs.expectSaveFile(QString::fromStdString(own));
+            list.FileButtonClick();
+            QVERIFY(dialogs.transcript().back().text.contains("keeps its own data"));
+        }
+        QCOMPARE(fileBytes(urp), before);
+        QCOMPARE(fileBytes(books).size(), QFile(QString::fromStdString(books)).size());
+
+        const QString text = dir.filePath("books.txt");
+        dialogs.expectSaveFile(text);
+        QString completed;
+        whenShown(
+            [&completed](QWidget* modal) {
+                auto* status = qobject_cast<TReportForm*>(modal);
+                if (!status) {
+                    qWarning("not the status window: %s", qPrintable(modal->objectName()));
+                    modal->close();
+                    return;
+                }
+                for (int i = 0; i < 500 && status->BitBtn1->text() != "OK"; ++i)
+                    QTest::qWait(10);
+                completed = status->Label1->text();
+                status->BitBtn1Click();
+            },
+            &list);
+        list.FileButtonClick();
+        QVERIFY2(completed.endsWith("Report Completed!"), qPrintable(completed));
+        const QList<QByteArray> lines = fileBytes(text.toStdString()).split('\n');
+        QVERIFY(lines.size() > 4);
+        QVERIFY(lines[0].startsWith("Field 1"));
+        QVERIFY(lines[1].startsWith("Zeta")); // the table's order, its physical one here
+        QVERIFY(lines[2].startsWith("Alpha"));
+        QVERIFY(lines[3].startsWith("Mid"));
+        QCOMPARE(table.currentRow(), 1);
+        QCOMPARE(current.name, "Library Checkout Report");
+        list.close();
+        QCOMPARE(settings.lastReport, 5);
+        QVERIFY(dialogs.problems().isEmpty());
+    }
+
     void zoomText_data()
     {
         QTest::addColumn<QString>("text");
