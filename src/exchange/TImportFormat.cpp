@@ -154,8 +154,7 @@ void TImportFormat::DoAscii()
     TMyImport window(m_services, TMyImport::Delimited, path, header.names, this);
     showModal(window);
     m_imported = window.imported();
-    if (m_imported >= 0)
-        accept();
+    closeAfter();
 }
 
 void TImportFormat::DoDBF()
@@ -196,8 +195,13 @@ void TImportFormat::DoDBF()
     TMyImport window(m_services, TMyImport::Dbase, path, names, this);
     showModal(window);
     m_imported = window.imported();
-    if (m_imported >= 0)
-        accept();
+    closeAfter();
+}
+
+// The import window closing, by Exit or after an import, closes this one too.
+void TImportFormat::closeAfter()
+{
+    done(m_imported >= 0 ? Accepted : Rejected);
 }
 
 void TImportFormat::CancelButtonClick()

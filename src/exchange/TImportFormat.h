@@ -35,6 +35,7 @@ protected:
 private:
     bool refusedSource(const QString& path);
     void error(const QString& text);
+    void closeAfter();
 
     exchange::ExchangeServices& m_services;
     long long m_imported = -1;
