@@ -314,11 +314,17 @@ void TBaseReport::TextOnBottomLine(const QString& text, Justify justify)
     }
 }
 
+// Every text placed is measured twice, by the writer recording it and for the
+// cursor after it: the last measurement is kept for the second.
 double TBaseReport::TextWidthInches(const QString& text) const
 {
     if (text.isEmpty())
         return 0;
-    return Measurer().textWidth(m_font, text) * 100.0 / m_scaleX;
+    if (m_lastMeasured.width >= 0 && m_lastMeasured.text == text && m_lastMeasured.font == m_font)
+        return m_lastMeasured.width * 100.0 / m_scaleX;
+    const double width = Measurer().textWidth(m_font, text);
+    m_lastMeasured = {text, m_font, width};
+    return width * 100.0 / m_scaleX;
 }
 
 double TBaseReport::MeasureText(const QString& text) const
@@ -411,6 +417,7 @@ void TBaseReport::NextTabStop()
 void TBaseReport::SetMeasurer(std::shared_ptr<const PageMeasurer> measurer)
 {
     m_measurer = std::move(measurer);
+    m_lastMeasured = {};
 }
 
 const PageMeasurer& TBaseReport::Measurer() const

@@ -457,6 +457,12 @@ private:
     PageDevice m_device;
     double m_zoom = 100;
     mutable std::shared_ptr<const PageMeasurer> m_measurer; // created on first use
+    struct Measured {
+        QString text;
+        ReportFont font;
+        double width = -1; // inches, before ScaleX; -1: nothing measured yet
+    };
+    mutable Measured m_lastMeasured;
 
     // Inches from here on.
     double m_originX = 0, m_originY = 0;
