@@ -18,9 +18,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QVBoxLayout>
@@ -167,6 +169,16 @@ void TMyReport::done(int result)
     QDialog::done(result);
 }
 
+QString TMyReport::choosePdfFile()
+{
+    platform::FileDialogOptions options;
+    options.title = QStringLiteral("Print to a PDF File");
+    options.filters = {QStringLiteral("PDF Files (*.PDF *.pdf)")};
+    options.defaultSuffix = QStringLiteral("PDF");
+    options.promptOverwrite = true;
+    return m_services->dialogs.saveFile(options);
+}
+
 void TMyReport::error(const QString& text)
 {
     m_services->dialogs.message(QStringLiteral("Error"), text, platform::Button::Ok, platform::Button::Ok,
@@ -253,16 +265,24 @@ void TMyReport::run(OutputMode mode, const QString& textFile)
     DiscardDevice discard;
     QSaveFile text(textFile);
     std::unique_ptr<reportengine::TBaseReport> engine;
+    // With no printer, the PDF file is named before anything runs: cancelling means no run and no message.
+    QString pdf;
+    if (mode == OutputMode::Printer && reportengine::printerWritesPdf(m_services->printer) &&
+        m_services->printer.outputFileName().isEmpty()) {
+        pdf = choosePdfFile();
+        if (pdf.isEmpty())
+            return;
+        m_services->printer.setOutputFormat(QPrinter::PdfFormat);
+        m_services->printer.setOutputFileName(pdf);
+    }
+    // The file named is for this run only: the next one asks again.
+    const auto forgetPdf = qScopeGuard([&] {
+        if (!pdf.isEmpty())
+            m_services->printer.setOutputFileName(QString());
+    });
     if (mode == OutputMode::Printer) {
         auto printer = std::make_unique<reportengine::TPrinterReport>(m_services->printer);
-        printer->choosePdfFile = [this] {
-            platform::FileDialogOptions options;
-            options.title = QStringLiteral("Print to a PDF File");
-            options.filters = {QStringLiteral("PDF Files (*.PDF *.pdf)")};
-            options.defaultSuffix = QStringLiteral("PDF");
-            options.promptOverwrite = true;
-            return m_services->dialogs.saveFile(options);
-        };
+        printer->choosePdfFile = [this] { return choosePdfFile(); };
         printer->showMessage = [this](const QString& message) { error(message); };
         engine = std::move(printer);
     } else {
@@ -311,14 +331,7 @@ void TMyReport::run(OutputMode mode, const QString& textFile)
         stream.flush();
         TMyPreview preview(m_services->dialogs, m_services->printer, stream,
                            QString::fromStdString(definition.name), m_services->settings.reportWindow, this);
-        preview.choosePdfFile = [this] {
-            platform::FileDialogOptions options;
-            options.title = QStringLiteral("Print to a PDF File");
-            options.filters = {QStringLiteral("PDF Files (*.PDF *.pdf)")};
-            options.defaultSuffix = QStringLiteral("PDF");
-            options.promptOverwrite = true;
-            return m_services->dialogs.saveFile(options);
-        };
+        preview.choosePdfFile = [this] { return choosePdfFile(); };
         preview.exec();
     }
 }

@@ -47,6 +47,7 @@ private:
     void run(reports::OutputMode mode, const QString& textFile);
     QString refusedTarget(const QString& path) const;
     void error(const QString& text);
+    QString choosePdfFile();
 
     reports::ReportServices* m_services = nullptr;
 };

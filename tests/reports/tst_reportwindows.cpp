@@ -166,6 +166,26 @@ private slots:
         QVERIFY(lines[3].startsWith("Mid"));
         QCOMPARE(table.currentRow(), 1);
         QCOMPARE(current.name, "Library Checkout Report");
+
+        // With no printer the PDF file is asked for first; cancelling runs nothing and says nothing.
+        const std::size_t messages = dialogs.transcript().size();
+        dialogs.expectSaveFile(QString());
+        list.DoIt(OutputMode::Printer);
+        QCOMPARE(dialogs.transcript().size(), messages);
+        const QString pdf = dir.filePath("books.pdf");
+        dialogs.expectSaveFile(pdf);
+        whenShown(
+            [](QWidget* modal) {
+                if (auto* status = qobject_cast<TReportForm*>(modal)) {
+                    for (int i = 0; i < 500 && status->BitBtn1->text() != "OK"; ++i)
+                        QTest::qWait(10);
+                    status->BitBtn1Click();
+                }
+            },
+            &list);
+        list.DoIt(OutputMode::Printer);
+        QVERIFY(QFile::exists(pdf));
+        QVERIFY(printer.outputFileName().isEmpty());
         list.close();
         QCOMPARE(settings.lastReport, 5);
         QVERIFY(dialogs.problems().isEmpty());
