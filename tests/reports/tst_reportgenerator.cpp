@@ -6,6 +6,8 @@
 
 #include <QBuffer>
 #include <QTest>
+#include <cmath>
+#include <cstring>
 
 using namespace reports;
 using namespace reportengine;
@@ -209,6 +211,46 @@ private slots:
         QVERIFY(engine.WasAborted());
         QVERIFY(!generator.failure().isEmpty());
         QVERIFY(engine.pages < 10);
+    }
+
+    // Damaged records from a restored file load and run without a crash or pages without end.
+    void hostileRecordsGenerate_data()
+    {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QByteArray>("bytes");
+        const auto le16 = [](int v) {
+            QByteArray b(2, '\0');
+            b[0] = char(v & 0xff);
+            b[1] = char((v >> 8) & 0xff);
+            return b;
+        };
+        QByteArray nan(8, '\0');
+        const double notANumber = std::nan("");
+        std::memcpy(nan.data(), &notANumber, 8);
+        QTest::newRow("13 lines") << 343 << le16(13);
+        QTest::newRow("width 0") << 31 << le16(0);
+        QTest::newRow("field number 200") << 2122 + 31 << QByteArray(1, char(200));
+        QTest::newRow("item width 32767") << 2122 + 32 << le16(32767);
+        QTest::newRow("NaN margin") << 1861 << nan;
+        QTest::newRow("name length 255") << 0 << QByteArray(1, char(255));
+        QTest::newRow("font size 0") << 155 + 51 << le16(0);
+    }
+
+    void hostileRecordsGenerate()
+    {
+        QFETCH(int, offset);
+        QFETCH(QByteArray, bytes);
+        DefinitionBytes record = encodeDefinition(builtInReports()[3]);
+        std::memcpy(record.data() + offset, bytes.constData(), std::size_t(bytes.size()));
+        const ReportDefinition d = decodeDefinition(record);
+        BookSource source(fortyBooks());
+        LoggingEngine engine;
+        ReportGenerator generator(d, source, OutputMode::Preview, groupingFor(d, {2, 0, 0, 0}));
+        generator.bind(engine);
+        if (generator.refusal(engine))
+            return;
+        engine.Run();
+        QVERIFY(engine.pages > 0 && engine.pages < 100);
     }
 
     // Letter portrait, 0.5-inch margins, 10-point body: the column headers on
