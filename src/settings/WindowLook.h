@@ -14,14 +14,14 @@ namespace settings {
 // The controls of a window by the part of its colour scheme each one shows. Every
 // pointer must be live while applyColorScheme() runs; none is kept.
 struct SchemedControls {
-    std::vector<QWidget*> pages;       // filled with the window's background, as the window is
-    std::vector<QWidget*> majorTitles; // labels or group boxes whose text is a major title
-    std::vector<QWidget*> minorTitles;
-    std::vector<QWidget*> edits;
-    std::vector<QWidget*> combos;
-    std::vector<QWidget*> lists; // list boxes, trees and grids
-    std::vector<QWidget*> radios;
-    std::vector<QWidget*> checks;
+    std::vector<QWidget*> pages{};       // filled with the window's background, as the window is
+    std::vector<QWidget*> majorTitles{}; // labels or group boxes whose text is a major title
+    std::vector<QWidget*> minorTitles{};
+    std::vector<QWidget*> edits{};
+    std::vector<QWidget*> combos{};
+    std::vector<QWidget*> lists{}; // list boxes, trees and grids
+    std::vector<QWidget*> radios{};
+    std::vector<QWidget*> checks{};
 };
 
 // Paints `window` and `controls` in `scheme`: the window and its pages in the main
