@@ -30,6 +30,11 @@ std::uint32_t BookTable::recno() const
     return table().recno();
 }
 
+std::string BookTable::order() const
+{
+    return table().order();
+}
+
 bool BookTable::isEmpty() const
 {
     return table().isEmpty();

@@ -84,6 +84,7 @@ public:
     void setFilter(dbase::RecordFilter filter); // empty removes it
     bool hasFilter() const { return static_cast<bool>(m_filter); }
     void setOrder(const std::string& tagName); // empty: physical order
+    std::string order() const;                 // the tag the engine walks; empty: physical order
     // Walks the current order again; a pending edit is posted first. On failure
     // the map is left empty and the error is thrown.
     void rebuild();

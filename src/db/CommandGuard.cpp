@@ -1,6 +1,14 @@
 #include "CommandGuard.h"
 
 namespace db {
+namespace {
+
+bool sameName(const std::string& a, const std::string& b)
+{
+    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
 
 CommandGuard::CommandGuard(BookTable& table, CommandHooks hooks) : m_table(table), m_hooks(std::move(hooks))
 {
@@ -25,13 +33,35 @@ void CommandGuard::busy()
     m_busy = true;
 }
 
+void CommandGuard::reopen(const std::optional<std::string>& order)
+{
+    m_closed = false;
+    reopenTable(order);
+    if (m_hooks.displayCount)
+        m_hooks.displayCount();
+}
+
+void CommandGuard::reopenTable(const std::optional<std::string>& order)
+{
+    m_table.reopen();
+    if (order && !sameName(m_table.order(), *order))
+        m_table.setOrder(*order);
+    if (m_hooks.applyViewerOptions)
+        m_hooks.applyViewerOptions();
+}
+
+std::unique_ptr<dbase::Table> CommandGuard::openExclusive(const std::string& path, bool readIndex,
+                                                          dbase::FileSystem& fs)
+{
+    return readIndex ? dbase::Table::open(path, dbase::Access::Exclusive, fs)
+                     : dbase::Table::openIgnoringIndex(path, dbase::Access::Exclusive, fs);
+}
+
 void CommandGuard::restore()
 {
     if (m_closed && !m_table.isOpen() && !m_table.path().empty()) {
         try {
-            m_table.reopen();
-            if (m_hooks.applyViewerOptions)
-                m_hooks.applyViewerOptions();
+            reopenTable(std::nullopt);
         } catch (const std::exception& error) {
             if (m_hooks.reportError)
                 m_hooks.reportError(QStringLiteral("The book table could not be opened again.  ") +

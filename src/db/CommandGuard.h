@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace db {
@@ -37,9 +39,22 @@ public:
     void busy();
     // Opens the table again now rather than at the end: a command that has
     // released its exclusive hold and wants the table back before its message.
+    // A failure goes to the reportError hook.
     void restore();
+    // The same in `order` when one is given (empty: physical order), letting a failure
+    // through: the table is then left closed, and the guard does not try again.
+    void reopen(const std::optional<std::string>& order);
+
+    // Opens the file at `path` (the one closeTable() closed) for our exclusive use, held
+    // until the handle is dropped; the open itself is the test that no other program
+    // holds it, and throws DatabaseError when one does. With `readIndex` false the index
+    // is neither read nor checked, for work that writes it afresh.
+    static std::unique_ptr<dbase::Table> openExclusive(const std::string& path, bool readIndex,
+                                                       dbase::FileSystem& fs = dbase::defaultFileSystem());
 
 private:
+    void reopenTable(const std::optional<std::string>& order);
+
     BookTable& m_table;
     CommandHooks m_hooks;
     bool m_closed = false;
