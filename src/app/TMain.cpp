@@ -4,6 +4,7 @@
 #include "app/GridTitles.h"
 #include "app/HelpWindow.h"
 #include "app/MainLayout.h"
+#include "app/MaintenanceCommands.h"
 #include "db/BookGridModel.h"
 #include "db/BookSchema.h"
 #include "db/FieldValues.h"
@@ -80,9 +81,9 @@ const std::vector<TMain::CommandDesign>& TMain::commandDesigns()
     static const std::vector<CommandDesign> designs = {
         {Command::New, "MenuNew", "&New Database", "Ctrl+W", "New Database", "new-database", nullptr, nullptr, true, false},
         {Command::Open, "MenuOpen", "&Open Database", "Ctrl+O", "Open Database", "open-database", nullptr, nullptr, true, false},
-        {Command::Update, "MenuUpdate", "&Update Database", "Ctrl+Z", nullptr, nullptr, nullptr, nullptr, false, false},
-        {Command::BackUp, "MenuBackUp", "&Back Up Data", "Ctrl+B", nullptr, nullptr, nullptr, nullptr, false, true},
-        {Command::Restore, "MenuRestore", "&Restore Data", "Ctrl+Y", nullptr, nullptr, nullptr, nullptr, false, true},
+        {Command::Update, "MenuUpdate", "&Update Database", "Ctrl+Z", nullptr, nullptr, nullptr, nullptr, true, false},
+        {Command::BackUp, "MenuBackUp", "&Back Up Data", "Ctrl+B", nullptr, nullptr, nullptr, nullptr, true, true},
+        {Command::Restore, "MenuRestore", "&Restore Data", "Ctrl+Y", nullptr, nullptr, nullptr, nullptr, true, true},
         {Command::Print, "MenuPrint", "&Print", "Ctrl+P", nullptr, nullptr, nullptr, nullptr, false, false},
         {Command::PrinterSetup, "MenuPrinterSetup", "Printer &Setup", "Ctrl+U", nullptr, nullptr, nullptr, nullptr, true, false},
         {Command::Exit, "MenuExit", "E&xit", "Ctrl+X", nullptr, nullptr, "ButtonExit", "E&xit", true, false},
@@ -109,8 +110,8 @@ const std::vector<TMain::CommandDesign>& TMain::commandDesigns()
         {Command::EditFont, "MenuEditFont", "&Edit Font", "Shift+F9", nullptr, nullptr, nullptr, nullptr, true, false},
         {Command::ButtonFont, "MenuButtonFont", "&Button Font", "Shift+F10", nullptr, nullptr, nullptr, nullptr, true, false},
         {Command::SearchReplace, "MenuSearchReplace", "&Search and Replace", "Ctrl+F", nullptr, nullptr, nullptr, nullptr, false, true},
-        {Command::RebuildIndexes, "MenuRebuild", "&Rebuild Indexes", nullptr, nullptr, nullptr, nullptr, nullptr, false, false},
-        {Command::Pack, "MenuPack", "&Pack Database", nullptr, nullptr, nullptr, nullptr, nullptr, false, false},
+        {Command::RebuildIndexes, "MenuRebuild", "&Rebuild Indexes", nullptr, nullptr, nullptr, nullptr, nullptr, true, false},
+        {Command::Pack, "MenuPack", "&Pack Database", nullptr, nullptr, nullptr, nullptr, nullptr, true, true},
         {Command::Help, "MenuContents", "&Contents", "Ctrl+H", "Help", "help", "HelpButton", "He&lp", true, false},
         {Command::Tips, "MenuTips", "&Review \"Tips of the Day\"", nullptr, nullptr, nullptr, nullptr, nullptr, false, false},
         {Command::About, "MenuAbout", "&About", nullptr, nullptr, nullptr, nullptr, nullptr, true, false},
@@ -189,6 +190,17 @@ void TMain::createActions()
     on(Command::EndSearch, &TMain::DoEndSearch);
     on(Command::Help, &TMain::DoHelp);
     on(Command::About, &TMain::DoAbout);
+    // Maintenance, backup and restore work on the window's state as it is when chosen.
+    auto maintenance = [this](void (MaintenanceCommands::*command)()) {
+        return [this, command] { runCommand([this, command] { (maintenanceCommands().*command)(); }); };
+    };
+    connect(action(Command::Update), &QAction::triggered, this, maintenance(&MaintenanceCommands::DoUpdate));
+    connect(action(Command::BackUp), &QAction::triggered, this, maintenance(&MaintenanceCommands::DoBackup));
+    connect(action(Command::Restore), &QAction::triggered, this,
+            maintenance(&MaintenanceCommands::DoRestore));
+    connect(action(Command::RebuildIndexes), &QAction::triggered, this,
+            maintenance(&MaintenanceCommands::DoRebuild));
+    connect(action(Command::Pack), &QAction::triggered, this, maintenance(&MaintenanceCommands::DoPack));
     connect(action(Command::Exit), &QAction::triggered, this, &QWidget::close);
     connect(action(Command::LabelFont), &QAction::triggered, this,
             [this] { runCommand([this] { DoFont(&settings::SharedFonts::label); }); });
@@ -603,6 +615,20 @@ void TMain::updateNavigator()
 
 // ------------------------------------------------------------------ start-up
 
+MaintenanceCommands TMain::maintenanceCommands()
+{
+    return MaintenanceCommands(
+        {m_table, *m_database, m_dialogs, m_settings, m_fonts, m_scale, m_screen.size(),
+         QFile::decodeName(m_paths.dataDir.string().c_str()), settingsPath(), this,
+         [this] { return BuildSortString(m_settings.sortOrder); }, [this] { SetViewerOptions(); },
+         [this] { DisplayCount(); }, [this] { m_pickLists.saveAll(); },
+         [this] {
+             loadPickListsReporting();
+             loadPickCombos();
+         },
+         [this](const QString& keyword) { showHelp(keyword); }});
+}
+
 db::DatabaseHooks TMain::databaseHooks()
 {
     db::DatabaseHooks hooks;
@@ -669,6 +695,8 @@ bool TMain::startUp()
         return false;
     }
     m_settings.lastDatabase = m_database->currentPath();
+    // Books of the program's earlier versions found in the data directory; never in browse mode.
+    maintenanceCommands().CheckForConversion(m_browse);
 
     // A stored mode the window does not know changes nothing, so the window starts in mode 1's
     // layout; the setting is written back as it was read.

@@ -33,6 +33,7 @@ class TMyEdit;
 class TMyLocateDialog;
 class TMyReport;
 class TMySearch;
+class MaintenanceCommands;
 
 namespace db {
 class BookGridModel;
@@ -204,6 +205,7 @@ private:
     void cancelGridEdit();
     std::filesystem::path settingsPath() const;
     db::DatabaseHooks databaseHooks();
+    MaintenanceCommands maintenanceCommands();
 
     platform::Dialogs& m_dialogs;
     platform::Screen& m_screen;
