@@ -186,8 +186,13 @@ public:
         int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0)
             return; // some file systems refuse; the rename itself already happened
-        ::fsync(fd);
+        int result = ::fsync(fd);
+        int error = errno;
         ::close(fd);
+        // EINVAL and EROFS say the file system cannot sync a directory at all; anything
+        // else (EIO, ENOSPC) means the rename may not be on the disk, which must be told.
+        if (result != 0 && error != EINVAL && error != EROFS)
+            throw IoError(directory, "flush", error);
     }
 };
 
