@@ -18,6 +18,7 @@
 #include "platform/MenuShortcuts.h"
 #include "platform/ProfileFile.h"
 #include "platform/Screen.h"
+#include "reports/ReportFile.h"
 #include "reports/TMyReport.h"
 #include "search/SortOrderChange.h"
 #include "search/SortString.h"
@@ -695,6 +696,7 @@ bool TMain::startUp()
         return false;
     }
     m_settings.lastDatabase = m_database->currentPath();
+    startReports();
     // Books of the program's earlier versions found in the data directory; never in browse mode.
     maintenanceCommands().CheckForConversion(m_browse);
 
@@ -715,6 +717,55 @@ bool TMain::startUp()
     if (m_browse)
         applyBrowseMode();
     return true;
+}
+
+// The report file, made with the built-in reports when missing, the reports of
+// an older report file added to it, and what the report list works with.
+void TMain::startReports()
+{
+    const std::string dataDir = m_paths.dataDir.string();
+    std::string reportFile = dataDir + "/" + reports::kReportFileName;
+    try {
+        reportFile = reports::ensureReportFile(dataDir);
+        reports::ReportFile file(reportFile);
+        // Browse mode changes no file.
+        const reports::OldReportConversion old =
+            m_browse ? reports::OldReportConversion{}
+                     : reports::convertOldReports(dataDir, file, std::nullopt);
+        if (!old.message.empty())
+            m_dialogs.message(QStringLiteral("Reports"), QString::fromStdString(old.message),
+                              platform::Button::Ok, platform::Button::Ok, platform::Icon::Warning);
+    } catch (const dbase::DatabaseError& e) {
+        m_dialogs.message(QStringLiteral("Error"), QString::fromUtf8(e.what()), platform::Button::Ok,
+                          platform::Button::Ok, platform::Icon::Error);
+    }
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    m_reportServices = std::make_unique<reports::ReportServices>(reports::ReportServices{
+        m_dialogs, m_table, m_settings, m_numberText, m_dateFormat, *m_printer, m_currentReport, reportFile,
+        [this] { return m_searchOn; }, [this] { return m_settings.sortOrder; },
+        [this] {
+            QStringList titles;
+            for (const settings::FieldSettings& field : m_settings.fields)
+                titles << field.title;
+            return titles;
+        },
+        [this](const QString& keyword) { showHelp(keyword); },
+        [this] {
+            // The text report never replaces the database, its index, the settings or a list file.
+            const QString table = m_database->currentPath();
+            QStringList own{table, table.left(table.size() - 4) + QStringLiteral(".MDX"),
+                            table.left(table.size() - 4) + QStringLiteral(".mdx"),
+                            QFile::decodeName(m_paths.configDir.string().c_str()) +
+                                QStringLiteral("/SHVBOOK.INI")};
+            const QDir data(QFile::decodeName(m_paths.dataDir.string().c_str()));
+            for (const QString& list :
+                 data.entryList({QStringLiteral("*.LST"), QStringLiteral("*.lst")}, QDir::Files))
+                own << data.filePath(list);
+            return own;
+        }});
+    if (m_reportWindow)
+        m_reportWindow->setServices(*m_reportServices);
 }
 
 void TMain::applyBrowseMode()

@@ -6,6 +6,8 @@
 #include "db/BookTable.h"
 #include "edit/PickLists.h"
 #include "platform/AppPaths.h"
+#include "reports/ReportServices.h"
+#include "reports/definition/ReportDefinition.h"
 #include "settings/DateFormat.h"
 #include "settings/Fonts.h"
 #include "settings/NumberText.h"
@@ -187,6 +189,7 @@ private:
     void connectTable();
     void applyLayout();
     void applyFrame();
+    void startReports();
     void applyBrowseMode();
     void tickAccessMode();
     void tickScreenSize();
@@ -228,6 +231,8 @@ private:
     std::unique_ptr<db::BookDatabase> m_database;
     db::BookGridModel* m_model = nullptr;
     std::unique_ptr<QPrinter> m_printer;
+    reports::ReportDefinition m_currentReport; // the one current report definition of every report window
+    std::unique_ptr<reports::ReportServices> m_reportServices;
     std::unique_ptr<TMyLocateDialog> m_locate;
 
     QPointer<TMyEdit> m_editWindow;
