@@ -92,8 +92,8 @@ const std::vector<TMain::CommandDesign>& TMain::commandDesigns()
         {Command::Edit, "MenuEdit", "&Edit", "Ctrl+E", "Edit Record", "edit-record", "EditButton", "&Edit", true, false},
         {Command::Copy, "MenuCopy", "&Copy", "Ctrl+C", "Copy Record", "copy-record", "CopyButton", "&Copy", true, true},
         {Command::Delete, "MenuDelete", "&Delete", "Ctrl+D", "Delete Record", "delete-record", "DeleteButton", "&Delete", true, true},
-        {Command::Import, "MenuImport", "&Import", "Ctrl+M", "Import Records", "import-records", nullptr, nullptr, false, true},
-        {Command::Export, "MenuExport", "E&xport", "Ctrl+T", "Export Records", "export-records", nullptr, nullptr, false, false},
+        {Command::Import, "MenuImport", "&Import", "Ctrl+M", "Import Records", "import-records", nullptr, nullptr, true, true},
+        {Command::Export, "MenuExport", "E&xport", "Ctrl+T", "Export Records", "export-records", nullptr, nullptr, true, false},
         {Command::Search, "MenuSearch", "&Search (Query)", "Ctrl+S", "Search Records", "search-records", "SearchButton", "&Search", true, false},
         {Command::EndSearch, "MenuEndSearch", "&End Search", "Ctrl+I", "End Search", "end-search", "EndSearchButton", "E&nd Srch", true, false},
         {Command::Locate, "MenuLocate", "&Locate", "Ctrl+L", "Locate Record", "locate-record", nullptr, nullptr, true, false},
@@ -184,6 +184,8 @@ void TMain::createActions()
     on(Command::Search, &TMain::DoSearch);
     on(Command::Reports, &TMain::DoReports);
     on(Command::Viewer, &TMain::DoViewer);
+    on(Command::Import, &TMain::DoImport);
+    on(Command::Export, &TMain::DoExport);
     on(Command::SortOrder, &TMain::DoSortOrder);
     on(Command::Locate, &TMain::DoLocate);
     on(Command::LocateNext, &TMain::DoLocateNext);

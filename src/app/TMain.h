@@ -20,6 +20,10 @@
 #include <memory>
 #include <vector>
 
+namespace exchange {
+struct ExchangeServices;
+}
+
 class QAction;
 class QActionGroup;
 class QComboBox;
@@ -128,6 +132,8 @@ public:
     void DoReports();
     void DoViewer();
     void DoSortOrder();
+    void DoImport();
+    void DoExport();
     void DoLocate();
     void DoLocateNext();
     void DoPrinterSetup();
@@ -207,6 +213,7 @@ private:
     void commitGridEdit();
     void cancelGridEdit();
     std::filesystem::path settingsPath() const;
+    exchange::ExchangeServices exchangeServices(); // for the import and export windows
     db::DatabaseHooks databaseHooks();
     MaintenanceCommands maintenanceCommands();
 
