@@ -23,9 +23,9 @@ struct ExchangeServices {
     QSize screen{1280, 1024};
     // The files no import may read and no export may write over: the current
     // database and its index, the settings file, the pick lists, the report definitions.
-    std::function<QStringList()> ownedFiles;
-    std::function<bool()> searchOn;
-    std::function<void(const QString& keyword)> help;
+    std::function<QStringList()> ownedFiles = {};
+    std::function<bool()> searchOn = {};
+    std::function<void(const QString& keyword)> help = {};
     int currentYear = 0;             // 0: the clock's
     dbase::FileSystem* fs = nullptr; // nullptr: the real one
 };
