@@ -77,7 +77,7 @@ void run(const std::string& path, std::uint32_t records)
     edit::PickLists lists(fs::path(path).parent_path());
     const settings::SharedFonts fonts = settings::makeSharedFonts(settings);
     platform::FixedScreen screen({1024, 768});
-    int mode = 2;
+    edit::EditMode mode = edit::EditMode::Change;
     TMyEdit window({dialogs,
                     books,
                     settings,
@@ -88,7 +88,7 @@ void run(const std::string& path, std::uint32_t records)
                     screen,
                     [] { return 1.0; },
                     [&] { return mode; },
-                    [&](int m) { mode = m; },
+                    [&](edit::EditMode m) { mode = m; },
                     false,
                     {},
                     {}});
@@ -107,7 +107,7 @@ void run(const std::string& path, std::uint32_t records)
     };
     const auto update = [&] { window.UpdateButtonClick(); };
     report("update_one_book_" + n, measure(changeBook, update));
-    check(dialogs.transcript().empty() && mode == 2, "the updates went through");
+    check(dialogs.transcript().empty() && mode == edit::EditMode::Change, "the updates went through");
     check(books.table().recordCount() == records, "no book added by an update");
     check(books.currentRow() < int(records / 10), "the book moved to its new place in the order");
 

@@ -80,7 +80,7 @@ int main(int argc, char** argv)
     ok &= save(&about, out + QStringLiteral("/about.png"));
     about.close();
 
-    main.setEditMode(2);
+    main.setEditMode(edit::EditMode::Change);
     windows.edit.show();
     ok &= savePages(&windows.edit, out + QStringLiteral("/edit"));
     windows.edit.hide();

@@ -14,7 +14,7 @@ ProgramWindows::ProgramWindows(platform::Dialogs& dialogs, platform::Screen& scr
                .screen = screen,
                .scaleFactor = [this] { return main.scaleFactor(); },
                .editMode = [this] { return main.editMode(); },
-               .setEditMode = [this](int mode) { main.setEditMode(mode); },
+               .setEditMode = [this](edit::EditMode mode) { main.setEditMode(mode); },
                .browse = main.browseMode(),
                .showHelp = [this](const QString& keyword) { main.showHelp(keyword); },
                .displayCount = [this] { main.DisplayCount(); },

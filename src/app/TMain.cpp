@@ -1100,7 +1100,7 @@ void TMain::DoRecentFile(int index)
 
 void TMain::DoAdd()
 {
-    m_editMode = 1;
+    m_editMode = edit::EditMode::Add;
     if (m_editWindow)
         m_editWindow->exec();
     DisplayCount();
@@ -1108,7 +1108,7 @@ void TMain::DoAdd()
 
 void TMain::DoEdit()
 {
-    m_editMode = 2;
+    m_editMode = edit::EditMode::Change;
     if (m_editWindow)
         m_editWindow->exec();
     DisplayCount();
@@ -1116,7 +1116,7 @@ void TMain::DoEdit()
 
 void TMain::DoCopy()
 {
-    m_editMode = 3;
+    m_editMode = edit::EditMode::Copy;
     if (m_editWindow)
         m_editWindow->exec();
     DisplayCount();

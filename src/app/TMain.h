@@ -4,6 +4,7 @@
 #include "app/RecentList.h"
 #include "db/BookDatabase.h"
 #include "db/BookTable.h"
+#include "edit/EditRecord.h"
 #include "edit/PickLists.h"
 #include "platform/AppPaths.h"
 #include "reports/ReportServices.h"
@@ -165,8 +166,8 @@ public:
     double scaleFactor() const { return m_scale; }
     bool searchOn() const { return m_searchOn; }
     bool browseMode() const { return m_browse; }
-    int editMode() const { return m_editMode; }
-    void setEditMode(int mode) { m_editMode = mode; }
+    edit::EditMode editMode() const { return m_editMode; }
+    void setEditMode(edit::EditMode mode) { m_editMode = mode; }
     QAction* action(Command command) const;
     HelpWindow* helpWindow() const { return m_help; }
 
@@ -229,7 +230,7 @@ private:
     edit::PickLists m_pickLists;
     double m_scale = 1.0;
     bool m_searchOn = false;
-    int m_editMode = 0;
+    edit::EditMode m_editMode = edit::EditMode::None;
     bool m_rememberedFieldEditing = false;
     int m_exitCode = 0;
     int m_layoutMode = 1; // the access mode last laid out; a stored mode outside 1-3 keeps it

@@ -182,10 +182,10 @@ bool EditRecord::returnToRecord(db::BookTable& books) const
     return row >= 0 && books.gotoRow(row) && books.recno() == m_recno;
 }
 
-std::optional<QString> EditRecord::write(db::BookTable& books, const EditValues& values, int& editMode)
+std::optional<QString> EditRecord::write(db::BookTable& books, const EditValues& values, EditMode& editMode)
 {
     db::BookTable& table = books;
-    const bool insert = editMode == 1 || editMode == 3 || m_recno == 0;
+    const bool insert = editMode == EditMode::Add || editMode == EditMode::Copy || m_recno == 0;
     if (!insert && !returnToRecord(books))
         return m_recnoWritten
                    ? QStringLiteral("The book shown was saved, but it no longer matches the search, "
@@ -195,7 +195,7 @@ std::optional<QString> EditRecord::write(db::BookTable& books, const EditValues&
                                     "changed.");
     std::array<dbase::Date, kDateFields.size()> stored{};
     const auto written = [&](std::uint32_t recno) {
-        editMode = 2;
+        editMode = EditMode::Change;
         m_recno = recno;
         m_recnoWritten = true;
         for (int field : kDateFields)

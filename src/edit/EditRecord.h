@@ -38,6 +38,10 @@ struct Refusal {
     QString message;
 };
 
+// What the record edit window was opened for. The numbers are the ones the program has
+// always used for the three modes; None before the window was first opened.
+enum class EditMode { None = 0, Add = 1, Change = 2, Copy = 3 };
+
 // The message refusing the text in a date or money box of `field` that is no date or money.
 QString inputRefusal(int field);
 
@@ -75,18 +79,19 @@ public:
     std::optional<Refusal> check(const EditValues& values, const db::BookTable& table,
                                  const std::function<QString(int field)>& title) const;
 
-    // Writes `values` (which passed check()) as a new record in edit modes 1 and 3, and in
-    // mode 2 when they belong to no record; else into their record, which is made current
+    // Writes `values` (which passed check()) as a new record in the Add and Copy modes, and
+    // in Change when they belong to no record; else into their record, which is made current
     // again first if the table has moved off it while it still has a row. Then `editMode`
-    // is 2 and the values belong to the record written. When the record has no row any
+    // is Change and the values belong to the record written. When the record has no row any
     // more (it left the search, or another program deleted it) nothing is written and the
     // answer says why: writing into whatever is current would overwrite another book.
     //
     // Throws when the table refuses the record: an unwritten insert or edit is cancelled
     // and `editMode` is as it was. When the failure came after the record was written
-    // (placing its row), nothing is cancelled, `editMode` is 2 and the values belong to
+    // (placing its row), nothing is cancelled, `editMode` is Change and the values belong to
     // that record, so that another Update cannot add it a second time.
-    [[nodiscard]] std::optional<QString> write(db::BookTable& books, const EditValues& values, int& editMode);
+    [[nodiscard]] std::optional<QString> write(db::BookTable& books, const EditValues& values,
+                                               EditMode& editMode);
 
     // The record the values belong to: the one load() read or write() last wrote; 0 for none.
     std::uint32_t recno() const { return m_recno; }

@@ -366,8 +366,8 @@ void TMyEdit::FormShow()
     applyColors();
     applyDateFormat();
     refreshTitleEcho();
-    const int mode = editMode();
-    if (mode == 2 || mode == 3)
+    const edit::EditMode mode = editMode();
+    if (mode == edit::EditMode::Change || mode == edit::EditMode::Copy)
         LoadRecord();
     else
         ClearWindow();
@@ -529,12 +529,12 @@ bool TMyEdit::Update()
         }
         for (int list = 1; list <= edit::kPickListCount; ++list)
             m_services.pickLists.add(list, pickCombo(list)->currentText());
-        int mode = editMode();
+        edit::EditMode mode = editMode();
         std::optional<QString> refused;
         try {
             refused = m_record.write(books, now, mode);
         } catch (...) {
-            setEditMode(mode); // 2 when the record was written before the failure
+            setEditMode(mode); // Change when the record was written before the failure
             throw;
         }
         setEditMode(mode);
@@ -572,7 +572,7 @@ void TMyEdit::showBookAfterLeaving()
         LoadRecord();
     } else {
         ClearWindow();
-        setEditMode(1);
+        setEditMode(edit::EditMode::Add);
     }
     TakeSnapshot();
     if (!another)
@@ -643,12 +643,12 @@ void TMyEdit::move(int step)
 {
     if (!m_services.browse) {
         const QString where = step < 0 ? QStringLiteral("previous") : QStringLiteral("next");
-        const int mode = editMode();
+        const edit::EditMode mode = editMode();
         QString question;
-        if (mode == 1 || mode == 3)
+        if (mode == edit::EditMode::Add || mode == edit::EditMode::Copy)
             question = QStringLiteral("This record has not been updated yet.  Update this record before "
                                       "moving to the %1 record?");
-        else if (mode == 2 && DataChanged())
+        else if (mode == edit::EditMode::Change && DataChanged())
             question =
                 QStringLiteral("Data has changed.  Update this record before moving to the %1 record?");
         if (!question.isEmpty()) {
@@ -668,7 +668,7 @@ void TMyEdit::move(int step)
     }
     LoadRecord();
     TakeSnapshot();
-    setEditMode(2);
+    setEditMode(edit::EditMode::Change);
 }
 
 void TMyEdit::MenuNewClick()
@@ -680,7 +680,7 @@ void TMyEdit::MenuNewClick()
             return;
     }
     ClearWindow();
-    setEditMode(1);
+    setEditMode(edit::EditMode::Add);
     TakeSnapshot();
     setWindowTitle(QStringLiteral("Edit (New Record)"));
     focusTitle();
@@ -697,7 +697,7 @@ void TMyEdit::MenuCopyRecordClick()
         if (answer == Button::Cancel || (answer == Button::Yes && !Update()))
             return;
     }
-    setEditMode(1);
+    setEditMode(edit::EditMode::Add);
     TakeSnapshot();
     setWindowTitle(QStringLiteral("Edit (New Copied Record)"));
     focusTitle();
@@ -852,12 +852,12 @@ void TMyEdit::error(const QString& text)
     m_services.dialogs.message(QStringLiteral("Error"), text, Button::Ok, Button::Ok, platform::Icon::Error);
 }
 
-int TMyEdit::editMode() const
+edit::EditMode TMyEdit::editMode() const
 {
     return m_services.editMode();
 }
 
-void TMyEdit::setEditMode(int mode)
+void TMyEdit::setEditMode(edit::EditMode mode)
 {
     m_services.setEditMode(mode);
 }

@@ -59,9 +59,9 @@ public:
         const settings::SharedFonts& fonts;
         const platform::Screen& screen;
         std::function<double()> scaleFactor; // empty: 1.0
-        // The program-wide edit mode (both required): 1 new record, 2 the current record, 3 a copy of it.
-        std::function<int()> editMode;
-        std::function<void(int mode)> setEditMode;
+        // The program-wide edit mode (both required): a new record, the current record, or a copy of it.
+        std::function<edit::EditMode()> editMode;
+        std::function<void(edit::EditMode mode)> setEditMode;
         bool browse = false;
         std::function<void(const QString& keyword)> showHelp; // may be empty
         std::function<void()> displayCount;                   // after each update; may be empty
@@ -189,8 +189,8 @@ private:
     QComboBox* pickCombo(int list) const;
     platform::Button ask(const QString& question, bool withCancel);
     void error(const QString& text);
-    int editMode() const;
-    void setEditMode(int mode);
+    edit::EditMode editMode() const;
+    void setEditMode(edit::EditMode mode);
     QString fieldTitle(int field) const; // as the user stored it, even empty
     QString titleInMessages(int field) const;
 

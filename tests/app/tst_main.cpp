@@ -471,7 +471,7 @@ private slots:
         p.show();
         auto* navigator = p.child<BookNavigator>("MyNavigator");
         navigator->button(BookNavigator::Insert)->click();
-        QCOMPARE(p.main->editMode(), 1);
+        QCOMPARE(p.main->editMode(), edit::EditMode::Add);
         navigator->button(BookNavigator::Next)->click();
         p.child<QTableView>("ViewerGrid")
             ->setCurrentIndex(p.child<QTableView>("ViewerGrid")->model()->index(0, 0));

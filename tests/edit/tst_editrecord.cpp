@@ -91,15 +91,15 @@ private slots:
     // a second Update must not write over that one, nor add the book again.
     void writeAfterLeavingSearch_data()
     {
-        QTest::addColumn<int>("mode");
-        QTest::newRow("edited") << 2;
-        QTest::newRow("added") << 1;
+        QTest::addColumn<edit::EditMode>("mode");
+        QTest::newRow("edited") << edit::EditMode::Change;
+        QTest::newRow("added") << edit::EditMode::Add;
     }
 
     void writeAfterLeavingSearch()
     {
-        QFETCH(int, mode);
-        const bool edited = mode == 2;
+        QFETCH(edit::EditMode, mode);
+        const bool edited = mode == edit::EditMode::Change;
         Books b;
         db::ShortDateText dates;
         settings::NumberText numbers;
@@ -120,28 +120,30 @@ private slots:
     // (placing its row) leaves the record written, and another Update does not add it again.
     void failedWrite_data()
     {
-        QTest::addColumn<int>("mode");
+        using edit::EditMode;
+        QTest::addColumn<EditMode>("mode");
         QTest::addColumn<bool>("afterPost");
         QTest::addColumn<int>("records");
-        QTest::addColumn<int>("modeAfter");
-        QTest::newRow("add, before the post") << 1 << false << 3 << 1;
-        QTest::newRow("edit, before the post") << 2 << false << 3 << 2;
-        QTest::newRow("add, after the post") << 1 << true << 4 << 2;
+        QTest::addColumn<EditMode>("modeAfter");
+        QTest::newRow("add, before the post") << EditMode::Add << false << 3 << EditMode::Add;
+        QTest::newRow("edit, before the post") << EditMode::Change << false << 3 << EditMode::Change;
+        QTest::newRow("add, after the post") << EditMode::Add << true << 4 << EditMode::Change;
     }
 
     void failedWrite()
     {
-        QFETCH(int, mode);
+        QFETCH(edit::EditMode, mode);
         QFETCH(bool, afterPost);
         QFETCH(int, records);
-        QFETCH(int, modeAfter);
+        QFETCH(edit::EditMode, modeAfter);
         Books b;
         b.books.setFilter({});
         BrokenDates broken;
         db::ShortDateText dates;
         settings::NumberText numbers;
         edit::EditRecord record(afterPost ? static_cast<const db::DateText&>(dates) : broken, numbers);
-        edit::EditValues values = mode == 2 ? record.load(b.books) : edit::EditRecord::cleared();
+        edit::EditValues values =
+            mode == edit::EditMode::Change ? record.load(b.books) : edit::EditRecord::cleared();
         values.texts[F::Title] = QStringLiteral("Delta");
         values.texts[F::PurchDate] = QStringLiteral("7/4/96");
         bool armed = afterPost;

@@ -64,8 +64,9 @@ struct Harness {
         books.adopt(dbase::Table::open(path, access));
         dates.apply(1, false);
         dialogs.setThrowOnUnexpected(false);
-        const std::function<int()> editMode = [this] { return mode; };
-        const std::function<void(int)> setEditMode = [this](int m) { mode = m; };
+        // The modes by their numbers, as the tests name them.
+        const std::function<edit::EditMode()> editMode = [this] { return edit::EditMode(mode); };
+        const std::function<void(edit::EditMode)> setEditMode = [this](edit::EditMode m) { mode = int(m); };
         const std::function<double()> scaleFactor = [this] { return factor; };
         window = std::make_unique<TMyEdit>(TMyEdit::Services{dialogs, books, settings, dates, numbers, lists,
                                                              fonts, screen, scaleFactor, editMode,
