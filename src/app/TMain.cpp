@@ -407,7 +407,7 @@ void TMain::createPickCombos()
     for (const edit::PickListInfo& info : edit::pickListInfos()) {
         auto* combo = new QComboBox(m_client);
         combo->setObjectName(latin(info.mainCombo));
-        const int field = db::bookFieldIndex(info.field);
+        const int field = db::pickListField(info.number);
         edit::setUpPickCombo(combo, db::bookFields()[static_cast<std::size_t>(field)].width);
         combo->hide();
         m_pickCombos[static_cast<std::size_t>(info.number - 1)] = combo;

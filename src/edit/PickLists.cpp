@@ -30,22 +30,19 @@ constexpr const char* kLeftAlone = "it could not be read when the lists were loa
 constexpr qsizetype kLineLimit = 255;
 
 constexpr std::array<PickListInfo, kPickListCount> kLists{{
-    {1, "AUTHOR.LST", "AUTHOR", "Author", "MyComboAuthor", "MenuMaintainAuthor", "&Author", "Author", 90},
-    {2, "LOCATION.LST", "LOCATION", "Location", "MyComboLocation", "MenuMaintainLocation", "&Location",
-     "Location", 30},
-    {3, "BOUGHT.LST", "WHEREPURCH", "WherePurch", "MyComboBought", "MenuMaintainPurchase", "&Where Purchased",
+    {1, "AUTHOR.LST", "Author", "MyComboAuthor", "MenuMaintainAuthor", "&Author", "Author", 90},
+    {2, "LOCATION.LST", "Location", "MyComboLocation", "MenuMaintainLocation", "&Location", "Location", 30},
+    {3, "BOUGHT.LST", "WherePurch", "MyComboBought", "MenuMaintainPurchase", "&Where Purchased",
      "Purchased From", 30},
-    {4, "CATEGORY.LST", "CATEGORY", "Category", "MyComboCategory", "MenuMaintainCategory", "&Category",
-     "Category", 20},
-    {5, "PUBLISH.LST", "PUBLISHER", "Publisher", "MyComboPublisher", "MenuMaintainPublisher", "&Publisher",
-     "Publisher", 90},
-    {6, "RATING.LST", "RATING", "PersRating", "MyComboRating", "MenuMaintainRating", "&Rating", "Rating", 15},
-    {7, "BOOKTYPE.LST", "BOOKTYPE", "BookType", "MyComboBookType", "MenuMaintainBookType", "&Book Type",
-     "Book Type", 30},
-    {8, "CHECKOUT.LST", "CHECKNAME", "CheckName", "MyComboCheckOut", "MenuMaintainCheckOut",
-     "Chec&k Out Person", "Check Out Person", 30},
-    {9, "CONDITION.LST", "CONDITION", "Condition", "MyComboCondition", "MenuMaintainCondition", "C&ondition",
-     "Condition", 20},
+    {4, "CATEGORY.LST", "Category", "MyComboCategory", "MenuMaintainCategory", "&Category", "Category", 20},
+    {5, "PUBLISH.LST", "Publisher", "MyComboPublisher", "MenuMaintainPublisher", "&Publisher", "Publisher",
+     90},
+    {6, "RATING.LST", "PersRating", "MyComboRating", "MenuMaintainRating", "&Rating", "Rating", 15},
+    {7, "BOOKTYPE.LST", "BookType", "MyComboBookType", "MenuMaintainBookType", "&Book Type", "Book Type", 30},
+    {8, "CHECKOUT.LST", "CheckName", "MyComboCheckOut", "MenuMaintainCheckOut", "Chec&k Out Person",
+     "Check Out Person", 30},
+    {9, "CONDITION.LST", "Condition", "MyComboCondition", "MenuMaintainCondition", "C&ondition", "Condition",
+     20},
 }};
 
 QString qtPath(const fs::path& path)

@@ -18,11 +18,11 @@ namespace edit {
 inline constexpr int kPickListCount = db::kPickListCount;
 
 // One of the nine pick lists, numbered 1-9 in this order: Author, Location, Where
-// purchased, Category, Publisher, Rating, Book type, Check-out person, Condition.
+// purchased, Category, Publisher, Rating, Book type, Check-out person, Condition. The
+// book field each offers values for is db::pickListField(number).
 struct PickListInfo {
     int number;
     const char* fileName;    // in the data directory; created in this case, found in any
-    const char* field;       // the book field the list offers values for
     const char* editCombo;   // object name of its combo box in the record edit window
     const char* mainCombo;   // object name of its combo box in the main window
     const char* menuItem;    // object name of its List Maintenance menu item

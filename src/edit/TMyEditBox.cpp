@@ -184,7 +184,8 @@ void TMyEditBox::FillButtonClick()
         // Reading every book takes seconds in a large catalogue.
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        found = m_services.fieldTexts(edit::pickListInfo(m_list).field);
+        // The schema's names are literals, so the view's text ends with its NUL.
+        found = m_services.fieldTexts(db::bookFields()[std::size_t(db::pickListField(m_list))].name.data());
     }
     QStringList held = items();
     QSet<QString> known(held.begin(), held.end());

@@ -10,18 +10,21 @@
 namespace search {
 namespace {
 
-constexpr FieldType C = FieldType::Character;
-constexpr FieldType N = FieldType::Numeric;
-constexpr FieldType D = FieldType::Date;
-
-// Criteria widths and pick lists of the 36 rows, in schema order.
-constexpr std::array<SearchField, kSearchRows> kFields{{
-    {C, 90, 0},         {C, 90, 1}, {N, 4, 0},  {C, 60, 5}, {C, 20, 4}, {C, 30, 3}, {N, 12, 0}, {N, 12, 0},
-    {C, 110, 0},        {C, 20, 0}, {C, 15, 6}, {D, 10, 0}, {C, 15, 7}, {C, 15, 0}, {C, 6, 0},  {C, 6, 0},
-    {C, 3, kYesNoList}, {D, 10, 0}, {C, 30, 8}, {C, 8, 0},  {C, 8, 0},  {C, 10, 0}, {C, 80, 0}, {N, 5, 0},
-    {C, 30, 2},         {C, 20, 9}, {C, 30, 0}, {C, 20, 0}, {N, 12, 0}, {N, 12, 0}, {C, 40, 0}, {C, 40, 0},
-    {C, 40, 0},         {C, 40, 0}, {C, 40, 0}, {C, 40, 0},
-}};
+// The rows in schema order: a criterion is as long as the field's box takes, and a row
+// offers the field's pick list.
+std::array<SearchField, kSearchRows> makeSearchFields()
+{
+    std::array<SearchField, kSearchRows> rows{};
+    for (int field = 0; field < kSearchRows; ++field) {
+        const db::BookField& book = db::bookFields()[std::size_t(field)];
+        const FieldType type = book.kind == dbase::FieldSpec::Kind::Date        ? FieldType::Date
+                               : book.kind == dbase::FieldSpec::Kind::Character ? FieldType::Character
+                                                                                : FieldType::Numeric;
+        const int list = field + 1 == kCheckOutRow ? kYesNoList : db::pickListOf(field);
+        rows[std::size_t(field)] = {type, book.typed, list};
+    }
+    return rows;
+}
 
 constexpr int kMaxCriteria = 110;
 
@@ -188,7 +191,8 @@ bool holds(const SearchItem& item, const dbase::RecordView& record)
 
 const SearchField& searchField(int row)
 {
-    return kFields.at(static_cast<std::size_t>(row - 1));
+    static const std::array<SearchField, kSearchRows> rows = makeSearchFields();
+    return rows.at(static_cast<std::size_t>(row - 1));
 }
 
 bool hasOptions(int row)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/BookSchema.h"
 #include "db/FieldText.h"
 #include "dbase/Table.h"
 
@@ -14,9 +15,9 @@ namespace search {
 
 // The rows of the search grid are the book record's 36 fields in schema order,
 // numbered from 1; row r is field r - 1 of a book database.
-inline constexpr int kSearchRows = 36;
-inline constexpr int kKeywordsRow = 23;
-inline constexpr int kCheckOutRow = 17;
+inline constexpr int kSearchRows = db::kBookFieldCount;
+inline constexpr int kKeywordsRow = db::fields::KeyWords + 1;
+inline constexpr int kCheckOutRow = db::fields::CheckOut + 1;
 
 enum class FieldType { Character, Numeric, Date };
 
