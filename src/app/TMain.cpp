@@ -25,6 +25,7 @@
 #include "search/TMySearch.h"
 #include "search/TMySortOrder.h"
 #include "settings/Scaling.h"
+#include "settings/WindowLook.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -1170,8 +1171,7 @@ void TMain::showHelp(const QString& keyword)
 void TMain::DoAbout()
 {
     AboutBox box(this);
-    settings::applyFonts(&box, m_fonts);
-    settings::scaleAndCentre(&box, m_scale, m_screen.size());
+    settings::fitWindow(&box, m_fonts, m_scale, m_screen.size());
     box.exec();
 }
 

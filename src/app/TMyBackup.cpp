@@ -1,6 +1,7 @@
 #include "TMyBackup.h"
 
 #include "settings/Scaling.h"
+#include "settings/WindowLook.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -123,8 +124,7 @@ TMyBackup::~TMyBackup()
 
 void TMyBackup::showEvent(QShowEvent* event)
 {
-    settings::applyFonts(this, m_services.fonts);
-    settings::scaleAndCentre(this, m_services.scale, m_services.screen);
+    settings::fitWindow(this, m_services.fonts, m_services.scale, m_services.screen);
     BackDBF->setChecked(true);
     SetColors();
     QDialog::showEvent(event);
@@ -219,34 +219,10 @@ void TMyBackup::showProgress(std::uint64_t copied, std::uint64_t total)
 
 void TMyBackup::SetColors()
 {
-    using settings::SchemeColor;
-    auto color = [this](SchemeColor which) {
-        return settings::colorFromWindows(m_services.settings.color(settings::WindowGroup::Configure, which));
-    };
-    setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, color(SchemeColor::MainBackground));
-    setPalette(palette);
-    for (QGroupBox* box : {m_what, m_where}) {
-        QPalette caption = box->palette();
-        caption.setColor(QPalette::WindowText, color(SchemeColor::MajorTitle));
-        box->setPalette(caption);
-    }
-    for (QRadioButton* r : {BackDBF, BackLST, BackURP}) {
-        QPalette p = r->palette();
-        p.setColor(QPalette::Window, color(SchemeColor::RadioBackground));
-        p.setColor(QPalette::WindowText, color(SchemeColor::RadioText));
-        r->setAutoFillBackground(true);
-        r->setPalette(p);
-    }
-    QPalette list = DirBox->palette();
-    list.setColor(QPalette::Base, color(SchemeColor::ListBoxBackground));
-    list.setColor(QPalette::Text, color(SchemeColor::ListBoxText));
-    DirBox->setPalette(list);
-    QPalette combo = DriveBox->palette();
-    combo.setColor(QPalette::Base, color(SchemeColor::ComboBackground));
-    combo.setColor(QPalette::Button, color(SchemeColor::ComboBackground));
-    combo.setColor(QPalette::Text, color(SchemeColor::ComboText));
-    combo.setColor(QPalette::ButtonText, color(SchemeColor::ComboText));
-    DriveBox->setPalette(combo);
+    settings::SchemedControls controls;
+    controls.majorTitles = {m_what, m_where};
+    controls.combos = {DriveBox};
+    controls.lists = {DirBox};
+    controls.radios = {BackDBF, BackLST, BackURP};
+    settings::applyColorScheme(this, m_services.settings.scheme(settings::WindowGroup::Configure), controls);
 }

@@ -1,6 +1,7 @@
 #include "TMyRestore.h"
 
 #include "settings/Scaling.h"
+#include "settings/WindowLook.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -71,8 +72,7 @@ TMyRestore::~TMyRestore()
 
 void TMyRestore::showEvent(QShowEvent* event)
 {
-    settings::applyFonts(this, m_services.fonts);
-    settings::scaleAndCentre(this, m_services.scale, m_services.screen);
+    settings::fitWindow(this, m_services.fonts, m_services.scale, m_services.screen);
     RestoreDBF->setChecked(true);
     SetColors();
     QDialog::showEvent(event);
@@ -119,22 +119,8 @@ void TMyRestore::showProgress(std::uint64_t copied, std::uint64_t total)
 
 void TMyRestore::SetColors()
 {
-    using settings::SchemeColor;
-    auto color = [this](SchemeColor which) {
-        return settings::colorFromWindows(m_services.settings.color(settings::WindowGroup::Configure, which));
-    };
-    setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, color(SchemeColor::MainBackground));
-    setPalette(palette);
-    QPalette caption = m_what->palette();
-    caption.setColor(QPalette::WindowText, color(SchemeColor::MajorTitle));
-    m_what->setPalette(caption);
-    for (QRadioButton* r : {RestoreDBF, RestoreLST, RestoreURP}) {
-        QPalette p = r->palette();
-        p.setColor(QPalette::Window, color(SchemeColor::RadioBackground));
-        p.setColor(QPalette::WindowText, color(SchemeColor::RadioText));
-        r->setAutoFillBackground(true);
-        r->setPalette(p);
-    }
+    settings::SchemedControls controls;
+    controls.majorTitles = {m_what};
+    controls.radios = {RestoreDBF, RestoreLST, RestoreURP};
+    settings::applyColorScheme(this, m_services.settings.scheme(settings::WindowGroup::Configure), controls);
 }

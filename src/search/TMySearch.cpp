@@ -12,6 +12,7 @@
 #include "settings/Fonts.h"
 #include "settings/Scaling.h"
 #include "settings/Settings.h"
+#include "settings/WindowLook.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -156,8 +157,7 @@ void TMySearch::FormShow()
     closeEditor();
     const int margin = scaled(kMargin, scale);
     layout()->setContentsMargins(margin, margin, margin, margin);
-    settings::applyFonts(this, m_services.fonts);
-    settings::scaleAndCentre(this, scale, m_services.screen.size(), true);
+    settings::fitWindow(this, m_services.fonts, scale, m_services.screen.size(), true);
     m_query.clear();
     layOutGrid(scale);
     for (int row = 1; row <= kSearchRows; ++row)
@@ -192,17 +192,9 @@ void TMySearch::rebuildMasks()
 
 void TMySearch::applyColors()
 {
-    const auto color = [this](settings::SchemeColor which) {
-        return settings::colorFromWindows(m_services.settings.color(settings::WindowGroup::Search, which));
-    };
-    QPalette window = palette();
-    window.setColor(QPalette::Window, color(settings::SchemeColor::MainBackground));
-    setPalette(window);
-    setAutoFillBackground(true);
-    QPalette grid = SearchGrid->palette();
-    grid.setColor(QPalette::Base, color(settings::SchemeColor::ListBoxBackground));
-    grid.setColor(QPalette::Text, color(settings::SchemeColor::ListBoxText));
-    SearchGrid->setPalette(grid);
+    settings::SchemedControls controls;
+    controls.lists = {SearchGrid};
+    settings::applyColorScheme(this, m_services.settings.scheme(settings::WindowGroup::Search), controls);
 }
 
 // ------------------------------------------------------------------ the grid

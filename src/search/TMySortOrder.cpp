@@ -1,6 +1,7 @@
 #include "TMySortOrder.h"
 
 #include "settings/Scaling.h"
+#include "settings/WindowLook.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -84,8 +85,7 @@ void TMySortOrder::showEvent(QShowEvent* event)
 
 void TMySortOrder::FormShow()
 {
-    settings::applyFonts(this, m_fonts);
-    settings::scaleAndCentre(this, m_scale, m_screen);
+    settings::fitWindow(this, m_fonts, m_scale, m_screen);
     const std::array<int, 4>& levels = m_change.levels();
     for (std::size_t i = 0; i < 4; ++i) {
         const int level = levels[i];
@@ -110,17 +110,7 @@ void TMySortOrder::CancelButtonClick()
 
 void TMySortOrder::SetColors()
 {
-    using settings::SchemeColor;
-    auto color = [this](SchemeColor which) {
-        return settings::colorFromWindows(m_settings.color(settings::WindowGroup::Configure, which));
-    };
-    setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, color(SchemeColor::MainBackground));
-    setPalette(palette);
-    for (QLabel* label : m_labels) {
-        QPalette caption = label->palette();
-        caption.setColor(QPalette::WindowText, color(SchemeColor::MinorTitle));
-        label->setPalette(caption);
-    }
+    settings::SchemedControls controls;
+    controls.minorTitles = {m_labels.begin(), m_labels.end()};
+    settings::applyColorScheme(this, m_settings.scheme(settings::WindowGroup::Configure), controls);
 }

@@ -3,6 +3,7 @@
 #include "search/SearchTemplates.h"
 #include "settings/Fonts.h"
 #include "settings/Scaling.h"
+#include "settings/WindowLook.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -81,8 +82,7 @@ void TSearchOptions::FormShow()
 {
     const int margin = int(std::lround(9 * m_scale));
     layout()->setContentsMargins(margin, margin, margin, margin);
-    settings::applyFonts(this, m_fonts);
-    settings::scaleAndCentre(this, m_scale, m_screen, false);
+    settings::fitWindow(this, m_fonts, m_scale, m_screen, false);
 }
 
 void TSearchOptions::OkButtonClick()
