@@ -50,10 +50,14 @@ SortOrderChange::Outcome SortOrderChange::apply(const std::array<int, 4>& newLev
     const std::string path = m_table.path();
     if (path.empty())
         throw dbase::DatabaseError("No book database is open.");
-    m_table.close();
+    // Opened again shared on every way out, in the order of the outcome where it has one.
+    db::CommandHooks reopening;
+    reopening.applyViewerOptions = m_hooks.applyViewerOptions;
+    db::CommandGuard guard(m_table, reopening);
+    guard.closeTable();
     if (m_hooks.inUse(QFile::decodeName(path.c_str()))) {
         showError(kInUse);
-        reopen(std::nullopt);
+        guard.reopen(std::nullopt);
         return Outcome::InUse;
     }
 
@@ -72,7 +76,7 @@ SortOrderChange::Outcome SortOrderChange::apply(const std::array<int, 4>& newLev
                 QStringLiteral("The previous sort order could not be put back either: %1  It will be set "
                                "up again the next time the database is opened.")
                     .arg(notRestored));
-        reopen(std::nullopt);
+        guard.reopen(std::nullopt);
         return Outcome::Failed;
     } catch (...) {
         m_levels = oldLevels;
@@ -80,7 +84,7 @@ SortOrderChange::Outcome SortOrderChange::apply(const std::array<int, 4>& newLev
     }
     if (m_hooks.writeSettings)
         m_hooks.writeSettings();
-    reopen(sort.empty() ? std::string() : std::string(db::kOrderTag));
+    guard.reopen(sort.empty() ? std::string() : std::string(db::kOrderTag));
     return Outcome::Applied;
 }
 
@@ -88,7 +92,7 @@ SortOrderChange::Outcome SortOrderChange::apply(const std::array<int, 4>& newLev
 // failure knows whether there is anything to put back.
 void SortOrderChange::makeTag(const std::string& path, const std::string& sort, bool& changedFile)
 {
-    auto table = dbase::Table::open(path, dbase::Access::Exclusive, m_fs);
+    auto table = db::CommandGuard::openExclusive(path, true, m_fs);
     m_oldTag = orderTag(*table);
     table->setOrder({});
     if (sort.empty())
@@ -105,7 +109,7 @@ QString SortOrderChange::restoreTag(const std::string& path, const std::optional
 {
     try {
         // Our own failed write may have left the index torn: it is ours to mend.
-        auto table = dbase::Table::openIgnoringIndex(path, dbase::Access::Exclusive, m_fs);
+        auto table = db::CommandGuard::openExclusive(path, false, m_fs);
         if (!table->indexError().empty())
             table->regenerateIndexes();
         std::optional<dbase::TagInfo> now = orderTag(*table);
@@ -120,16 +124,6 @@ QString SortOrderChange::restoreTag(const std::string& path, const std::optional
     } catch (const dbase::DatabaseError& error) {
         return QString::fromStdString(error.what());
     }
-}
-
-// Opens the book table shared again; with an `order`, in that order (empty: physical).
-void SortOrderChange::reopen(const std::optional<std::string>& order)
-{
-    m_table.reopen();
-    if (order && !sameName(m_table.table().order(), *order))
-        m_table.setOrder(*order);
-    if (m_hooks.applyViewerOptions)
-        m_hooks.applyViewerOptions();
 }
 
 void SortOrderChange::showError(const QString& text)

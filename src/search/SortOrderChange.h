@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/BookTable.h"
+#include "db/CommandGuard.h"
 
 #include <QString>
 #include <array>
@@ -53,7 +54,6 @@ public:
 private:
     void makeTag(const std::string& path, const std::string& sort, bool& changedFile);
     QString restoreTag(const std::string& path, const std::optional<dbase::TagInfo>& old);
-    void reopen(const std::optional<std::string>& order);
     void showError(const QString& text);
 
     db::BookTable& m_table;
