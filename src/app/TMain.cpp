@@ -604,9 +604,8 @@ void TMain::updateNavigator()
 {
     const int row = m_table.currentRow();
     const int last = m_table.rowCount() - 1;
-    const bool editing = m_table.isOpen() && m_table.table().editing();
-    const bool readOnly =
-        m_browse || !m_table.isOpen() || m_table.table().access() == dbase::Access::ReadOnly;
+    const bool editing = m_table.isOpen() && m_table.editing();
+    const bool readOnly = m_browse || !m_table.isOpen() || m_table.readOnly();
     m_navigator->setState(row <= 0, row >= last, last < 0, editing, readOnly);
     // Insert and Edit open the edit window; Post and Cancel end an edit in a grid cell.
     m_navigator->button(BookNavigator::Insert)->setEnabled(!editing && action(Command::Add)->isEnabled());
