@@ -26,7 +26,7 @@ long long Importer::run(db::ImportSource& source, const db::ImportMap& map,
                         const std::function<void(long long)>& progress)
 {
     db::BookTable& books = m_target.books;
-    db::ImportConverter converter(books.table(), m_target.dates, m_target.separator, m_target.currentYear);
+    db::ImportConverter converter(books, m_target.dates, m_target.separator, m_target.currentYear);
     const db::ImportCheck check = db::checkImport(source, map, converter);
     if (check.unencodable > 0) {
         m_target.dialogs.message(QStringLiteral("Error"),
@@ -52,19 +52,7 @@ long long Importer::run(db::ImportSource& source, const db::ImportMap& map,
             return -1;
     }
 
-    if (books.table().editing())
-        books.post();
-    const std::uint32_t current = books.recnoAt(books.currentRow());
-    db::ImportResult result;
-    try {
-        result = db::writeImport(books.table(), source, map, converter, progress);
-    } catch (...) {
-        books.rebuild();
-        books.gotoRow(books.rowOf(current));
-        throw;
-    }
-    books.rebuild();
-    books.gotoRow(books.rowOf(current));
+    const db::ImportResult result = db::writeImport(books, source, map, converter, progress);
 
     QString text = QStringLiteral("Import Complete.");
     if (result.loose > 0)

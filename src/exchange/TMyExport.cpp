@@ -378,7 +378,7 @@ void TMyExport::runExport(const std::vector<int>& fields, const QString& path, b
     // A gauge whose range is empty turns into a busy indicator.
     const bool searchOn = m_services.searchOn && m_services.searchOn();
     const int count = searchOnly || !searchOn ? m_services.books.rowCount()
-                                              : static_cast<int>(m_services.books.table().physicalCount());
+                                              : static_cast<int>(m_services.books.physicalCount());
     m_gauge->setRange(0, std::max(count, 1));
     m_gauge->setValue(0);
     QElapsedTimer shown;
