@@ -104,7 +104,7 @@ bool Backup::backUpDatabase(const QString& directory)
         std::unique_ptr<dbase::Table> hold;
         try {
             // Held through the copy, so that no other program writes into it half-way.
-            hold = dbase::Table::openIgnoringIndex(source, dbase::Access::Exclusive, m_fs);
+            hold = CommandGuard::openExclusive(source, false, m_fs);
         } catch (const dbase::DatabaseError&) {
             guard.restore();
             message(QStringLiteral("Error"), kBackupInUse, Icon::Error);
@@ -229,7 +229,7 @@ bool Backup::restoreDatabaseFrom(const QString& chosen)
                 guard.closeTable();
             try {
                 // Nobody may read the file while it is replaced; held until the new one is in place.
-                hold = dbase::Table::openIgnoringIndex(target, dbase::Access::Exclusive, m_fs);
+                hold = CommandGuard::openExclusive(target, false, m_fs);
             } catch (const dbase::DatabaseError& error) {
                 guard.restore();
                 message(kAppTitle, kRestoreInUse + QStringLiteral("  ") + QString::fromUtf8(error.what()),

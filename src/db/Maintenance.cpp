@@ -75,7 +75,7 @@ bool Maintenance::run(Work work)
     std::unique_ptr<dbase::Table> exclusive;
     try {
         // Held for the whole work: the open is the test that nobody else uses the file.
-        exclusive = dbase::Table::openIgnoringIndex(path, dbase::Access::Exclusive, m_fs);
+        exclusive = CommandGuard::openExclusive(path, false, m_fs);
     } catch (const dbase::DatabaseError&) {
         guard.restore();
         showError(pack ? kPackInUse : kRebuildInUse);
