@@ -16,13 +16,20 @@ const QString kIdentical =
     "Destination File and Source File are identical.  You cannot copy a file  over top "
     "of itself.  Please choose a different directory to backup to.";
 
+db::DatabaseHooks titleOrder()
+{
+    db::DatabaseHooks hooks;
+    hooks.sortString = [] { return QStringLiteral("TITLE"); };
+    return hooks;
+}
+
 // A data directory whose current database BOOKS.OLD.DBF holds three books in sort order
 // by title, and an empty backup directory.
 struct Setup {
     TempDir data, media;
     db::BookTable table;
     platform::ScriptedDialogs dialogs;
-    db::BookDatabase database{table, dialogs, {[] { return QStringLiteral("TITLE"); }}};
+    db::BookDatabase database{table, dialogs, titleOrder()};
     QStringList events;
     std::uint64_t space = UINT64_MAX;
     std::string books = data.path("BOOKS.OLD.DBF");
