@@ -1,5 +1,7 @@
 #include "TMyBackup.h"
 
+#include "CopyProgress.h"
+
 #include "settings/Scaling.h"
 #include "settings/WindowLook.h"
 
@@ -204,17 +206,9 @@ void TMyBackup::HelpButtonClick()
         m_services.showHelp(QStringLiteral("Backup and Restore"));
 }
 
-// A slow medium takes seconds: the window repaints now and then, and takes no input meanwhile.
 void TMyBackup::showProgress(std::uint64_t copied, std::uint64_t total)
 {
-    if (m_sinceRepaint.isValid() && m_sinceRepaint.elapsed() < 50)
-        return;
-    m_sinceRepaint.restart();
-    const QLocale locale = QLocale::system();
-    m_progress->setText(QStringLiteral("%1 of %2 copied")
-                            .arg(locale.formattedDataSize(qint64(copied), 1, QLocale::DataSizeSIFormat),
-                                 locale.formattedDataSize(qint64(total), 1, QLocale::DataSizeSIFormat)));
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    showCopied(m_progress, m_sinceRepaint, copied, total);
 }
 
 void TMyBackup::SetColors()

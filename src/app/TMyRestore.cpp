@@ -1,5 +1,7 @@
 #include "TMyRestore.h"
 
+#include "CopyProgress.h"
+
 #include "settings/Scaling.h"
 #include "settings/WindowLook.h"
 
@@ -107,14 +109,7 @@ void TMyRestore::HelpButtonClick()
 
 void TMyRestore::showProgress(std::uint64_t copied, std::uint64_t total)
 {
-    if (m_sinceRepaint.isValid() && m_sinceRepaint.elapsed() < 50)
-        return;
-    m_sinceRepaint.restart();
-    const QLocale locale = QLocale::system();
-    m_progress->setText(QStringLiteral("%1 of %2 copied")
-                            .arg(locale.formattedDataSize(qint64(copied), 1, QLocale::DataSizeSIFormat),
-                                 locale.formattedDataSize(qint64(total), 1, QLocale::DataSizeSIFormat)));
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    showCopied(m_progress, m_sinceRepaint, copied, total);
 }
 
 void TMyRestore::SetColors()
