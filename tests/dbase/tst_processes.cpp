@@ -253,9 +253,11 @@ private slots:
                 for (int k = 0; k < 20; ++k)
                     live.insert("refill " + std::to_string(attempt));
             }
-            QProcess* packer = startHelper(this, {"pack-past-rename", QString::fromStdString(path), "10"});
+            // The helper pauses 60 ms after the rename: most kills land in that gap, the
+            // rest in the index rebuild, whatever the machine's speed or load.
+            QProcess* packer = startHelper(this, {"pack-past-rename", QString::fromStdString(path), "60"});
             QVERIFY(waitForLine(packer, "renamed"));
-            QTest::qWait(QRandomGenerator::global()->bounded(40));
+            QTest::qWait(QRandomGenerator::global()->bounded(80));
             ::kill(static_cast<pid_t>(packer->processId()), SIGKILL);
             QVERIFY(packer->waitForFinished(10000));
             if (packer->readAll().contains("done"))
