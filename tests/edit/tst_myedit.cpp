@@ -48,9 +48,9 @@ struct Harness {
             makeBooks(path, titles);
         } else { // a book table written by another program, its text fields `widen` characters wider
             std::vector<dbase::FieldSpec> specs = db::bookFieldSpecs();
-            for (dbase::FieldSpec& spec : specs)
-                if (spec.kind == dbase::FieldSpec::Kind::Character)
-                    spec.width += widen;
+            for (dbase::FieldSpec& field : specs)
+                if (field.kind == dbase::FieldSpec::Kind::Character)
+                    field.width += widen;
             dbase::Table::create(path, specs);
             auto table = dbase::Table::open(path, dbase::Access::Exclusive);
             for (const std::string& title : titles) {
