@@ -6,6 +6,7 @@
 #include "platform/Screen.h"
 
 #include <QFile>
+#include <QIcon>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTableView>
@@ -55,6 +56,9 @@ int main(int argc, char** argv)
     Application app(argc, argv);
     QApplication::setApplicationName(kAppTitle);
     QApplication::setApplicationDisplayName(QString());
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/shelvano.png")));
+    // Lets the desktop match our windows to the installed launcher and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.shelvano.Books"));
     // The colour schemes assume a light Windows look, whatever the desktop theme.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(QApplication::style()->standardPalette());
