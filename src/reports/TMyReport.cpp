@@ -10,6 +10,7 @@
 #include "reportengine/TReportFiler.h"
 #include "reports/BookReportSource.h"
 #include "reports/ReportFile.h"
+#include "reports/design/TUserReport.h"
 #include "settings/Settings.h"
 
 #include <QDir>
@@ -91,9 +92,6 @@ TMyReport::TMyReport(QWidget* parent) : QDialog(parent)
     button(HelpButton, "HelpButton", QStringLiteral("&Help"));
     button(ExitButton, "ExitButton", QStringLiteral("E&xit"));
     ViewButton->setDefault(true);
-    // The design windows come with their own change.
-    ModifyButton->setEnabled(false);
-    NewButton->setEnabled(false);
 
     auto* left = new QVBoxLayout;
     left->addWidget(sortBox);
@@ -113,6 +111,8 @@ TMyReport::TMyReport(QWidget* parent) : QDialog(parent)
     connect(ViewButton, &QPushButton::clicked, this, [this] { DoIt(OutputMode::Preview); });
     connect(PrintButton, &QPushButton::clicked, this, [this] { DoIt(OutputMode::Printer); });
     connect(FileButton, &QPushButton::clicked, this, &TMyReport::FileButtonClick);
+    connect(NewButton, &QPushButton::clicked, this, &TMyReport::NewButtonClick);
+    connect(ModifyButton, &QPushButton::clicked, this, &TMyReport::ModifyButtonClick);
     connect(ReportBox, &QListWidget::itemDoubleClicked, this, [this] { DoIt(OutputMode::Preview); });
     connect(HelpButton, &QPushButton::clicked, this, [this] {
         if (m_services && m_services->showHelp)
@@ -231,10 +231,38 @@ void TMyReport::FileButtonClick()
     DoIt(OutputMode::TextFile, path);
 }
 
-void TMyReport::DoIt(OutputMode mode, const QString& textFile)
+void TMyReport::NewButtonClick()
+{
+    if (!m_services)
+        return;
+    m_services->current = newDefinition();
+    design(true, -1);
+}
+
+void TMyReport::ModifyButtonClick()
+{
+    if (std::optional<int> index = readSelected()) {
+        design(false, *index);
+    }
+}
+
+void TMyReport::design(bool isNew, int index)
+{
+    TUserReport window(*m_services, isNew, index, this);
+    window.exec();
+    if (!window.fileChanged())
+        return;
+    LoadReportBox();
+    ReportBox->setCurrentRow(window.position());
+    if (window.position() < 0)
+        ReportBox->clearSelection();
+}
+
+// Reads the selected report into the current definition; its list position, or nothing after a message.
+std::optional<int> TMyReport::readSelected()
 {
     if (!selectedReport())
-        return;
+        return std::nullopt;
     const int index = ReportBox->row(ReportBox->selectedItems().front());
     std::optional<ReportDefinition> definition;
     try {
@@ -246,10 +274,16 @@ void TMyReport::DoIt(OutputMode mode, const QString& textFile)
         error(QString::fromLatin1(kReportNotFound));
         ReportBox->setFocus();
         LoadReportBox();
-        return;
+        return std::nullopt;
     }
     m_services->current = *definition;
-    run(mode, textFile);
+    return index;
+}
+
+void TMyReport::DoIt(OutputMode mode, const QString& textFile)
+{
+    if (readSelected())
+        run(mode, textFile);
 }
 
 void TMyReport::run(OutputMode mode, const QString& textFile)

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <optional>
+
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -37,6 +39,8 @@ public:
     void LoadReportBox();
     void DoIt(reports::OutputMode mode, const QString& textFile = {});
     void FileButtonClick();
+    void NewButtonClick();
+    void ModifyButtonClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -44,6 +48,8 @@ protected:
 
 private:
     bool selectedReport();
+    std::optional<int> readSelected();
+    void design(bool isNew, int index);
     void run(reports::OutputMode mode, const QString& textFile);
     QString refusedTarget(const QString& path) const;
     void error(const QString& text);
