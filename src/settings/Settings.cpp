@@ -1,6 +1,7 @@
 #include "Settings.h"
 
 #include "platform/ProfileFile.h"
+#include "settings/ColorScheme.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -24,9 +25,6 @@ const std::array<const char*, kSchemeColorCount> kSchemeKeys{
     "Main Background",  "Major Title",      "Minor Title",         "Edit Background", "Edit Text",
     "Combo Background", "Combo Text",       "List Box Background", "List Box Text",   "Radio Background",
     "Radio Text",       "Check Background", "Check Text"};
-
-constexpr ColorScheme kDefaultScheme{12632256, 0, 0,        16777215, 0,        16777215, 0,
-                                     16777215, 0, 12632256, 0,        12632256, 0};
 
 // The leading whole number of `text`: blanks skipped, an optional sign, digits up to
 // the first other character; 0 when no digit starts it. Saturates at the int range.
@@ -70,6 +68,16 @@ public:
         if (auto text = m_file.value(section, key))
             target = leadingNumber(QStringView(*text).left(limit));
     }
+    // A value that holds no colour of ours, or no number at all, leaves the default
+    // `target` starts with: black on black would hide the window.
+    void color(const QString& section, const QString& key, int& target)
+    {
+        if (auto text = m_file.value(section, key)) {
+            const QStringView value = QStringView(*text).left(Short).trimmed();
+            if (!value.isEmpty() && value.front() >= u'0' && value.front() <= u'9')
+                target = schemeColorFromFile(leadingNumber(value), target);
+        }
+    }
     void flag(const QString& section, const QString& key, bool& target)
     {
         if (auto text = m_file.value(section, key))
@@ -98,6 +106,7 @@ public:
     {
         m_file.setValue(section, key, QString::number(value));
     }
+    void color(const QString& section, const QString& key, int value) { number(section, key, value); }
     void flag(const QString& section, const QString& key, bool value)
     {
         m_file.setValue(section, key, value ? QStringLiteral("Yes") : QStringLiteral("No"));
@@ -195,7 +204,7 @@ template <class S, class V> void visitAll(S& s, V& v)
         v.number("Sort Order", sortKeys[i], s.sortOrder[i]);
     for (std::size_t group = 0; group < kWindowGroupCount; ++group)
         for (std::size_t key = 0; key < kSchemeColorCount; ++key)
-            v.number(kSchemeSections[group], kSchemeKeys[key], s.colorSchemes[group][key]);
+            v.color(kSchemeSections[group], kSchemeKeys[key], s.colorSchemes[group][key]);
     v.flag("Grid Title", "Show Titles", s.showGridTitles);
     v.number("Grid Title", "Background Color", s.gridTitleBackground);
     v.number("Grid Title", "Alignment", s.gridTitleAlignment);
@@ -268,7 +277,7 @@ Settings::Settings(const QString& startDirectory)
     : lastImportFile(startDirectory), lastExportFile(startDirectory), m_startDirectory(startDirectory)
 {
     gridTitleFont.size = 12;
-    colorSchemes.fill(kDefaultScheme);
+    colorSchemes.fill(defaultColorScheme());
     for (int i = 0; i < db::kBookFieldCount; ++i) {
         FieldSettings& field = fields[std::size_t(i)];
         field.title = QString::fromUtf8(db::bookFields()[std::size_t(i)].title);

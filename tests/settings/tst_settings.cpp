@@ -79,6 +79,13 @@ private slots:
         QTest::newRow("only a-z upper-cased") << "Misc" << "Show Tips" << QString::fromUtf8("ye\xC5\xBF")
                                               << "No";
         QTest::newRow("colour 255 stays") << "Main Window Color" << "Main Background" << "255" << "255";
+        QTest::newRow("colour negative") << "Main Window Color" << "Main Background" << "-1" << "12632256";
+        QTest::newRow("colour too large") << "Edit Window Color" << "Edit Background" << "99999999999999"
+                                          << "16777215";
+        QTest::newRow("colour top byte masked") << "Search Window Color" << "Major Title" << "33488896"
+                                                << "16711680";
+        QTest::newRow("colour not a number") << "Report Window Color" << "Radio Background" << "grey"
+                                             << "12632256";
         QTest::newRow("system colour") << "Grid Options" << "Cell Color" << "-2147483633" << "-2147483633";
         QTest::newRow("Window Size kept") << "Misc" << "Window Size" << "1024" << "1024";
         QTest::newRow("path cut to 249") << "Misc" << "Last File 5" << longPath << longPath.left(249);
@@ -123,8 +130,8 @@ private slots:
                 int number = value.toInt(&isNumber);
                 if (value == "Yes" || value == "No")
                     value = value == "Yes" ? "No" : "Yes";
-                else if (isNumber)
-                    value = QString::number(number + 1000 + count);
+                else if (isNumber) // white stays a colour: above it only the low three bytes count
+                    value = QString::number(number + (number >= 0xFFFFFF ? -1000 : 1000) + count);
                 else
                     value = "T" + QString::number(count);
                 file.setValue(section, key, value);
