@@ -60,6 +60,13 @@ TUserReport::TUserReport(ReportServices& services, bool isNew, int position, QWi
     FormShow();
 }
 
+TUserReport::~TUserReport()
+{
+    // An edit losing the focus while the window goes would call its exit handler on a half-destroyed window.
+    for (QLineEdit* e : {ReportName, NumLines, TopMargin, BottomMargin, LeftMargin, RightMargin})
+        disconnect(e, nullptr, this, nullptr);
+}
+
 void TUserReport::buildControls()
 {
     ReportName = edit(this, "ReportName", 30);

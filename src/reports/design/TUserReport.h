@@ -20,6 +20,7 @@ class TUserReport : public QDialog {
 public:
     // `services` must outlive the window.
     TUserReport(reports::ReportServices& services, bool isNew, int position, QWidget* parent = nullptr);
+    ~TUserReport() override;
 
     QLineEdit* ReportName = nullptr;
     QRadioButton* Chars90 = nullptr;
