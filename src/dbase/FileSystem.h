@@ -50,6 +50,40 @@ private:
     std::string m_path;
 };
 
+// A file that hands every call to another; stand-ins for tests override the
+// calls they change.
+class ForwardingFile : public File {
+public:
+    explicit ForwardingFile(std::unique_ptr<File> inner) : File(inner->path()), m_inner(std::move(inner)) {}
+    std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) override
+    {
+        return m_inner->readAt(offset, buffer, n);
+    }
+    void writeAt(std::uint64_t offset, const void* buffer, std::size_t n) override
+    {
+        m_inner->writeAt(offset, buffer, n);
+    }
+    std::uint64_t size() override { return m_inner->size(); }
+    void truncate(std::uint64_t size) override { m_inner->truncate(size); }
+    void sync() override { m_inner->sync(); }
+    FileStamp stamp() override { return m_inner->stamp(); }
+    bool tryLock(std::uint64_t start, std::uint64_t length, LockKind kind) override
+    {
+        return m_inner->tryLock(start, length, kind);
+    }
+    void lock(std::uint64_t start, std::uint64_t length, LockKind kind) override
+    {
+        m_inner->lock(start, length, kind);
+    }
+    void unlock(std::uint64_t start, std::uint64_t length) override { m_inner->unlock(start, length); }
+
+protected:
+    File& inner() { return *m_inner; }
+
+private:
+    std::unique_ptr<File> m_inner;
+};
+
 enum class OpenMode {
     ReadOnly,
     ReadWrite,

@@ -10,137 +10,147 @@ namespace dbase::mdx {
 
 namespace {
 
-struct SortItem {
-    std::uint64_t prefix; // sorts like the key's first bytes (or value), direction applied
-    std::uint32_t recno;
-    std::uint32_t index;
-};
+// The children of one level of a tree being built, each a page and the
+// highest key below it, written once and then read once in order. Kept in
+// memory, or appended to the sorter's spill file when it has one, so that
+// no level of a large tag is held whole.
+class ChildList {
+public:
+    ChildList(File* file, std::uint64_t offset, std::size_t keyLength)
+        : m_file(file), m_start(offset), m_end(offset), m_record(keyLength + 4)
+    {
+    }
+    std::size_t size() const { return m_count; }
+    std::uint64_t end() const { return m_end; }
 
-std::uint64_t bigEndianPrefix(const std::uint8_t* key, int length)
-{
-    std::uint64_t prefix = 0;
-    for (int i = 0; i < 8; ++i)
-        prefix = prefix << 8 | (i < length ? key[i] : 0);
-    return prefix;
-}
+    void push(std::uint32_t page, const std::uint8_t* highest)
+    {
+        const std::size_t at = m_buffer.size();
+        m_buffer.resize(at + m_record);
+        put32(m_buffer.data() + at, page);
+        if (highest)
+            std::memcpy(m_buffer.data() + at + 4, highest, m_record - 4);
+        ++m_count;
+        if (m_file && m_buffer.size() >= kPiece)
+            writeOut();
+    }
+    void rewind()
+    {
+        if (m_file) {
+            writeOut();
+            std::vector<std::uint8_t>().swap(m_buffer);
+        }
+        m_read = m_start;
+        m_at = 0;
+    }
+    // The next child: its page, and its highest key (valid until the next call).
+    std::uint32_t next(const std::uint8_t*& highest)
+    {
+        if (m_file && m_at == m_buffer.size()) {
+            const std::size_t n =
+                std::size_t(std::min<std::uint64_t>(kPiece / m_record * m_record, m_end - m_read));
+            m_buffer.resize(n);
+            m_file->readExact(m_read, m_buffer.data(), n);
+            m_read += n;
+            m_at = 0;
+        }
+        const std::uint8_t* at = m_buffer.data() + m_at;
+        m_at += m_record;
+        highest = at + 4;
+        return get32(at);
+    }
+
+private:
+    static constexpr std::size_t kPiece = 64u << 10;
+    void writeOut()
+    {
+        m_file->writeAt(m_end, m_buffer.data(), m_buffer.size());
+        m_end += m_buffer.size();
+        m_buffer.clear();
+    }
+
+    File* m_file;
+    std::uint64_t m_start, m_end, m_read = 0;
+    std::size_t m_record;
+    std::size_t m_count = 0;
+    std::vector<std::uint8_t> m_buffer;
+    std::size_t m_at = 0;
+};
 
 } // namespace
 
-SortedKeys sortEntries(const std::string& path, const TagLayout& layout, std::vector<IndexEntry> entries)
+void MdxTree::build(KeySorter& keys)
 {
-    const std::size_t length = std::size_t(layout.keyLength);
-    const std::size_t n = entries.size();
-    SortedKeys sorted;
-    sorted.keys.resize(n * length);
-    sorted.recnos.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::string& key = entries[i].key;
-        if (layout.type != 'C' && key.size() != length)
-            throw DatabaseError("The key of record " + decimal(entries[i].recno) + " for tag " + layout.name +
-                                " of the index file " + path + " is " + decimal(key.size()) +
-                                " bytes long; the tag's keys have " + decimal(length) + ".");
-        std::uint8_t* out = sorted.keys.data() + i * length;
-        const std::size_t copied = std::min(key.size(), length);
-        std::memcpy(out, key.data(), copied);
-        std::memset(out + copied, ' ', length - copied);
-        sorted.recnos[i] = entries[i].recno;
-    }
-    std::vector<IndexEntry>().swap(entries);
-
-    const KeyOrder order(layout);
-    const bool character = layout.type == 'C';
-    const std::uint8_t* keys = sorted.keys.data();
-    std::vector<SortItem> items(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint8_t* key = keys + i * length;
-        const std::uint64_t prefix =
-            character ? bigEndianPrefix(key, layout.keyLength) : order.orderedValue(key);
-        items[i] = {layout.descending ? ~prefix : prefix, sorted.recnos[i], std::uint32_t(i)};
-    }
-    // Character keys longer than 8 bytes: the rest of the key after the prefix.
-    auto restCompare = [&](const SortItem& a, const SortItem& b) {
-        if (!character || length <= 8)
-            return 0;
-        const int result = std::memcmp(keys + a.index * length + 8, keys + b.index * length + 8, length - 8);
-        return layout.descending ? -result : result;
-    };
-    std::sort(items.begin(), items.end(), [&](const SortItem& a, const SortItem& b) {
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
-        const int rest = restCompare(a, b);
-        return rest != 0 ? rest < 0 : a.recno < b.recno;
-    });
-    sorted.order.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i > 0) {
-            const SortItem& a = items[i - 1];
-            const SortItem& b = items[i];
-            const bool sameKey = a.prefix == b.prefix && restCompare(a, b) == 0;
-            if (sameKey && (layout.unique || a.recno == b.recno))
-                continue;
-        }
-        sorted.order.push_back(items[i].index);
-    }
-    return sorted;
-}
-
-void MdxTree::build(const SortedKeys& sorted)
-{
-    struct Child {
-        std::uint32_t page;
-        const std::uint8_t* highest;
-    };
     const int length = m_layout.keyLength;
-    const std::size_t perLeaf = std::size_t(capacity(true));
-    const std::size_t n = sorted.order.size();
-    std::vector<Child> level;
-    level.reserve(n / perLeaf + 1);
-    for (std::size_t start = 0; start < n || start == 0; start += perLeaf) {
-        const std::size_t count = std::min(perLeaf, n - start);
-        const std::uint32_t page = allocNode();
-        std::uint8_t* data = m_pages.edit(page);
-        put32(data, std::uint32_t(count));
-        for (std::size_t k = 0; k < count; ++k) {
-            const std::uint32_t index = sorted.order[start + k];
-            std::uint8_t* at = item(data, int(k));
-            put32(at, sorted.recnos[index]);
-            std::memcpy(at + 4, sorted.keys.data() + std::size_t(index) * length, std::size_t(length));
+    const int perLeaf = capacity(true);
+    auto level = std::make_unique<ChildList>(keys.spillFile(), keys.spillEnd(), std::size_t(length));
+    std::uint8_t* data = nullptr;
+    int count = 0;
+    const std::uint8_t* key = nullptr;
+    std::uint32_t recno = 0;
+    std::uint32_t page = 0;
+    while (keys.next(key, recno)) {
+        if (!data) {
+            page = allocNode();
+            data = m_pages.edit(page);
+            count = 0;
         }
-        level.push_back(
-            {page,
-             count ? sorted.keys.data() + std::size_t(sorted.order[start + count - 1]) * length : nullptr});
+        std::uint8_t* at = item(data, count++);
+        put32(at, recno);
+        std::memcpy(at + 4, key, std::size_t(length));
+        if (count == perLeaf) {
+            put32(data, std::uint32_t(count));
+            level->push(page, item(data, count - 1) + 4);
+            m_pages.trim();
+            data = nullptr;
+        }
+    }
+    if (data || level->size() == 0) {
+        if (!data) {
+            page = allocNode();
+            data = m_pages.edit(page);
+            count = 0;
+        }
+        put32(data, std::uint32_t(count));
+        level->push(page, count ? item(data, count - 1) + 4 : nullptr);
         m_pages.trim();
     }
     // Full interior nodes too, but never one with a single pointer: the last
     // node takes one from its neighbour when it would have only one.
     const std::size_t fan = std::size_t(capacity(false)) + 1;
-    while (level.size() > 1) {
-        const std::size_t groups = (level.size() + fan - 1) / fan;
-        std::vector<std::size_t> sizes(groups, fan);
-        sizes.back() = level.size() - (groups - 1) * fan;
-        if (sizes.back() == 1) {
-            --sizes[groups - 2];
-            sizes.back() = 2;
+    while (level->size() > 1) {
+        const std::size_t groups = (level->size() + fan - 1) / fan;
+        std::size_t last = level->size() - (groups - 1) * fan;
+        std::size_t beforeLast = fan;
+        if (last == 1) {
+            --beforeLast;
+            last = 2;
         }
-        std::vector<Child> upper;
-        upper.reserve(groups);
-        std::size_t start = 0;
-        for (std::size_t size : sizes) {
-            const std::uint32_t page = allocNode();
-            std::uint8_t* data = m_pages.edit(page);
-            put32(data, std::uint32_t(size - 1));
-            for (std::size_t k = 0; k + 1 < size; ++k) {
-                put32(item(data, int(k)), level[start + k].page);
-                std::memcpy(item(data, int(k)) + 4, level[start + k].highest, std::size_t(length));
+        level->rewind();
+        auto upper = std::make_unique<ChildList>(keys.spillFile(), level->end(), std::size_t(length));
+        std::vector<std::uint8_t> highest(std::size_t(length), 0);
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::size_t size = g + 1 == groups ? last : g + 2 == groups ? beforeLast : fan;
+            const std::uint32_t nodePage = allocNode();
+            std::uint8_t* node = m_pages.edit(nodePage);
+            put32(node, std::uint32_t(size - 1));
+            for (std::size_t k = 0; k < size; ++k) {
+                const std::uint8_t* childHighest = nullptr;
+                const std::uint32_t childPage = level->next(childHighest);
+                put32(item(node, int(k)), childPage);
+                if (k + 1 < size)
+                    std::memcpy(item(node, int(k)) + 4, childHighest, std::size_t(length));
+                else
+                    std::memcpy(highest.data(), childHighest, std::size_t(length));
             }
-            put32(item(data, int(size - 1)), level[start + size - 1].page);
-            upper.push_back({page, level[start + size - 1].highest});
-            start += size;
+            upper->push(nodePage, highest.data());
             m_pages.trim();
         }
         level = std::move(upper);
     }
-    setRoot(level.front().page);
+    level->rewind();
+    const std::uint8_t* unused = nullptr;
+    setRoot(level->next(unused));
     finishChange();
 }
 

@@ -82,6 +82,9 @@ struct MdxFile::Impl {
     void linkNames();
     void tagsChanged();
     bool cursorAt(int tag, const IndexEntry& entry) const;
+    int findTag(std::string_view name) const;
+    int addTag(const TagDefinition& definition, const std::function<void(const EntrySink&)>& feed,
+               SpillPlace spill);
     std::optional<IndexEntry> land(int tag, const Path& path, bool found);
 
     std::unique_ptr<File> file;
@@ -395,8 +398,13 @@ const TagDefinition& MdxFile::tag(int index) const
 
 int MdxFile::findTag(std::string_view name) const
 {
-    for (std::size_t i = 0; i < d->tags.size(); ++i)
-        if (sameIgnoringCase(d->tags[i].definition.name, name))
+    return d->findTag(name);
+}
+
+int MdxFile::Impl::findTag(std::string_view name) const
+{
+    for (std::size_t i = 0; i < tags.size(); ++i)
+        if (sameIgnoringCase(tags[i].definition.name, name))
             return int(i);
     return -1;
 }
@@ -446,12 +454,34 @@ TagDefinition checkedDefinition(const std::string& path, TagDefinition definitio
 
 int MdxFile::addTag(const TagDefinition& definition, std::vector<IndexEntry> entries)
 {
-    Impl::Tag tag;
+    return d->addTag(definition,
+                     [&](const EntrySink& add) {
+                         for (const IndexEntry& entry : entries)
+                             add(entry.key, entry.recno);
+                     },
+                     {});
+}
+
+int MdxFile::addTag(const TagDefinition& definition, const std::function<void(const EntrySink&)>& feed,
+                    FileSystem& fs, const std::string& spillPath)
+{
+    return d->addTag(definition, feed, {&fs, spillPath});
+}
+
+void MdxFile::setSortRunBytes(std::size_t bytes)
+{
+    KeySorter::setRunBytes(bytes);
+}
+
+int MdxFile::Impl::addTag(const TagDefinition& definition, const std::function<void(const EntrySink&)>& feed,
+                          SpillPlace spill)
+{
+    Tag tag;
     tag.definition = checkedDefinition(path(), definition);
     if (findTag(tag.definition.name) >= 0)
         throw DatabaseError("The index file " + path() + " already has a tag named " + tag.definition.name +
                             ".");
-    if (tagCount() >= kUsableTags)
+    if (tags.size() >= std::size_t(kUsableTags))
         throw DatabaseError("The index file " + path() + " already holds 47 tags, the most it can hold.");
     TagLayout& layout = tag.layout;
     layout.name = tag.definition.name;
@@ -461,18 +491,20 @@ int MdxFile::addTag(const TagDefinition& definition, std::vector<IndexEntry> ent
     layout.keysPerBlock = kBlockPayload / layout.itemLength;
     layout.descending = tag.definition.descending;
     layout.unique = tag.definition.unique;
-    const SortedKeys sorted = sortEntries(path(), layout, std::move(entries));
+    KeySorter sorter(path(), layout, std::move(spill));
+    feed([&](std::string_view key, std::uint32_t recno) { sorter.add(key, recno); });
+    sorter.finish();
 
     // Listed only once complete: a failure on the way loses blocks, not the file.
-    layout.headerPage = d->pages.allocate();
-    d->writeTagHeader(tag);
-    MdxTree(d->pages, layout).build(sorted);
-    d->tags.push_back(std::move(tag));
-    const int index = tagCount() - 1;
-    d->tagsChanged();
-    d->writeSlot(index);
-    d->linkNames();
-    d->pages.trim();
+    layout.headerPage = pages.allocate();
+    writeTagHeader(tag);
+    MdxTree(pages, layout).build(sorter);
+    tags.push_back(std::move(tag));
+    const int index = int(tags.size()) - 1;
+    tagsChanged();
+    writeSlot(index);
+    linkNames();
+    pages.trim();
     return index;
 }
 

@@ -4,6 +4,7 @@
 #include "FileSystem.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,6 +58,14 @@ public:
     // the name exists, the table of tags is full or the key is too long.
     // Navigation and changes on a tag listed as unusable throw DatabaseError.
     int addTag(const TagDefinition& definition, std::vector<IndexEntry> entries);
+    // The same for a tag of any size: `feed` hands every entry to the function
+    // it is given. Entries beyond what memory holds are sorted in runs spilled
+    // to the file `spillPath` of `fs`, which is removed before this returns.
+    using EntrySink = std::function<void(std::string_view key, std::uint32_t recno)>;
+    int addTag(const TagDefinition& definition, const std::function<void(const EntrySink&)>& feed,
+               FileSystem& fs, const std::string& spillPath);
+    // Bytes of memory one sorted run of a tag being added may take; 0 restores the default. For tests.
+    static void setSortRunBytes(std::size_t bytes);
     // Removes the tag; its pages go to the free list for reuse. Indexes of later tags shift down.
     void deleteTag(int index);
 

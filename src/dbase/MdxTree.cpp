@@ -152,14 +152,11 @@ void MdxTree::finishChange()
 
 // --- Positioning ---
 
-// Whether every entry under child `index` of an interior node sorts before
-// `probe`. The separator is the highest key below it; on equal keys the
-// highest entry itself decides, as separators carry no record number.
-bool MdxTree::separatorBelow(const Node& n, int index, const Probe& probe, int depth)
+// The lowest and highest entries under child `index` of an interior node:
+// both when the child is a leaf, else the highest alone (from its last leaf).
+MdxTree::Edges MdxTree::edges(const Node& n, int index, int depth)
 {
-    const int byKey = m_order.compare(item(n.data, index) + 4, probe);
-    if (byKey != 0)
-        return byKey < 0;
+    Edges found;
     std::uint32_t page = child(n, index);
     for (int level = depth + 1;; ++level) {
         if (level >= kMaxDepth)
@@ -167,12 +164,66 @@ bool MdxTree::separatorBelow(const Node& n, int index, const Probe& probe, int d
         const Node below = node(page);
         if (below.leaf) {
             if (below.count == 0)
-                return false; // unknown: look inside, the leaf level moves on if need be
-            const std::uint8_t* highest = item(below.data, below.count - 1);
-            return m_order.compareEntry(highest + 4, get32(highest), probe) < 0;
+                return found; // unknown: look inside, the leaf level moves on if need be
+            found.high = item(below.data, below.count - 1);
+            if (level == depth + 1)
+                found.low = item(below.data, 0);
+            return found;
         }
         page = child(below, below.count);
     }
+}
+
+// The first child of an interior node, among [low, high) whose separators
+// equal the probe's key, holding an entry >= probe (`high` when none does).
+// Separators carry no record number, so the entries under a child decide.
+// Equal keys ascend by record number, so across a wide run the search looks
+// at both ends first and then interpolates on the record number, halving
+// instead after a step that hardly narrowed the run (a skewed spread). A
+// leaf whose entries enclose the probe ends the search at once.
+int MdxTree::searchEqual(const Node& n, int low, int high, const Probe& probe, int depth)
+{
+    auto sameKey = [&](const std::uint8_t* at) { return m_order.compare(at + 4, probe) == 0; };
+    const bool wide = high - low > 8;
+    bool lowSeen = false, highSeen = false, bisect = false;
+    std::uint64_t lowRecno = 0, highRecno = 0; // of entries with the key below and at or above the probe
+    while (low < high) {
+        const int span = high - low;
+        int guess = low + span / 2;
+        bool interpolated = false;
+        if (wide && !lowSeen) {
+            guess = low;
+        } else if (wide && !highSeen) {
+            guess = high - 1;
+        } else if (wide && !bisect && highRecno > lowRecno && probe.recno > lowRecno) {
+            const std::uint64_t step =
+                (probe.recno - lowRecno) * std::uint64_t(span) / (highRecno - lowRecno + 1);
+            guess = low + int(std::min<std::uint64_t>(step, std::uint64_t(span - 1)));
+            interpolated = true;
+        }
+        const bool atLow = guess == low;
+        const bool atHigh = guess == high - 1;
+        const Edges e = edges(n, guess, depth);
+        if (!e.high) {
+            high = guess;
+            highSeen = highSeen || atHigh;
+        } else if (m_order.compareEntry(e.high + 4, get32(e.high), probe) < 0) {
+            low = guess + 1;
+            lowSeen = lowSeen || atLow;
+            if (sameKey(e.high))
+                lowRecno = std::max<std::uint64_t>(lowRecno, get32(e.high));
+        } else if (e.low && m_order.compareEntry(e.low + 4, get32(e.low), probe) <= 0) {
+            return guess;
+        } else {
+            high = guess;
+            highSeen = highSeen || atHigh;
+            const std::uint8_t* above = e.low && sameKey(e.low) ? e.low : e.high;
+            if (sameKey(above))
+                highRecno = get32(above);
+        }
+        bisect = interpolated && (high - low) * 4 > span * 3;
+    }
+    return low;
 }
 
 void MdxTree::descend(const Probe& probe, Path& path)
@@ -184,15 +235,35 @@ void MdxTree::descend(const Probe& probe, Path& path)
             loop();
         const Node n = node(page);
         int low = 0, high = n.count;
-        while (low < high) {
-            const int middle = (low + high) / 2;
-            const std::uint8_t* at = item(n.data, middle);
-            const bool below = n.leaf ? m_order.compareEntry(at + 4, get32(at), probe) < 0
-                                      : separatorBelow(n, middle, probe, path.depth);
-            if (below)
-                low = middle + 1;
-            else
-                high = middle;
+        if (n.leaf) {
+            while (low < high) {
+                const int middle = (low + high) / 2;
+                const std::uint8_t* at = item(n.data, middle);
+                if (m_order.compareEntry(at + 4, get32(at), probe) < 0)
+                    low = middle + 1;
+                else
+                    high = middle;
+            }
+        } else {
+            // By key first: separators below the probe's key, then those equal to it.
+            while (low < high) {
+                const int middle = (low + high) / 2;
+                if (m_order.compare(item(n.data, middle) + 4, probe) < 0)
+                    low = middle + 1;
+                else
+                    high = middle;
+            }
+            int equalEnd = low;
+            high = n.count;
+            while (equalEnd < high) {
+                const int middle = (equalEnd + high) / 2;
+                if (m_order.compare(item(n.data, middle) + 4, probe) <= 0)
+                    equalEnd = middle + 1;
+                else
+                    high = middle;
+            }
+            if (low < equalEnd)
+                low = searchEqual(n, low, equalEnd, probe, path.depth);
         }
         path.at[path.depth++] = {page, low};
         if (n.leaf)

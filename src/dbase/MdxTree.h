@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -68,16 +69,73 @@ struct Path {
     const Level& leaf() const { return at[depth - 1]; }
 };
 
-// Keys of a new tag sorted in tag order, ready to be written as leaves.
-struct SortedKeys {
-    std::vector<std::uint8_t> keys; // keyLength bytes each, in input order
-    std::vector<std::uint32_t> recnos;
-    std::vector<std::uint32_t> order; // indexes into keys/recnos in tag order
+// Where the keys of a tag being built go when they outgrow one sorted run;
+// no file system means they all stay in memory.
+struct SpillPlace {
+    FileSystem* fs = nullptr;
+    std::string path;
 };
 
-// Normalises, sorts and (for unique tags) thins the entries. Throws when a
-// numeric or date key has the wrong length.
-SortedKeys sortEntries(const std::string& path, const TagLayout& layout, std::vector<IndexEntry> entries);
+// Takes the entries of a new tag in any order and gives them back in tag
+// order, thinned for unique tags. At most one run of entries is held in
+// memory: full runs are sorted and written to the spill file, then merged.
+// The spill file also holds the child lists of the tree build, and is
+// removed when the sorter goes.
+class KeySorter {
+public:
+    KeySorter(const std::string& indexPath, const TagLayout& layout, SpillPlace spill);
+    ~KeySorter();
+    KeySorter(const KeySorter&) = delete;
+    KeySorter& operator=(const KeySorter&) = delete;
+
+    // Throws when a numeric or date key has the wrong length.
+    void add(std::string_view key, std::uint32_t recno);
+    // Ends the adding; entries come out of next() from then on.
+    void finish();
+    // The next entry in tag order; `key` stays valid until the next call.
+    bool next(const std::uint8_t*& key, std::uint32_t& recno);
+
+    // The spill file when runs went to it (nullptr otherwise), and its first
+    // offset past them, for scratch data of the build.
+    File* spillFile() const { return m_spill.get(); }
+    std::uint64_t spillEnd() const { return m_spillEnd; }
+
+    // Bytes of memory a run may take; 0 restores the default. For tests.
+    static void setRunBytes(std::size_t bytes);
+
+private:
+    struct Item {
+        std::uint64_t prefix; // sorts like the key's first bytes (or value), direction applied
+        std::uint32_t recno;
+        std::uint32_t index;
+    };
+    struct Run;
+    std::uint64_t prefixOf(const std::uint8_t* key) const;
+    int restCompare(const std::uint8_t* a, const std::uint8_t* b) const;
+    bool less(const Item& a, const std::uint8_t* keyA, const Item& b, const std::uint8_t* keyB) const;
+    void sortRun();
+    void spillRun();
+    bool nextMerged(Item& item, const std::uint8_t*& key);
+
+    std::string m_indexPath;
+    TagLayout m_layout;
+    KeyOrder m_order;
+    SpillPlace m_place;
+    std::size_t m_length;
+    std::size_t m_runEntries;
+    std::vector<std::uint8_t> m_keys; // keyLength bytes each, in input order
+    std::vector<Item> m_items;
+    std::unique_ptr<File> m_spill;
+    std::uint64_t m_spillEnd = 0;
+    std::vector<Run> m_runs;
+    std::vector<std::size_t> m_heap; // runs by their current entry, smallest first
+    std::size_t m_next = 0;          // next item of the single run in memory
+    bool m_merging = false;
+    bool m_havePrevious = false;
+    Item m_previous{};
+    std::vector<std::uint8_t> m_previousKey;
+    std::vector<std::uint8_t> m_current;
+};
 
 // Operations on the tree of one tag. Cheap to make; holds no state of its
 // own beyond references. Every node read is checked, and damage raises
@@ -108,9 +166,9 @@ public:
     void insert(const std::uint8_t* key, std::uint32_t recno);
     bool remove(const std::uint8_t* key, std::uint32_t recno);
 
-    // Writes the tree of a new tag bottom-up and fills its header's root,
-    // page count, key flag and first and last leaf.
-    void build(const SortedKeys& keys);
+    // Writes the tree of a new tag bottom-up from the sorter's entries and
+    // fills its header's root, page count, key flag and first and last leaf.
+    void build(KeySorter& keys);
     std::vector<IndexEntry> verify();
     // Every node page, for freeing the tag.
     std::vector<std::uint32_t> nodePages();
@@ -148,7 +206,12 @@ private:
     void finishChange();
 
     void descend(const Probe& probe, Path& path);
-    bool separatorBelow(const Node& n, int index, const Probe& probe, int depth);
+    struct Edges {
+        const std::uint8_t* low = nullptr; // items (record number, key); null when not known
+        const std::uint8_t* high = nullptr;
+    };
+    Edges edges(const Node& n, int index, int depth);
+    int searchEqual(const Node& n, int low, int high, const Probe& probe, int depth);
     int descendEdge(Path& path, std::uint32_t page, bool forward);
     bool stepLeaf(Path& path, bool forward);
 

@@ -42,6 +42,7 @@ public:
     // Pointer to the record's bytes, valid until the next call or clear().
     // `scan` asks for read-ahead whatever the access pattern so far.
     const char* get(File& file, const DbfHeader& header, std::uint32_t recno, bool scan);
+    bool holds(std::uint32_t recno) const { return recno >= m_first && recno - m_first < m_count; }
 
 private:
     std::string m_buffer;
@@ -142,6 +143,7 @@ struct Table::Impl {
     bool moveLast();
     bool moveNext();
     bool movePrior();
+    bool moveNextInWindow();
     std::uint32_t countVisible();
 
     // --- writing (callers hold the write lock) ---
@@ -180,7 +182,7 @@ struct Table::Impl {
     void appendLocked();
     void takeBackAppend(std::uint32_t count, bool keysTouched, bool headerTried);
     void postLocked();
-    std::vector<IndexEntry> collectEntries(int tag);
+    int buildTag(MdxFile& index, const TagDefinition& definition, int tag);
     std::uint32_t copyLiveRecords(File& out);
     std::vector<std::string> rebuildIndex();
 

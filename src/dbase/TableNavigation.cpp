@@ -204,6 +204,21 @@ bool Table::Impl::moveNext()
     return false;
 }
 
+// The next visible record in physical order when it is already in the
+// record window, which was read under the lock after checking for other
+// writers: a walk checks again once per window, not once per record.
+bool Table::Impl::moveNextInWindow()
+{
+    if (order >= 0 || recno == 0 || stale || (filter && !acceptedValid))
+        return false;
+    for (std::uint32_t n = recno + 1; n <= dataRecords && window.holds(n); ++n)
+        if (visible(n)) {
+            load(n);
+            return true;
+        }
+    return false;
+}
+
 bool Table::Impl::movePrior()
 {
     if (recno == 0)
@@ -313,6 +328,11 @@ void Table::next()
         post();
     if (d->atEof && d->recno == 0)
         return;
+    if (d->moveNextInWindow()) {
+        d->atBof = false;
+        d->atEof = false;
+        return;
+    }
     OperationLock lock(*d, LockKind::Read);
     if (d->recno == 0 || !d->moveNext()) {
         d->atEof = true;

@@ -175,12 +175,12 @@ void Table::Impl::downgradeToShared()
     }
 }
 
-// Files a pack or an index rebuild of ours left when it died. With the table
+// Files a pack, an index rebuild or a tag's sort of ours left when it died. With the table
 // to ourselves nobody can be writing them; on a full disk they hold the room
 // the next rebuild needs.
 void Table::Impl::removeStaleTemporaries()
 {
-    for (const std::string& name : {path + ".pack", indexPath() + ".rebuild"}) {
+    for (const std::string& name : {path + ".pack", indexPath() + ".rebuild", indexPath() + ".sort"}) {
         try {
             if (fs.exists(name))
                 fs.remove(name);

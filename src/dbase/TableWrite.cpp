@@ -444,17 +444,19 @@ void Table::create(const std::string& path, const std::vector<FieldSpec>& specs,
 
 // ---------------------------------------------------------------- tags
 
-std::vector<IndexEntry> Table::Impl::collectEntries(int tag)
+// Reads the records in file order and adds the tag's entries through the
+// index, which sorts them in bounded memory beside the index file.
+int Table::Impl::buildTag(MdxFile& index, const TagDefinition& definition, int tag)
 {
-    std::vector<IndexEntry> entries;
-    entries.reserve(dataRecords);
-    window.clear();
-    for (std::uint32_t n = 1; n <= dataRecords; ++n) {
-        const char* rec = recordAt(n, true);
-        if (inTag(tag, rec))
-            entries.push_back({tagKey(tag, rec), n});
-    }
-    return entries;
+    auto feed = [&](const MdxFile::EntrySink& add) {
+        window.clear();
+        for (std::uint32_t n = 1; n <= dataRecords; ++n) {
+            const char* rec = recordAt(n, true);
+            if (inTag(tag, rec))
+                add(tagKey(tag, rec), n);
+        }
+    };
+    return index.addTag(definition, feed, fs, indexPath() + ".sort");
 }
 
 void Table::addTag(const std::string& name, const std::string& expression, const std::string& forExpression,
@@ -506,7 +508,7 @@ void Table::addTag(const std::string& name, const std::string& expression, const
     d->tagStates.push_back(std::move(state));
     try {
         int tag = static_cast<int>(d->tagStates.size()) - 1;
-        d->mdx->addTag(def, d->collectEntries(tag));
+        d->buildTag(*d->mdx, def, tag);
     } catch (...) {
         d->tagStates.pop_back();
         throw;
@@ -563,7 +565,7 @@ std::vector<std::string> Table::Impl::rebuildIndex()
         auto fresh = MdxFile::create(fs.open(temporary, OpenMode::CreateReadWrite), baseName(path));
         tagStates = std::move(states);
         for (std::size_t t = 0; t < definitions.size(); ++t)
-            fresh->addTag(definitions[t], collectEntries(static_cast<int>(t)));
+            buildTag(*fresh, definitions[t], static_cast<int>(t));
         fresh->sync(); // on the disk before it replaces the old index
         fresh.reset();
         mdx.reset();

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTest>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <signal.h>
@@ -272,6 +273,24 @@ private slots:
         QVERIFY(tally.runs >= 20);
         QCOMPARE(tally.recordsLost, 0);
         QCOMPARE(tally.wrongSharedViews, 0);
+    }
+
+    // A tag build killed while its sorted runs go to the temporary file
+    // leaves that file behind; the next exclusive open removes it.
+    void killDuringTagSortSpill()
+    {
+        TempDir dir;
+        const std::string path = dir.path("X.DBF");
+        makeIndexedTable(path, 3000);
+        QProcess* builder = startHelper(this, {"addtag-spilling", QString::fromStdString(path), "20000"});
+        QVERIFY(waitForLine(builder, "spilling"));
+        ::kill(static_cast<pid_t>(builder->processId()), SIGKILL);
+        QVERIFY(builder->waitForFinished(10000));
+        QVERIFY(std::filesystem::exists(dir.path("X.MDX.sort")));
+        auto table = Table::open(path, Access::Exclusive);
+        QVERIFY(!std::filesystem::exists(dir.path("X.MDX.sort")));
+        QCOMPARE(table->physicalCount(), 3000u);
+        verifyTags(*table);
     }
 
     void locksBetweenProcesses_data()

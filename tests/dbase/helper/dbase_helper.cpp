@@ -9,6 +9,7 @@
 //   pack-past-rename PATH PAUSE_MS        pack, printing "renamed" once the packed file has
 //                                         replaced the table and pausing there, then "done"
 #include "dbase/DatabaseError.h"
+#include "dbase/MdxFile.h"
 #include "dbase/Table.h"
 
 #include <cstdio>
@@ -87,7 +88,13 @@ public:
     SignallingFileSystem(std::string table, int pauseMs) : m_table(std::move(table)), m_pauseMs(pauseMs) {}
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override
     {
-        return defaultFileSystem().open(path, mode);
+        auto file = defaultFileSystem().open(path, mode);
+        if (path.ends_with(".sort")) { // a tag's sort has begun to spill
+            std::printf("spilling\n");
+            std::fflush(stdout);
+            usleep(static_cast<useconds_t>(m_pauseMs) * 1000);
+        }
+        return file;
     }
     bool exists(const std::string& path) override { return defaultFileSystem().exists(path); }
     void rename(const std::string& from, const std::string& to) override
@@ -141,6 +148,13 @@ int main(int argc, char** argv)
             SignallingFileSystem fs(path, std::stoi(argv[3]));
             auto table = Table::open(path, Access::Exclusive, fs);
             table->pack();
+            std::printf("done\n");
+            return 0;
+        }
+        if (command == "addtag-spilling" && argc == 4) {
+            MdxFile::setSortRunBytes(4096);
+            SignallingFileSystem fs(path, std::stoi(argv[3]));
+            Table::open(path, Access::Exclusive, fs)->addTag("LATE", "UPPER(AUTHOR)+UPPER(TITLE)");
             std::printf("done\n");
             return 0;
         }

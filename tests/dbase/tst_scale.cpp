@@ -1,0 +1,219 @@
+// Large-table behaviour at small scale: tag builds that outgrow one sorted
+// run, and how much of the files a post or a walk reads.
+#include "TableFixture.h"
+#include "TempDir.h"
+#include "TestRegistry.h"
+
+#include "dbase/MdxFile.h"
+
+#include <QTest>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+using namespace dbase;
+
+namespace {
+
+std::string readBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The real file system, counting reads of each file and noting every path opened.
+class CountingFileSystem : public FileSystem {
+public:
+    std::set<std::string> opened;
+    std::size_t reads = 0;
+    std::size_t locks = 0;
+
+    std::unique_ptr<File> open(const std::string& path, OpenMode mode) override
+    {
+        opened.insert(path);
+        return std::make_unique<CountingFile>(*this, defaultFileSystem().open(path, mode));
+    }
+    bool exists(const std::string& path) override { return defaultFileSystem().exists(path); }
+    void rename(const std::string& from, const std::string& to) override
+    {
+        defaultFileSystem().rename(from, to);
+    }
+    void remove(const std::string& path) override { defaultFileSystem().remove(path); }
+    void syncDirectory(const std::string& directory) override
+    {
+        defaultFileSystem().syncDirectory(directory);
+    }
+
+private:
+    class CountingFile : public ForwardingFile {
+    public:
+        CountingFile(CountingFileSystem& fs, std::unique_ptr<File> inner)
+            : ForwardingFile(std::move(inner)), m_fs(fs)
+        {
+        }
+        std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) override
+        {
+            ++m_fs.reads;
+            return ForwardingFile::readAt(offset, buffer, n);
+        }
+        void lock(std::uint64_t start, std::uint64_t length, LockKind kind) override
+        {
+            ++m_fs.locks;
+            ForwardingFile::lock(start, length, kind);
+        }
+
+    private:
+        CountingFileSystem& m_fs;
+    };
+};
+
+// Titles with many repeats and years in no order, so that runs overlap.
+void fillTable(const std::string& path, int records)
+{
+    Table::create(path, sampleFields());
+    auto table = Table::open(path, Access::Exclusive);
+    table->beginBatch();
+    for (int i = 0; i < records; ++i) {
+        table->append();
+        table->setText("TITLE", "T" + std::to_string((i * 7919) % 400));
+        table->setWhole(2, (i * 37) % 97 - 40);
+        table->setText("AUTHOR", i % 5 ? "Yes" : "No");
+        table->post();
+    }
+    table->endBatch();
+}
+
+} // namespace
+
+class ScaleTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { MdxFile::setSortRunBytes(0); }
+
+    void tagBuiltFromSpilledRunsMatchesOneRun_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<bool>("descending");
+        QTest::addColumn<bool>("unique");
+        QTest::newRow("character") << "TITLE" << false << false;
+        QTest::newRow("character, descending, unique") << "TITLE" << true << true;
+        QTest::newRow("numeric") << "YEARPUB" << false << false;
+        QTest::newRow("numeric, descending") << "YEARPUB" << true << false;
+    }
+
+    // Several runs merged must give the very file one run in memory gives,
+    // and the order the records' own values give.
+    void tagBuiltFromSpilledRunsMatchesOneRun()
+    {
+        QFETCH(QString, expression);
+        QFETCH(bool, descending);
+        QFETCH(bool, unique);
+        constexpr int kRecords = 5000;
+        TempDir dir;
+        std::filesystem::create_directory(dir.path("one"));
+        std::filesystem::create_directory(dir.path("runs"));
+        fillTable(dir.path("one/X.DBF"), kRecords);
+        std::filesystem::copy_file(dir.path("one/X.DBF"), dir.path("runs/X.DBF"));
+        const std::string field = expression.toStdString();
+        Table::open(dir.path("one/X.DBF"), Access::Exclusive)->addTag("K", field, {}, descending, unique);
+
+        MdxFile::setSortRunBytes(4096); // about 150 entries a run
+        CountingFileSystem fs;
+        auto table = Table::open(dir.path("runs/X.DBF"), Access::Exclusive, fs);
+        table->addTag("K", field, {}, descending, unique);
+        QVERIFY(fs.opened.count(dir.path("runs/X.MDX.sort")));
+        QVERIFY(!std::filesystem::exists(dir.path("runs/X.MDX.sort")));
+        QVERIFY(readBytes(dir.path("runs/X.MDX")) == readBytes(dir.path("one/X.MDX")));
+
+        // The records by their own values: key, then record number; a unique tag keeps the first.
+        struct Row {
+            std::string text;
+            double number;
+            std::uint32_t recno;
+        };
+        std::vector<Row> rows;
+        table->setOrder("");
+        for (table->first(); !table->eof(); table->next())
+            rows.push_back({table->text(field), table->floating(table->fieldIndex(field)), table->recno()});
+        const bool numeric = field == "YEARPUB";
+        auto keyLess = [&](const Row& a, const Row& b) {
+            const bool less = numeric ? a.number < b.number : a.text < b.text;
+            const bool greater = numeric ? a.number > b.number : a.text > b.text;
+            return descending ? greater : less;
+        };
+        std::stable_sort(rows.begin(), rows.end(), keyLess);
+        std::vector<std::uint32_t> expected;
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (!unique || i == 0 || keyLess(rows[i - 1], rows[i]))
+                expected.push_back(rows[i].recno);
+        std::vector<std::uint32_t> inTag;
+        table->setOrder("K");
+        for (table->first(); !table->eof(); table->next())
+            inTag.push_back(table->recno());
+        QCOMPARE(inTag, expected);
+    }
+
+    // A tag of two values: nearly every separator has the edited entry's key.
+    // Finding the entry must not read the last leaf under each separator a
+    // halving search tries (about 20 reads a post here). Each post starts
+    // cold: the record and the header twice, the tag's header and root, and
+    // per change of key an interior node and a few leaves.
+    void postUnderTwoValueTagReadsFewPages()
+    {
+        TempDir dir;
+        const std::string path = dir.path("X.DBF");
+        fillTable(path, 20000);
+        Table::open(path, Access::Exclusive)->addTag("OUT", "LEFT(AUTHOR,3)"); // 3 levels
+        std::size_t most = 0;
+        for (std::uint32_t recno = 7001; recno <= 13001; recno += 500) {
+            CountingFileSystem fs;
+            auto table = Table::open(path, Access::Shared, fs);
+            QVERIFY(table->gotoBookmark(recno));
+            const std::string flipped = table->text("AUTHOR") == "Yes" ? "No" : "Yes";
+            fs.reads = 0;
+            table->edit();
+            table->setText("AUTHOR", flipped);
+            table->post();
+            most = std::max(most, fs.reads);
+        }
+        QVERIFY2(most <= 15, std::to_string(most).c_str());
+        auto table = Table::open(path, Access::Shared);
+        table->setOrder("OUT");
+        std::uint32_t visible = 0;
+        for (table->first(); !table->eof(); table->next())
+            ++visible;
+        QCOMPARE(visible, 20000u);
+    }
+
+    // A walk in a shared open checks for other writers once per window of
+    // records read, and still sees a change made beyond that window.
+    void sharedWalkLocksOncePerWindow()
+    {
+        TempDir dir;
+        const std::string path = dir.path("X.DBF");
+        fillTable(path, 3000); // 91-byte records: 720 to a window
+        CountingFileSystem fs;
+        auto walker = Table::open(path, Access::Shared, fs);
+        auto writer = Table::open(path, Access::Shared);
+        fs.locks = 0;
+        std::uint32_t seen = 0;
+        for (walker->first(); !walker->eof(); walker->next()) {
+            ++seen;
+            if (walker->recno() == 100) {
+                QVERIFY(writer->gotoBookmark(2900));
+                writer->edit();
+                writer->setText("TITLE", "changed");
+                writer->post();
+            }
+            if (walker->recno() == 2900)
+                QCOMPARE(walker->text("TITLE"), std::string("changed"));
+        }
+        QCOMPARE(seen, 3000u);
+        QVERIFY2(fs.locks <= 10, std::to_string(fs.locks).c_str());
+    }
+};
+
+REGISTER_TEST(ScaleTest)
+#include "tst_scale.moc"
