@@ -730,10 +730,20 @@ void TMain::startReports()
     try {
         reportFile = reports::ensureReportFile(dataDir);
         reports::ReportFile file(reportFile);
-        // Browse mode changes no file.
+        // Browse mode changes no file. An older file converted before but left in
+        // place (it could not be deleted) is not converted again.
+        const std::string remembered = m_settings.convertedOldReports.toStdString();
         const reports::OldReportConversion old =
             m_browse ? reports::OldReportConversion{}
-                     : reports::convertOldReports(dataDir, file, std::nullopt);
+                     : reports::convertOldReports(dataDir, file,
+                                                  reports::parseRememberedConversion(remembered));
+        if (!m_browse) {
+            const std::string now = reports::rememberedConversion(old, remembered);
+            if (now != remembered) {
+                m_settings.convertedOldReports = QString::fromStdString(now);
+                writeSettings();
+            }
+        }
         if (!old.message.empty())
             m_dialogs.message(QStringLiteral("Reports"), QString::fromStdString(old.message),
                               platform::Button::Ok, platform::Button::Ok, platform::Icon::Warning);

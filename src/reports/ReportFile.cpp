@@ -4,6 +4,7 @@
 #include "reports/definition/BuiltInReports.h"
 
 #include <cerrno>
+#include <charconv>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -207,6 +208,7 @@ OldReportConversion convertOldReports(const std::string& dataDir, ReportFile& ta
     if (!converted.empty())
         target.append(converted);
     result.appended = int(converted.size());
+    result.converted = true;
     if (stamp.size % kOldDefinitionSize != 0) {
         result.message = "The older report file " + path +
                          " ends with a damaged report; it was kept. The reports before it were converted.";
@@ -220,6 +222,29 @@ OldReportConversion convertOldReports(const std::string& dataDir, ReportFile& ta
             std::string("The older report file was converted but could not be deleted. ") + e.what();
     }
     return result;
+}
+
+std::string rememberedConversion(const OldReportConversion& conversion, const std::string& previous)
+{
+    if (!conversion.found || conversion.deleted)
+        return std::string();
+    if (!conversion.converted)
+        return previous;
+    return std::to_string(conversion.size) + ' ' + std::to_string(conversion.mtimeNs);
+}
+
+std::optional<std::pair<std::uint64_t, std::int64_t>> parseRememberedConversion(const std::string& text)
+{
+    std::uint64_t size = 0;
+    std::int64_t mtime = 0;
+    const char* end = text.data() + text.size();
+    auto [atSpace, sizeError] = std::from_chars(text.data(), end, size);
+    if (sizeError != std::errc() || atSpace == end || *atSpace != ' ')
+        return std::nullopt;
+    auto [atEnd, timeError] = std::from_chars(atSpace + 1, end, mtime);
+    if (timeError != std::errc() || atEnd != end)
+        return std::nullopt;
+    return std::pair(size, mtime);
 }
 
 } // namespace reports

@@ -68,6 +68,7 @@ struct OldReportConversion {
     bool found = false;     // a BOOK.URP was there
     int appended = 0;       // reports added to SHVBOOK.URP
     bool deleted = false;   // BOOK.URP is gone
+    bool converted = false; // its reports were read and appended this time
     std::string message;    // for the user when BOOK.URP was kept; empty otherwise
     std::uint64_t size = 0; // of BOOK.URP, with its modification time, to remember a conversion
     std::int64_t mtimeNs = 0;
@@ -80,5 +81,13 @@ struct OldReportConversion {
 OldReportConversion convertOldReports(const std::string& dataDir, ReportFile& target,
                                       std::optional<std::pair<std::uint64_t, std::int64_t>> alreadyConverted,
                                       dbase::FileSystem& fs = dbase::defaultFileSystem());
+
+// What the settings keep after `conversion` so that a BOOK.URP whose reports
+// were appended but which could not be deleted is not converted again: its size
+// and modification time as "size mtime", empty once no such file is left, and
+// `previous` when the conversion changed nothing.
+std::string rememberedConversion(const OldReportConversion& conversion, const std::string& previous);
+// The size and time in a remembered text; nothing for an empty or damaged one.
+std::optional<std::pair<std::uint64_t, std::int64_t>> parseRememberedConversion(const std::string& text);
 
 } // namespace reports

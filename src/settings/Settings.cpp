@@ -169,6 +169,7 @@ template <class S, class V> void visitMisc(S& s, V& v)
     v.flag(misc, "Date Leading Zeros", s.dateLeadingZeros);
     v.number(misc, "Currency Format", s.currencyFormat);
     v.number(misc, "Numeric Format", s.numericFormat);
+    v.flag(misc, "Safety Copies", s.safetyCopies);
 }
 
 template <class F, class V> void visitGridFont(F& font, V& v, const QString& section)
@@ -220,6 +221,7 @@ template <class S, class V> void visitAll(S& s, V& v)
     visitFont(s.buttonFont, v, "Button Font");
     v.number("Reports", "Last Report", s.lastReport);
     visitGeometry(s.reportWindow, v, "Reports", "Report Viewing Window");
+    v.text("Reports", "Converted BOOK.URP", s.convertedOldReports, Long);
 }
 
 } // namespace

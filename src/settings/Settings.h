@@ -110,6 +110,7 @@ struct Settings {
     QString lastDatabase;
     std::array<QString, 5> lastFiles;
     bool showTips = true;
+    bool safetyCopies = true; // a copy of the database at close, when it changed
     int windowSize = 640; // kept as read even when the screen cannot show it
     int dateFormat = 1;
     bool dateLeadingZeros = false;
@@ -146,6 +147,8 @@ struct Settings {
 
     int lastReport = 0;
     WindowGeometry reportWindow;
+    // Size and time of an older report file already converted that could not be deleted.
+    QString convertedOldReports;
 
     bool operator==(const Settings&) const = default;
 

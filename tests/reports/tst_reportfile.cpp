@@ -1,3 +1,4 @@
+#include "FaultyFileSystem.h"
 #include "TestRegistry.h"
 #include "reports/ReportFile.h"
 #include "reports/definition/BuiltInReports.h"
@@ -13,6 +14,18 @@
 using namespace reports;
 
 namespace {
+
+// The real file system, except that BOOK.URP may be kept from being deleted.
+class UndeletableOldFile : public FaultyFileSystem {
+public:
+    bool deletable = true;
+    void remove(const std::string& path) override
+    {
+        if (!deletable && path.ends_with("BOOK.URP"))
+            throw dbase::IoError(path, "remove", EACCES);
+        FaultyFileSystem::remove(path);
+    }
+};
 
 // Reads a record straight from the offset table, independently of the codec.
 struct RawRecord {
@@ -412,25 +425,67 @@ private slots:
             QCOMPARE(names[9], thirty.toStdString());
     }
 
-    void convertedOnceWhenTheDeleteFailed()
+    // A BOOK.URP whose reports were appended but which stayed (it could not be
+    // deleted, or ends with a damaged record) is remembered and not converted again.
+    void convertedOnlyOnce_data()
     {
+        QTest::addColumn<bool>("deletable");
+        QTest::addColumn<int>("cut");
+        QTest::addColumn<bool>("remembered");
+        QTest::newRow("deleted") << true << 0 << false;
+        QTest::newRow("cannot be deleted") << false << 0 << true;
+        QTest::newRow("damaged last record") << true << 100 << true;
+    }
+
+    void convertedOnlyOnce()
+    {
+        QFETCH(bool, deletable);
+        QFETCH(int, cut);
+        QFETCH(bool, remembered);
         QTemporaryDir dir;
-        writeBytes(dir.filePath("BOOK.URP"), oldRecord("Mine"));
-        const QFileInfo info(dir.filePath("BOOK.URP"));
+        QByteArray old = oldRecord("Mine") + oldRecord("Yours");
+        old.chop(cut);
+        writeBytes(dir.filePath("BOOK.URP"), old);
+        UndeletableOldFile fs;
+        fs.deletable = deletable;
         ReportFile target(ensureReportFile(dir.path().toStdString()));
-        const OldReportConversion first = convertOldReports(dir.path().toStdString(), target, std::nullopt);
-        // As if the delete had failed: the same file, remembered by size and time, is not converted again.
-        writeBytes(dir.filePath("BOOK.URP"), oldRecord("Mine"));
-        QFile(dir.filePath("BOOK.URP")).setFileTime(info.lastModified(), QFileDevice::FileModificationTime);
-        const dbase::FileStamp stamp =
-            dbase::defaultFileSystem()
-                .open(dir.filePath("BOOK.URP").toStdString(), dbase::OpenMode::ReadOnly)
-                ->stamp();
-        const OldReportConversion again =
-            convertOldReports(dir.path().toStdString(), target, std::pair(stamp.size, stamp.mtimeNs));
-        QCOMPARE(first.appended, 1);
-        QCOMPARE(again.appended, 0);
-        QCOMPARE(target.list().size(), 9u);
+        std::string kept = "1 2"; // of a file that is not there any more
+        for (int start = 0; start < 3; ++start) {
+            const OldReportConversion result =
+                convertOldReports(dir.path().toStdString(), target, parseRememberedConversion(kept), fs);
+            kept = rememberedConversion(result, kept);
+            QCOMPARE(result.appended, start == 0 ? (cut ? 1 : 2) : 0);
+            QCOMPARE(kept.empty(), !remembered);
+        }
+        QCOMPARE(target.list().size(), std::size_t(cut ? 9 : 10));
+        // Another BOOK.URP copied in later is converted.
+        if (remembered) {
+            writeBytes(dir.filePath("BOOK.URP"), oldRecord("Theirs") + oldRecord("More") + oldRecord("Most"));
+            QCOMPARE(convertOldReports(dir.path().toStdString(), target, parseRememberedConversion(kept), fs)
+                         .appended,
+                     3);
+        }
+    }
+
+    void rememberedText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("size and time") << "39662 1733580000123456789" << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("size only") << "39662" << false;
+        QTest::newRow("trailing text") << "39662 17x" << false;
+        QTest::newRow("letters") << "T12" << false;
+    }
+
+    void rememberedText()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        const auto parsed = parseRememberedConversion(text.toStdString());
+        QCOMPARE(parsed.has_value(), valid);
+        if (valid)
+            QCOMPARE(*parsed, std::pair(std::uint64_t(39662), std::int64_t(1733580000123456789)));
     }
 };
 

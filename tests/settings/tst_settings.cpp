@@ -138,7 +138,7 @@ private slots:
                 ++count;
             }
         }
-        QCOMPARE(count, 19 + 6 * 36 + 3 + 2 + 4 + 5 * 13 + 3 + 2 * 7 + 5 + 3 * 3 + 5);
+        QCOMPARE(count, 20 + 6 * 36 + 3 + 2 + 4 + 5 * 13 + 3 + 2 * 7 + 5 + 3 * 3 + 6);
         Settings changed;
         changed.read(file);
         QVERIFY(changed != Settings());
