@@ -173,7 +173,10 @@ double TBaseReport::columnLeft() const
 void TBaseReport::refreshLineMetrics()
 {
     m_lineHeight = m_lineHeightMethod == lhmFont ? m_fontLineHeight : 1.0 / m_linesPerInch;
-    m_descent = Measurer().descent(m_font) * 100.0 / m_scaleY;
+    // Asked for every line, but the font seldom changes between lines.
+    if (!m_fontDescent)
+        m_fontDescent = Measurer().descent(m_font);
+    m_descent = *m_fontDescent * 100.0 / m_scaleY;
 }
 
 // Setting the line always counts as a line change: the metrics of the font in
@@ -227,13 +230,27 @@ int TBaseReport::RemainingLines() const
 void TBaseReport::WriteText(const QString& text)
 {
     OutputActive();
-    const QStringList parts = text.split(QLatin1Char('\t'));
-    if (!parts.front().isEmpty())
-        placeText(parts.front());
-    for (qsizetype i = 1; i < parts.size(); ++i) {
-        NextTabStop();
-        placeText(parts[i]);
+    qsizetype tab = text.indexOf(QLatin1Char('\t'));
+    if (tab < 0) {
+        if (!text.isEmpty())
+            placeText(text);
+        return;
     }
+    if (tab > 0)
+        placeText(text.first(tab));
+    while (tab >= 0) {
+        const qsizetype from = tab + 1;
+        tab = text.indexOf(QLatin1Char('\t'), from);
+        NextTabStop();
+        placeText(tab < 0 ? text.sliced(from) : text.sliced(from, tab - from));
+    }
+}
+
+void TBaseReport::WriteTab(const QString& text)
+{
+    OutputActive();
+    NextTabStop();
+    placeText(text);
 }
 
 void TBaseReport::WriteLine(const QString& text)
@@ -320,10 +337,10 @@ double TBaseReport::TextWidthInches(const QString& text) const
 {
     if (text.isEmpty())
         return 0;
-    if (m_lastMeasured.width >= 0 && m_lastMeasured.text == text && m_lastMeasured.font == m_font)
+    if (m_lastMeasured.width >= 0 && m_lastMeasured.font == m_fontSerial && m_lastMeasured.text == text)
         return m_lastMeasured.width * 100.0 / m_scaleX;
     const double width = Measurer().textWidth(m_font, text);
-    m_lastMeasured = {text, m_font, width};
+    m_lastMeasured = {text, m_fontSerial, width};
     return width * 100.0 / m_scaleX;
 }
 
@@ -357,6 +374,12 @@ void TBaseReport::ClearTabStops()
     m_tabs.clear();
     m_currentTab = -1;
     m_tabPending = false;
+}
+
+void TBaseReport::SetTabStops(const QVector<TabStop>& stops)
+{
+    ClearTabStops();
+    m_tabs = stops;
 }
 
 double TBaseReport::TabStopWidth(int n) const
@@ -418,6 +441,7 @@ void TBaseReport::SetMeasurer(std::shared_ptr<const PageMeasurer> measurer)
 {
     m_measurer = std::move(measurer);
     m_lastMeasured = {};
+    m_fontDescent.reset();
 }
 
 const PageMeasurer& TBaseReport::Measurer() const

@@ -256,6 +256,8 @@ public:
     // Text.
     void WriteText(const QString& text);
     void WriteLine(const QString& text);
+    // WriteText of a tab followed by text, without building that string.
+    void WriteTab(const QString& text);
     void TextLeftAt(const QString& text, double x);
     void TextCentredAt(const QString& text, double x);
     void TextRightAt(const QString& text, double x);
@@ -294,6 +296,8 @@ public:
     // shade 0 uses TabShade.
     void AddTabStop(double position, Justify justify, double width, double margin, int boxLines, int shade);
     void ClearTabStops();
+    // ClearTabStops, then the stops as TabStops() gave them.
+    void SetTabStops(const QVector<TabStop>& stops);
     void NextTabStop();
     double TabStopWidth(int n) const; // 1-based, 0 = the current stop
     const QVector<TabStop>& TabStops() const { return m_tabs; }
@@ -459,10 +463,13 @@ private:
     mutable std::shared_ptr<const PageMeasurer> m_measurer; // created on first use
     struct Measured {
         QString text;
-        ReportFont font;
+        quint64 font = 0;  // m_fontSerial when measured
         double width = -1; // inches, before ScaleX; -1: nothing measured yet
     };
     mutable Measured m_lastMeasured;
+    quint64 m_fontSerial = 1; // changes with every change of m_font
+    // The measurer's descent of m_font, inches before ScaleY; asked again after a font change.
+    std::optional<double> m_fontDescent;
 
     // Inches from here on.
     double m_originX = 0, m_originY = 0;

@@ -36,6 +36,8 @@ void TBaseReport::Run()
     // Every run starts from the same font, whatever the previous run left behind.
     m_font = ReportFont{};
     m_font.height = 10.0 / 72.0 * (m_scaleY / 100.0);
+    ++m_fontSerial;
+    m_fontDescent.reset();
     m_fontLineHeight = 1.0 / 6.0;
     try {
         if (OnBeforePrint)
@@ -221,6 +223,8 @@ void TBaseReport::SelectFont(const QString& name, double size)
 void TBaseReport::SetFont(const ReportFont& font)
 {
     m_font = font;
+    ++m_fontSerial;
+    m_fontDescent.reset();
     if (outputLive())
         FontChanged();
 }

@@ -7,6 +7,8 @@
 
 #include <QStringList>
 #include <array>
+#include <cstdint>
+#include <unordered_map>
 
 namespace reports {
 
@@ -20,12 +22,12 @@ public:
     BookReportSource(db::BookCursor& cursor, const settings::NumberText& numbers, const db::DateText& dates,
                      QStringList titles);
 
-    void first() override { m_cursor.first(); }
+    void first() override;
     bool atEnd() const override { return m_cursor.atEnd(); }
-    void next() override { m_cursor.next(); }
+    void next() override;
     QString text(int field) const override;
     double amount(int field) const override;
-    QString moneyText(double amount) const override { return m_numbers.money(1, amount); }
+    QString moneyText(double amount) const override;
     QString fieldTitle(int field) const override { return m_titles.value(field - 1); }
     QString today() const override;
 
@@ -35,6 +37,20 @@ private:
     const db::DateText& m_dates;
     QStringList m_titles;
     std::array<int, 36> m_index{}; // table field of each report field
+
+    // The texts of the current book already asked for: a grouping field is read twice.
+    mutable std::array<QString, 36> m_texts;
+    mutable std::array<std::uint64_t, 36> m_textBook{}; // m_book when m_texts[i] was made
+    std::uint64_t m_book = 1;                           // changes with every move
+    // Number texts by value: prices and years repeat from book to book, and
+    // formatting them costs more than looking them up.
+    using Formatted = std::unordered_map<std::uint64_t, QString>;
+    mutable Formatted m_money, m_years, m_pages;
+    const QString& formatted(Formatted& known, double value,
+                             QString (BookReportSource::*format)(double) const) const;
+    QString formatMoney(double value) const { return m_numbers.money(1, value); }
+    QString formatYear(double value) const { return m_numbers.plain(1, 0, value); }
+    QString formatPages(double value) const { return m_numbers.grouped(1, 0, value); }
 };
 
 } // namespace reports

@@ -1,5 +1,6 @@
 #include "reports/ReportGenerator.h"
 
+#include "db/BookSchema.h"
 #include "reportengine/PageMeasure.h"
 #include "reportengine/TCanvasReport.h"
 #include "reports/definition/ReportFields.h"
@@ -20,21 +21,45 @@ constexpr double kFooterHeight = 0.5;
 constexpr double kCaptionPad = 0.2; // a group caption's box is this much wider than its text
 constexpr double kTabMargin = 2;    // hundredths of an inch
 constexpr int kGroupText = 120;     // characters of a group's text kept
-constexpr int kMoneyFields[4] = {7, 8, 29, 30};
+
+// Report fields count from 1 where the book schema counts from 0.
+constexpr int reportField(int schemaField)
+{
+    return schemaField + 1;
+}
+
+namespace fields = db::fields;
+constexpr std::array<int, 4> kMoneyFields{reportField(fields::Cost), reportField(fields::Value),
+                                          reportField(fields::LowMarket), reportField(fields::HighMarket)};
 
 bool numeric(int field)
 {
-    return field == 3 || field == 7 || field == 8 || field == 24 || field == 29 || field == 30;
+    return field == reportField(fields::YearPub) || field == reportField(fields::Pages) ||
+           std::find(kMoneyFields.begin(), kMoneyFields.end(), field) != kMoneyFields.end();
 }
 
-QString padRight(const QString& text, int width)
+// The first `width` characters, padded with blanks on the right to `width`.
+void appendPaddedRight(QString& out, const QString& text, int width)
 {
-    return text.left(width).leftJustified(width, QLatin1Char(' '));
+    if (width < 0) {
+        out += text;
+        return;
+    }
+    const qsizetype taken = std::min<qsizetype>(text.size(), width);
+    out.append(text.constData(), taken);
+    out.resize(out.size() + width - taken, QLatin1Char(' '));
 }
 
-QString padLeft(const QString& text, int width)
+// The first `width` characters, padded with blanks on the left to `width`.
+void appendPaddedLeft(QString& out, const QString& text, int width)
 {
-    return text.left(width).rightJustified(width, QLatin1Char(' '));
+    if (width < 0) {
+        out += text;
+        return;
+    }
+    const qsizetype taken = std::min<qsizetype>(text.size(), width);
+    out.resize(out.size() + width - taken, QLatin1Char(' '));
+    out.append(text.constData(), taken);
 }
 
 // A measurer that lends the engine's own to a probe, which cannot own it.
@@ -181,6 +206,17 @@ void ReportGenerator::beforePrint(TBaseReport& r)
     m_groupTotals = {};
     m_grandTotals = {};
     m_failure.clear();
+    const auto cellsOf = [this](const ReportLine& line) {
+        std::vector<Cell> cells;
+        for (const ReportItem& item : m_definition.used(line))
+            cells.push_back({item.kind(), item.number, item.width, QString::fromStdString(item.label)});
+        return cells;
+    };
+    for (std::size_t k = 0; k < m_cells.size(); ++k)
+        m_cells[k] = cellsOf(k < m_definition.lines.size() ? m_definition.lines[k] : m_definition.totals);
+    for (auto& stops : m_tabStops)
+        stops.reset();
+    m_textBuffer.clear();
     if (!m_probing)
         m_source.first();
 }
@@ -199,14 +235,28 @@ void ReportGenerator::setFont(TBaseReport& r, int number) const
 void ReportGenerator::lineToFile(TBaseReport& r, const QString& line)
 {
     if (m_text && !m_probing) {
-        const QByteArray bytes = line.toUtf8() + "\r\n";
-        if (m_text->write(bytes) != bytes.size())
-            throw reportengine::ReportError(
-                QStringLiteral("The report could not be written to its text file: %1.")
-                    .arg(m_text->errorString())
-                    .toStdString());
+        m_textBuffer += line.toUtf8();
+        m_textBuffer += "\r\n";
+        constexpr qsizetype kWriteSize = 256 * 1024;
+        if (m_textBuffer.size() >= kWriteSize)
+            flushText();
     }
     r.WriteLine(QString());
+}
+
+// Lines reach the file a page or more at a time: writing each line on its own cost more than making it.
+void ReportGenerator::flushText()
+{
+    if (!m_text || m_textBuffer.isEmpty())
+        return;
+    const qint64 written = m_text->write(m_textBuffer);
+    const qint64 expected = m_textBuffer.size();
+    m_textBuffer.clear();
+    if (written != expected)
+        throw reportengine::ReportError(
+            QStringLiteral("The report could not be written to its text file: %1.")
+                .arg(m_text->errorString())
+                .toStdString());
 }
 
 void ReportGenerator::header(TBaseReport& r)
@@ -229,31 +279,39 @@ void ReportGenerator::header(TBaseReport& r)
     }
 }
 
-void ReportGenerator::addTabStops(TBaseReport& r, const ReportLine& line, Use use) const
+// Clears the tab stops and sets those of line k (kMaxLines: the totals line)
+// for its use. The stops depend only on the definition and the paper, so each
+// set is laid out once a run and handed back to the engine afterwards.
+void ReportGenerator::setTabStops(TBaseReport& r, std::size_t k, Use use)
 {
+    std::optional<QVector<reportengine::TabStop>>& known = m_tabStops[k * 4 + std::size_t(use)];
+    if (known) {
+        r.SetTabStops(*known);
+        return;
+    }
+    r.ClearTabStops();
     int box = 0;
     if (m_lines == 1 && (use == Use::Header || use == Use::SingleBody))
         box = (m_definition.verticalLines ? reportengine::blLeft | reportengine::blRight : 0) |
               (m_definition.horizontalLines ? reportengine::blTop | reportengine::blBottom : 0);
-    for (const ReportItem& item : m_definition.used(line)) {
+    for (const Cell& cell : m_cells[k]) {
         using reportengine::Justify;
         Justify justify = reportengine::pjLeft;
-        const ReportItem::Kind kind = item.kind();
         if (use == Use::Header)
             justify = reportengine::pjCenter;
         else if (use == Use::SingleBody)
-            justify = kind == ReportItem::Kind::Field && numeric(item.number) ? reportengine::pjRight
-                                                                              : reportengine::pjLeft;
+            justify = cell.kind == ReportItem::Kind::Field && numeric(cell.number) ? reportengine::pjRight
+                                                                                   : reportengine::pjLeft;
         else
-            justify = kind == ReportItem::Kind::Label ? reportengine::pjRight : reportengine::pjLeft;
-        r.AddTabStop(-1, justify, double(item.width) / m_definition.width * m_printable, kTabMargin, box, 0);
+            justify = cell.kind == ReportItem::Kind::Label ? reportengine::pjRight : reportengine::pjLeft;
+        r.AddTabStop(-1, justify, double(cell.width) / m_definition.width * m_printable, kTabMargin, box, 0);
     }
+    known = r.TabStops();
 }
 
-void ReportGenerator::bodyTabStops(TBaseReport& r) const
+void ReportGenerator::bodyTabStops(TBaseReport& r)
 {
-    r.ClearTabStops();
-    addTabStops(r, m_definition.lines[0], Use::SingleBody);
+    setTabStops(r, 0, Use::SingleBody);
 }
 
 // The characters of Windows-1252 beyond Latin-1.
@@ -313,35 +371,35 @@ QString ReportGenerator::fitted(const TBaseReport& r, const QString& text, doubl
     return text.left(fits);
 }
 
-void ReportGenerator::printLine(TBaseReport& r, const ReportLine& line)
+void ReportGenerator::printLine(TBaseReport& r, std::size_t k)
 {
-    const std::span<const ReportItem> items = m_definition.used(line);
+    const std::vector<Cell>& cells = m_cells[k];
     if (m_mode == OutputMode::TextFile) {
-        QString out;
-        for (const ReportItem& item : items) {
-            switch (item.kind()) {
+        m_line.truncate(0); // keeps its room for the next line
+        for (const Cell& cell : cells) {
+            switch (cell.kind) {
             case ReportItem::Kind::Filler:
-                out += QString(item.width, QLatin1Char(' '));
+                m_line.resize(m_line.size() + std::max(cell.width, 0), QLatin1Char(' '));
                 break;
             case ReportItem::Kind::Label:
-                out += padLeft(QString::fromStdString(item.label), item.width);
+                appendPaddedLeft(m_line, cell.label, cell.width);
                 break;
             case ReportItem::Kind::Field:
-                out += padRight(m_source.text(item.number), item.width);
+                appendPaddedRight(m_line, m_source.text(cell.number), cell.width);
                 break;
             }
         }
-        lineToFile(r, out);
+        lineToFile(r, m_line);
         return;
     }
     int j = 1;
-    for (const ReportItem& item : items) {
+    for (const Cell& cell : cells) {
         QString text;
-        if (item.kind() == ReportItem::Kind::Label)
-            text = QString::fromStdString(item.label);
-        else if (item.kind() == ReportItem::Kind::Field)
-            text = m_source.text(item.number);
-        r.WriteText(QLatin1Char('\t') + fitted(r, text, r.TabStopWidth(j++)));
+        if (cell.kind == ReportItem::Kind::Label)
+            text = cell.label;
+        else if (cell.kind == ReportItem::Kind::Field)
+            text = m_source.text(cell.number);
+        r.WriteTab(fitted(r, text, r.TabStopWidth(j++)));
     }
     r.WriteLine(QString());
 }
@@ -349,19 +407,20 @@ void ReportGenerator::printLine(TBaseReport& r, const ReportLine& line)
 void ReportGenerator::printColumnHeaders(TBaseReport& r)
 {
     int j = 1;
-    for (const ReportItem& item : m_definition.used(m_definition.lines[0])) {
+    for (const Cell& cell : m_cells[0]) {
         const QString title =
-            item.kind() == ReportItem::Kind::Field ? m_source.fieldTitle(item.number) : QString();
-        r.WriteText(QLatin1Char('\t') + fitted(r, title, r.TabStopWidth(j++)));
+            cell.kind == ReportItem::Kind::Field ? m_source.fieldTitle(cell.number) : QString();
+        r.WriteTab(fitted(r, title, r.TabStopWidth(j++)));
     }
 }
 
 QString ReportGenerator::columnHeaderText() const
 {
     QString out;
-    for (const ReportItem& item : m_definition.used(m_definition.lines[0]))
-        out += padRight(item.kind() == ReportItem::Kind::Field ? m_source.fieldTitle(item.number) : QString(),
-                        item.width);
+    for (const Cell& cell : m_cells[0])
+        appendPaddedRight(out,
+                          cell.kind == ReportItem::Kind::Field ? m_source.fieldTitle(cell.number) : QString(),
+                          cell.width);
     return out;
 }
 
@@ -375,8 +434,7 @@ void ReportGenerator::startPageBody(TBaseReport& r)
     r.SetAreaBottom(r.PaperHeight() - m_definition.marginBottom - kFooterRoom);
     if (m_lines == 1 && m_definition.columnHeaders) {
         setFont(r, 2);
-        r.ClearTabStops();
-        addTabStops(r, m_definition.lines[0], Use::Header);
+        setTabStops(r, 0, Use::Header);
         // The header line ends with the body font in force, so its height decides where the books begin.
         if (m_mode == OutputMode::TextFile) {
             setFont(r, 3);
@@ -410,12 +468,11 @@ bool ReportGenerator::pageBody(TBaseReport& r)
         if (stop)
             break;
         if (m_lines == 1) {
-            printLine(r, m_definition.lines[0]);
+            printLine(r, 0);
         } else {
-            for (int k = 0; k < m_lines; ++k) {
-                r.ClearTabStops();
-                addTabStops(r, m_definition.lines[std::size_t(k)], Use::MultiBody);
-                printLine(r, m_definition.lines[std::size_t(k)]);
+            for (std::size_t k = 0; k < std::size_t(m_lines); ++k) {
+                setTabStops(r, k, Use::MultiBody);
+                printLine(r, k);
             }
         }
         if (m_definition.useTotals) {
@@ -564,31 +621,33 @@ void ReportGenerator::captionLine(TBaseReport& r, const QString& caption)
 
 void ReportGenerator::totalsLine(TBaseReport& r, const std::array<double, 4>& sums)
 {
-    const std::span<const ReportItem> items = m_definition.used(m_definition.totals);
-    const auto textOf = [&](const ReportItem& item) {
-        switch (item.kind()) {
+    const std::vector<Cell>& cells = m_cells[kMaxLines];
+    const auto textOf = [&](const Cell& cell) {
+        switch (cell.kind) {
         case ReportItem::Kind::Filler:
             return QString();
         case ReportItem::Kind::Label:
-            return QString::fromStdString(item.label);
+            return cell.label;
         case ReportItem::Kind::Field:
             break;
         }
-        return m_source.moneyText(sums[std::size_t(item.number - 1)]);
+        return m_source.moneyText(sums[std::size_t(cell.number - 1)]);
     };
     if (m_mode == OutputMode::TextFile) {
         QString out;
-        for (const ReportItem& item : items)
-            out += item.kind() == ReportItem::Kind::Label ? padLeft(textOf(item), item.width)
-                                                          : padRight(textOf(item), item.width);
+        for (const Cell& cell : cells) {
+            if (cell.kind == ReportItem::Kind::Label)
+                appendPaddedLeft(out, textOf(cell), cell.width);
+            else
+                appendPaddedRight(out, textOf(cell), cell.width);
+        }
         lineToFile(r, out);
         return;
     }
-    r.ClearTabStops();
-    addTabStops(r, m_definition.totals, Use::Totals);
+    setTabStops(r, kMaxLines, Use::Totals);
     int j = 1;
-    for (const ReportItem& item : items)
-        r.WriteText(QLatin1Char('\t') + fitted(r, textOf(item), r.TabStopWidth(j++)));
+    for (const Cell& cell : cells)
+        r.WriteTab(fitted(r, textOf(cell), r.TabStopWidth(j++)));
     r.WriteLine(QString());
 }
 
@@ -625,6 +684,7 @@ void ReportGenerator::footer(TBaseReport& r)
         if (m_definition.dateOnPages)
             line += QString(5, QLatin1Char(' ')) + date;
         lineToFile(r, line + QChar(12));
+        flushText();
         return;
     }
     r.SetAreaTop(r.PaperHeight() - m_definition.marginBottom - kFooterHeight);

@@ -12,9 +12,12 @@
 #include "reports/ReportSource.h"
 #include "reports/definition/ReportDefinition.h"
 
+#include <QByteArray>
 #include <QString>
+#include <QVector>
 #include <array>
 #include <optional>
+#include <vector>
 
 class QIODevice;
 
@@ -68,10 +71,18 @@ private:
     void footer(reportengine::TBaseReport& r);
     void startPageBody(reportengine::TBaseReport& r);
 
+    // An item of a definition's line with its label decoded once a run.
+    struct Cell {
+        ReportItem::Kind kind = ReportItem::Kind::Filler;
+        int number = 0;
+        int width = 0;
+        QString label;
+    };
+
     void setFont(reportengine::TBaseReport& r, int number) const;
-    void addTabStops(reportengine::TBaseReport& r, const ReportLine& line, Use use) const;
-    void bodyTabStops(reportengine::TBaseReport& r) const;
-    void printLine(reportengine::TBaseReport& r, const ReportLine& line);
+    void setTabStops(reportengine::TBaseReport& r, std::size_t k, Use use);
+    void bodyTabStops(reportengine::TBaseReport& r);
+    void printLine(reportengine::TBaseReport& r, std::size_t k);
     void printColumnHeaders(reportengine::TBaseReport& r);
     QString columnHeaderText() const;
     bool groupDetection(reportengine::TBaseReport& r);
@@ -82,6 +93,7 @@ private:
     void totalsLine(reportengine::TBaseReport& r, const std::array<double, 4>& sums);
     bool closingTotals(reportengine::TBaseReport& r);
     void lineToFile(reportengine::TBaseReport& r, const QString& line);
+    void flushText();
     QString fitted(const reportengine::TBaseReport& r, const QString& text, double width) const;
     double widestCharacter(const reportengine::TBaseReport& r) const;
     QString caption() const;
@@ -109,6 +121,12 @@ private:
     std::array<double, 4> m_groupTotals{};
     std::array<double, 4> m_grandTotals{};
     QString m_failure;
+    // The used items of lines 1..12, then of the totals line.
+    std::array<std::vector<Cell>, kMaxLines + 1> m_cells;
+    // The tab stops of each line and use, once laid out in this run.
+    std::array<std::optional<QVector<reportengine::TabStop>>, (kMaxLines + 1) * 4> m_tabStops;
+    QByteArray m_textBuffer;                // mode 3 lines not yet written
+    QString m_line;                         // the mode 3 line being made
     mutable std::optional<double> m_widest; // of m_widestFont
     mutable reportengine::ReportFont m_widestFont;
 };

@@ -1,5 +1,6 @@
 #include "ReportTestSupport.h"
 #include "TestRegistry.h"
+#include "reportengine/CachedMeasurer.h"
 #include "reportengine/PageMeasure.h"
 #include "reportengine/TBaseReport.h"
 #include "reportengine/TPrinterReport.h"
@@ -519,6 +520,48 @@ private slots:
         ReportFont arial;
         QVERIFY(measurer.textWidth(arial, "WWWW") > measurer.textWidth(arial, "iiii") * 2);
         QVERIFY(measurer.descent(arial) > 0.1 * arial.height && measurer.descent(arial) < 0.4 * arial.height);
+    }
+
+    // The cached measurer adds up character advances where it can; the sum
+    // must be the width of the whole text to the last 64th of a dot.
+    void cachedWidthsAreWholeTextWidths_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<double>("points");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<bool>("italic");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Arial 8") << "Arial" << 8.0 << false << false << "The Quick Brown Fox, 1998 (2nd ed.)";
+        QTest::newRow("trailing blanks") << "Arial" << 10.0 << false << false << "Smith, John   ";
+        QTest::newRow("Latin-1 bold") << "Arial" << 11.0 << true << false << "Café Müller, Ça et là ½ ¼ © ß";
+        QTest::newRow("no-break space, soft hyphen")
+            << "Arial" << 8.0 << false << false << "1\u00A0234 co\u00ADoperate";
+        QTest::newRow("tab") << "Arial" << 10.0 << false << false << "Title\tAuthor";
+        QTest::newRow("beyond Latin-1") << "Arial" << 8.0 << false << false << "Smith \u2014 \u20AC 12";
+        QTest::newRow("Courier New money") << "Courier New" << 10.0 << false << false << "$1,234,567.89";
+        QTest::newRow("serif italic pairs")
+            << "Times New Roman" << 14.0 << false << true << "AVATAR Tw Yo fi fl";
+    }
+
+    void cachedWidthsAreWholeTextWidths()
+    {
+        QFETCH(QString, family);
+        QFETCH(double, points);
+        QFETCH(bool, bold);
+        QFETCH(bool, italic);
+        QFETCH(QString, text);
+        ReportFont font;
+        font.name = family;
+        font.height = points / 72;
+        font.bold = bold;
+        font.italic = italic;
+        const ReferenceMeasurer whole;
+        const CachedMeasurer cached;
+        // Twice each: first as the advances are learnt, then from them; prefixes as fitting asks.
+        for (int pass = 0; pass < 2; ++pass)
+            for (qsizetype n = 1; n <= text.size(); ++n)
+                QVERIFY2(cached.textWidth(font, text.first(n)) == whole.textWidth(font, text.first(n)),
+                         qPrintable(text.first(n)));
     }
 
     void printsToPdf()

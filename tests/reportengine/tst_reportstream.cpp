@@ -336,6 +336,57 @@ private slots:
         QCOMPARE(std::get<RawPrinterData>(read[24]).value, std::string(90, 'x'));
     }
 
+    // A text that fits one record is encoded straight from its parts: the
+    // bytes, and the refusals of values a reader would not take, are those of the record.
+    void textIsEncodedAsItsRecord_data()
+    {
+        QTest::addColumn<int>("align");
+        QTest::addColumn<float>("y");
+        QTest::addColumn<std::string>("text");
+        QTest::addColumn<float>("x");
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        QTest::newRow("left") << int(TextAlign::Left) << 1.25f << std::string("Smith, John") << 0.52f;
+        QTest::newRow("centred") << int(TextAlign::Centre) << 10.5f << std::string("TOTALS") << 4.25f;
+        QTest::newRow("right, high bytes")
+            << int(TextAlign::Right) << 3.0f << std::string("\x80 \xe9t\xe9") << 8.0f;
+        QTest::newRow("empty") << int(TextAlign::Left) << 0.0f << std::string() << -1.5f;
+        QTest::newRow("255 bytes") << int(TextAlign::Centre) << 2.0f << std::string(255, 'w') << 1.0f;
+        QTest::newRow("baseline not a number") << int(TextAlign::Left) << nan << std::string("a") << 1.0f;
+        QTest::newRow("x too large") << int(TextAlign::Right) << 1.0f << std::string("a") << 2e6f;
+    }
+
+    void textIsEncodedAsItsRecord()
+    {
+        QFETCH(int, align);
+        QFETCH(float, y);
+        QFETCH(std::string, text);
+        QFETCH(float, x);
+        ReportStreamWriter direct;
+        ReportStreamWriter viaRecord;
+        for (ReportStreamWriter* w : {&direct, &viaRecord}) {
+            w->writeHeader(letterHeader());
+            w->beginPage(1, Orientation::Portrait, plainState());
+        }
+        const Record record = align == int(TextAlign::Left)     ? Record(TextLeft{y, text, x})
+                              : align == int(TextAlign::Centre) ? Record(TextCentred{y, text, x})
+                                                                : Record(TextRight{y, text, x});
+        const Bytes before = direct.bytes();
+        const auto unmeasured = [](std::string_view) -> double { throw std::logic_error("measured"); };
+        bool refused = false;
+        try {
+            viaRecord.write(record);
+        } catch (const StreamError&) {
+            refused = true;
+        }
+        if (refused) {
+            QVERIFY_THROWS_EXCEPTION(StreamError, direct.writeText(TextAlign(align), y, text, x, unmeasured));
+            QCOMPARE(direct.bytes(), before);
+        } else {
+            direct.writeText(TextAlign(align), y, text, x, unmeasured);
+            QCOMPARE(hex(direct.bytes()), hex(viaRecord.bytes()));
+        }
+    }
+
     void unrecordableValuesAreRefused_data()
     {
         QTest::addColumn<Record>("record");

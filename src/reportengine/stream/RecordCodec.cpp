@@ -284,6 +284,27 @@ template <class T> void encodeWhole(std::vector<std::uint8_t>& out, const T& val
 
 } // namespace
 
+void encodeText(std::vector<std::uint8_t>& out, RecordCode code, float y, std::string_view text, float x)
+{
+    // The checks of the record's fields in their order, before anything is appended.
+    if (!realAllowed(y))
+        refuse("a number is not finite or too large");
+    if (text.size() > kMaxTextBytes)
+        refuse("a text is longer than 255 characters");
+    if (!realAllowed(x))
+        refuse("a number is not finite or too large");
+    const auto put = [&out](float value) {
+        const auto bits = std::bit_cast<std::uint32_t>(value);
+        for (int shift = 0; shift < 32; shift += 8)
+            out.push_back(std::uint8_t(bits >> shift));
+    };
+    out.push_back(std::uint8_t(code));
+    put(y);
+    out.push_back(std::uint8_t(text.size()));
+    out.insert(out.end(), text.begin(), text.end());
+    put(x);
+}
+
 const std::uint8_t* ByteSource::take(std::size_t n)
 {
     if (n > remaining())

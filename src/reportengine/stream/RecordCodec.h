@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace reportengine::stream {
@@ -39,6 +40,9 @@ private:
 // their table, graphics over 2 GiB) raise StreamError and append nothing.
 void encodeRecord(std::vector<std::uint8_t>& out, const Record& record);
 void encodeHeader(std::vector<std::uint8_t>& out, const ReportHeader& header);
+// What encodeRecord appends for a TextCentred, TextLeft or TextRight record
+// (`code`), without building the record first: a report is mostly texts.
+void encodeText(std::vector<std::uint8_t>& out, RecordCode code, float y, std::string_view text, float x);
 void encodePageStart(std::vector<std::uint8_t>& out, const PageStart& page);
 
 // Reads one record whose code byte has already been taken from `in`; a code

@@ -120,13 +120,11 @@ void ReportStreamWriter::writeText(TextAlign align, double y, std::string_view t
 {
     require(Phase::InPage, "writeText");
     if (text.size() <= kMaxTextBytes) {
-        const std::string whole(text);
-        if (align == TextAlign::Left)
-            write(TextLeft{float(y), whole, float(x)});
-        else if (align == TextAlign::Centre)
-            write(TextCentred{float(y), whole, float(x)});
-        else
-            write(TextRight{float(y), whole, float(x)});
+        // A text record changes no state, so it goes straight to the bytes.
+        const RecordCode code = align == TextAlign::Left     ? RecordCode::TextLeft
+                                : align == TextAlign::Centre ? RecordCode::TextCentred
+                                                             : RecordCode::TextRight;
+        encodeText(m_bytes, code, float(y), text, float(x));
         return;
     }
     double start = x;
