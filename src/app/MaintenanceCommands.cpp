@@ -2,6 +2,7 @@
 
 #include "app/TMyBackup.h"
 #include "app/TMyRestore.h"
+#include "app/TSafetyCopies.h"
 #include "db/Backup.h"
 #include "db/LegacyConversion.h"
 #include "db/Maintenance.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 
 MaintenanceCommands::MaintenanceCommands(MaintenanceServices services) : m_services(std::move(services)) {}
 
@@ -87,6 +89,74 @@ void MaintenanceCommands::DoRestore()
     window.exec();
     if (m_services.displayCount)
         m_services.displayCount();
+}
+
+namespace {
+
+// Answers the restore's question for a file with the safety copy's file and
+// passes every other question to the real dialogs.
+class PresetFileDialogs : public platform::Dialogs {
+public:
+    PresetFileDialogs(platform::Dialogs& real, QString file) : m_real(real), m_file(std::move(file)) {}
+
+    platform::Button message(const QString& caption, const QString& text, platform::Buttons buttons,
+                             platform::Button defaultButton, platform::Icon icon) override
+    {
+        return m_real.message(caption, text, buttons, defaultButton, icon);
+    }
+    void beep() override { m_real.beep(); }
+    QString openFile(const platform::FileDialogOptions&) override { return m_file; }
+    QString saveFile(const platform::FileDialogOptions& options) override { return m_real.saveFile(options); }
+    QString chooseDirectory(const QString& title, const QString& start) override
+    {
+        return m_real.chooseDirectory(title, start);
+    }
+    std::optional<QFont> chooseFont(const QFont& initial) override { return m_real.chooseFont(initial); }
+    std::optional<platform::FontChoice> chooseFontWithColor(const QFont& initial,
+                                                            const QColor& color) override
+    {
+        return m_real.chooseFontWithColor(initial, color);
+    }
+    std::optional<QColor> chooseColor(const QColor& initial) override { return m_real.chooseColor(initial); }
+    bool printerSetup(QPrinter& printer) override { return m_real.printerSetup(printer); }
+
+private:
+    platform::Dialogs& m_real;
+    QString m_file;
+};
+
+} // namespace
+
+void MaintenanceCommands::DoRestoreSafetyCopy(const QString& folder, const std::function<void()>& keepCurrent)
+{
+    db::SafetyCopies copies(folder);
+    auto restore = [this, &keepCurrent](const db::SafetyCopy& copy, bool withLists) {
+        const QString question =
+            QStringLiteral(
+                "Restore the copy of %1 taken %2?  The database as it is now is kept as a safety copy "
+                "first.")
+                .arg(QFileInfo(copy.source).fileName(),
+                     copy.made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        if (m_services.dialogs.message(QStringLiteral("Restore Safety Copy"), question,
+                                       platform::Button::Yes | platform::Button::No, platform::Button::No,
+                                       platform::Icon::Question) != platform::Button::Yes)
+            return false;
+        if (keepCurrent)
+            keepCurrent();
+        PresetFileDialogs preset(m_services.dialogs, copy.table);
+        db::Backup::Hooks hooks;
+        hooks.command = commandHooks();
+        hooks.reloadPickLists = m_services.reloadPickLists;
+        db::Backup backup(m_services.database, m_services.table, preset, m_services.dataDir, hooks);
+        const bool restored = backup.restoreDatabase(copy.directory);
+        if (restored && withLists)
+            backup.restoreLists(copy.directory);
+        if (m_services.displayCount)
+            m_services.displayCount();
+        return restored;
+    };
+    TSafetyCopies window(copies.list(), restore, m_services.showHelp, m_services.parent);
+    window.exec();
 }
 
 void MaintenanceCommands::CheckForConversion(bool browse)

@@ -46,6 +46,10 @@ public:
     void DoUpdate();
     void DoBackup();
     void DoRestore();
+    // Lists the safety copies under `folder` and restores the one chosen through
+    // the restore of a backed-up database; `keepCurrent` runs first, so the
+    // database as it is now is kept too.
+    void DoRestoreSafetyCopy(const QString& folder, const std::function<void()>& keepCurrent);
     // Nothing is offered in browse mode.
     void CheckForConversion(bool browse);
 

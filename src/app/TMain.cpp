@@ -230,6 +230,7 @@ void TMain::createMenus()
     QMenu* file = menu("MenuFile", "&File");
     add(file, {Command::New, Command::Open, Command::Update, Command::BackUp, Command::Restore,
                Command::Print, Command::PrinterSetup, Command::Exit});
+    addSafetyCopyItems(file);
     m_exitSeparator = file->addSeparator();
     m_exitSeparator->setObjectName(QStringLiteral("MenuExitSep"));
     for (int i = 0; i < 5; ++i) {
@@ -833,6 +834,7 @@ void TMain::showEvent(QShowEvent* event)
 void TMain::closeEvent(QCloseEvent* event)
 {
     DisableEndSearch();
+    keepSafetyCopy();
     const QRect frame = frameGeometry();
     m_settings.mainWindow = {frame.left(), frame.top(), width(), height()};
     settings::storeSharedFonts(m_fonts, m_settings);

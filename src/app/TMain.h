@@ -151,6 +151,10 @@ public:
     void DoNumericFormat(int style);
     void DoRecentFile(int index);
     void DoMaintainList(int list);
+    // Safety copies (TMainSafety.cpp): kept at close after a change, restored from the File menu.
+    void keepSafetyCopy();
+    void DoRestoreSafetyCopy();
+    QString safetyCopyFolder() const; // empty: none are kept
     void NavigatorClick(BookNavigator::Button button);
 
     // State other windows and tests read.
@@ -189,6 +193,7 @@ private:
 
     void createActions();
     void createMenus();
+    void addSafetyCopyItems(QMenu* file);
     void createClient();
     void createSpeedPanel();
     void createLetteredButtons();

@@ -59,6 +59,13 @@ AppPaths resolveAppPaths(const PathOverrides& overrides, const EnvironmentLookup
     });
     paths.configDir = chooseDirectory(overrides.configDir, nonEmpty(env, "SHELVANO_CONFIG"),
                                       [&] { return xdgDirectory(env, "XDG_CONFIG_HOME", ".config"); });
+    try {
+        paths.stateDir = chooseDirectory({}, nonEmpty(env, "SHELVANO_STATE"), [&] {
+            return xdgDirectory(env, "XDG_STATE_HOME", fs::path(".local") / "state");
+        });
+    } catch (const std::runtime_error&) {
+        // Without a home the program still runs; it only keeps no safety copies.
+    }
     return paths;
 }
 

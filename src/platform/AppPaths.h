@@ -12,10 +12,13 @@ namespace platform {
 using EnvironmentLookup = std::function<std::optional<std::string>(const std::string& name)>;
 std::optional<std::string> processEnvironment(const std::string& name);
 
-// Where the program keeps its files. Both paths are absolute.
+// Where the program keeps its files. The paths are absolute.
 struct AppPaths {
     std::filesystem::path dataDir;   // the book databases, pick lists and report definitions
     std::filesystem::path configDir; // the settings file SHVBOOK.INI
+    // The safety copies taken at close; empty (as in tests that build the
+    // window directly) keeps none.
+    std::filesystem::path stateDir;
 };
 
 // Directories given on the command line; an empty path means "not given".
@@ -27,6 +30,8 @@ struct PathOverrides {
 // Data directory: the override, else $SHELVANO_HOME, else $XDG_DATA_HOME/shelvano,
 // else $HOME/.local/share/shelvano. Settings directory: the override, else
 // $SHELVANO_CONFIG, else $XDG_CONFIG_HOME/shelvano, else $HOME/.config/shelvano.
+// State directory: $SHELVANO_STATE, else $XDG_STATE_HOME/shelvano, else
+// $HOME/.local/state/shelvano, else none.
 // Empty variables count as unset and relative XDG variables are ignored, as the XDG
 // rules ask. Relative overrides are taken from the current directory. Creates nothing.
 // Throws std::runtime_error when a directory cannot be worked out (no usable HOME).

@@ -2,11 +2,17 @@
 #include "MaintenanceFixture.h"
 #include "TestRegistry.h"
 
+#include "app/TMain.h"
+#include "app/TSafetyCopies.h"
 #include "db/SafetyCopies.h"
+#include "platform/Screen.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
 
 namespace {
 
@@ -119,6 +125,45 @@ private slots:
         QVERIFY(copies.keep(q(second), q(other.dir()), {}));
         QVERIFY(copies.folderFor(q(first)) != copies.folderFor(q(second)));
         QCOMPARE(copies.list().size(), std::size_t(2));
+    }
+
+    // Closing the window keeps a copy; the File menu's restore brings those books
+    // back and first keeps the database as it is now.
+    void closeKeepsACopyThatTheMenuRestores()
+    {
+        TempDir books, config, home;
+        const std::string master = books.path("MASTER.DBF");
+        makeBooks(master, {"a", "b", "c"});
+        platform::ScriptedDialogs dialogs;
+        platform::FixedScreen screen{QSize(1280, 1024)};
+        const platform::AppPaths paths{books.dir(), config.dir(), home.dir()};
+        auto main = std::make_unique<TMain>(dialogs, screen, paths, false);
+        QVERIFY(main->startUp());
+        main->show();
+        main->close();
+        main.reset();
+        db::SafetyCopies copies(q(home.path("safety")));
+        QCOMPARE(copies.list().size(), std::size_t(1));
+        QCOMPARE(copies.list()[0].records, 3u);
+
+        addRecord(master, {{"TITLE", "d"}});
+        main = std::make_unique<TMain>(dialogs, screen, paths, false);
+        QVERIFY(main->startUp());
+        QCOMPARE(main->bookTable().rowCount(), 4);
+        dialogs.expectQuestion("Restore the copy of MASTER.DBF", platform::Button::Yes);
+        QTimer::singleShot(0, [] {
+            auto* window = qobject_cast<TSafetyCopies*>(QApplication::activeModalWidget());
+            QVERIFY(window);
+            QCOMPARE(window->list()->topLevelItemCount(), 1);
+            window->RestoreButtonClick();
+        });
+        main->DoRestoreSafetyCopy();
+        QCOMPARE(main->bookTable().rowCount(), 3);
+        QVERIFY2(dialogs.problems().isEmpty(), qPrintable(dialogs.problems().join('\n')));
+        // The four-book database was kept before it was replaced.
+        const std::vector<db::SafetyCopy> kept = copies.list();
+        QCOMPARE(kept.size(), std::size_t(2));
+        QCOMPARE(kept[0].records, 4u);
     }
 };
 

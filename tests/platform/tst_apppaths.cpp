@@ -45,6 +45,9 @@ private slots:
         QFETCH(QString, expected);
         platform::AppPaths paths = platform::resolveAppPaths({option.toStdString(), {}}, lookup(env));
         QCOMPARE(QString::fromStdString(paths.dataDir.string() + " " + paths.configDir.string()), expected);
+        // The safety copies' directory follows the same rules, and its absence stops nothing.
+        const std::string state = env.count("HOME") ? env.at("HOME") + "/.local/state/shelvano" : "";
+        QCOMPARE(paths.stateDir.string(), state);
         // Without HOME, a directory that has no variable of its own cannot be found.
         env.erase("HOME");
         env.erase("XDG_CONFIG_HOME");
