@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -35,6 +36,15 @@ using Clock = std::chrono::steady_clock;
 inline double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Processor seconds this process has used: on a machine shared with other work, the
+// difference over a run is what the wall-clock time would be without the wait for a processor.
+inline double cpuSecondsNow()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 // ------------------------------------------------------------------ command line
@@ -223,18 +233,20 @@ inline double best(const std::vector<double>& seconds)
 
 // ------------------------------------------------------------------ memory
 
-// The peak resident size of this process in megabytes (VmHWM); nothing when /proc does not tell.
-inline std::optional<double> peakResidentMegabytes()
+// A size line of /proc/PID/status ("VmHWM:", "VmRSS:") in megabytes; nothing when the
+// file or the line is missing, as when the process has ended.
+inline std::optional<double> statusMegabytes(const char* field, const std::string& process = "self")
 {
-    std::FILE* f = std::fopen("/proc/self/status", "r");
+    std::FILE* f = std::fopen(("/proc/" + process + "/status").c_str(), "r");
     if (!f)
         return std::nullopt;
     char line[256];
+    const std::size_t length = std::strlen(field);
     std::optional<double> megabytes;
     while (!megabytes && std::fgets(line, sizeof line, f)) {
-        if (std::strncmp(line, "VmHWM:", 6) != 0)
+        if (std::strncmp(line, field, length) != 0)
             continue;
-        const char* p = line + 6;
+        const char* p = line + length;
         while (*p == ' ' || *p == '\t')
             ++p;
         std::uint64_t kb = 0;
@@ -243,6 +255,12 @@ inline std::optional<double> peakResidentMegabytes()
     }
     std::fclose(f);
     return megabytes;
+}
+
+// The peak resident size of this process in megabytes (VmHWM); nothing when /proc does not tell.
+inline std::optional<double> peakResidentMegabytes()
+{
+    return statusMegabytes("VmHWM:");
 }
 
 // Starts the peak over from the present size; false when the kernel does not allow it.

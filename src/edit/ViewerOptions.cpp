@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -452,8 +453,16 @@ void applyViewerOptions(QTableView& grid, db::BookGridModel& model, const settin
 
     RowIndicator& indicator = control.indicator();
     const int rowHeight = QFontMetrics(fonts.grid).height() + 6;
-    if (indicator.defaultSectionSize() != rowHeight) // resizes every row: not for nothing
-        indicator.setDefaultSectionSize(rowHeight);
+    if (indicator.defaultSectionSize() != rowHeight) {
+        // Every row takes the new height, but the view need not hear of each row on its own:
+        // a signal per row would cost a queue entry per book and time in proportion to them.
+        {
+            const QSignalBlocker quiet(indicator);
+            indicator.setDefaultSectionSize(rowHeight);
+        }
+        QMetaObject::invokeMethod(&grid, "updateGeometries"); // scroll bar and page size
+        indicator.viewport()->update();
+    }
     indicator.setVisible(settings.rowIndicator);
 
     setColumnWidths(grid, model, settings, fonts.grid);

@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -365,6 +367,27 @@ private slots:
         QCOMPARE(int(fields.size()), db::kBookFieldCount);
         QCOMPARE(v.titles().count("Same"), db::kBookFieldCount);
         QCOMPARE(v.model.data(v.cell(2, kTitle)).toString(), "charlie");
+    }
+
+    // A new cell font gives every row its new height at once, without one resize signal per
+    // row, and the scroll bar follows the taller rows.
+    void rowHeightFollowsCellFont()
+    {
+        std::vector<std::string> titles;
+        for (int i = 0; i < 60; ++i)
+            titles.push_back("book " + std::to_string(i));
+        Viewer v(titles);
+        v.apply();
+        QHeaderView* rows = v.grid.verticalHeader();
+        QSignalSpy resized(rows, &QHeaderView::sectionResized);
+        v.settings.gridFont.size *= 2;
+        v.fonts = settings::makeSharedFonts(v.settings);
+        v.apply();
+        const int height = QFontMetrics(v.fonts.grid).height() + 6;
+        QCOMPARE(resized.count(), 0);
+        QCOMPARE(v.grid.rowHeight(0), height);
+        QCOMPARE(v.grid.rowHeight(59), height);
+        QCOMPARE(v.grid.verticalScrollBar()->maximum(), 60 - v.grid.viewport()->height() / height);
     }
 
     // The lines between rows and between columns switch on their own.
