@@ -128,11 +128,12 @@ void TUserReport::buildControls()
     auto* numLinesLabel = new QLabel(QStringLiteral("Number of L&ines"), this);
     numLinesLabel->setBuddy(NumLines);
     SpecifyButton = named(new QPushButton(QStringLiteral("&Specify Report Content"), this), "SpecifyButton");
-    optionsLayout->addWidget(numLinesLabel, 4, 1);
     auto* linesRow = new QHBoxLayout;
+    linesRow->addWidget(numLinesLabel);
     linesRow->addWidget(NumLines);
-    linesRow->addWidget(SpecifyButton, 1);
-    optionsLayout->addLayout(linesRow, 5, 0, 1, 2);
+    linesRow->addStretch(1);
+    optionsLayout->addLayout(linesRow, 4, 1);
+    optionsLayout->addWidget(SpecifyButton, 5, 0, 1, 2);
 
     auto* marginsBox = new QGroupBox(QStringLiteral("Margins (in inches)"), this);
     auto* marginsLayout = new QGridLayout(marginsBox);
@@ -256,10 +257,10 @@ void TUserReport::enableLineOptions(int lines)
 
 void TUserReport::ReportNameExit()
 {
-    if (m_new)
-        return;
+    // A new report takes its name too, so the layout window can show it before the first save.
     m_definition.name = ReportName->text().trimmed().toStdString();
-    DeleteButton->setEnabled(m_definition.name == m_openingName);
+    if (!m_new)
+        DeleteButton->setEnabled(m_definition.name == m_openingName);
 }
 
 void TUserReport::NumLinesExit()
