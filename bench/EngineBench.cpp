@@ -3,7 +3,11 @@
 #include "dbase/DatabaseError.h"
 #include "dbase/Table.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <vector>
 
 namespace bench {
 namespace {
@@ -31,6 +35,43 @@ void check(bool condition, const std::string& what)
     if (!condition)
         throw dbase::DatabaseError("Benchmark check failed: " + what);
 }
+
+// The real file system, counting the reads that reach it.
+class CountingFileSystem : public dbase::FileSystem {
+public:
+    std::uint64_t reads = 0;
+    std::unique_ptr<dbase::File> open(const std::string& path, dbase::OpenMode mode) override
+    {
+        return std::make_unique<CountingFile>(reads, dbase::defaultFileSystem().open(path, mode));
+    }
+    bool exists(const std::string& path) override { return dbase::defaultFileSystem().exists(path); }
+    void rename(const std::string& from, const std::string& to) override
+    {
+        dbase::defaultFileSystem().rename(from, to);
+    }
+    void remove(const std::string& path) override { dbase::defaultFileSystem().remove(path); }
+    void syncDirectory(const std::string& directory) override
+    {
+        dbase::defaultFileSystem().syncDirectory(directory);
+    }
+
+private:
+    class CountingFile : public dbase::ForwardingFile {
+    public:
+        CountingFile(std::uint64_t& reads, std::unique_ptr<dbase::File> inner)
+            : ForwardingFile(std::move(inner)), m_reads(reads)
+        {
+        }
+        std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) override
+        {
+            ++m_reads;
+            return ForwardingFile::readAt(offset, buffer, n);
+        }
+
+    private:
+        std::uint64_t& m_reads;
+    };
+};
 
 } // namespace
 
@@ -136,20 +177,75 @@ Measurement EngineBench::postEdits()
         if (!table->hasTag(kCheckoutTag))
             table->addTag(kCheckoutTag, "CHECKOUT");
     }
-    auto table = Table::open(m_dbf, Access::Shared);
+    CountingFileSystem counting;
+    auto table = Table::open(m_dbf, Access::Shared, counting);
     const int edits = editCount(m_records);
+    std::uint64_t reads = 0;
     Stopwatch watch;
     for (int i = 0; i < edits; ++i) {
         const std::uint32_t recno = editedRecord(m_records, i);
         check(table->gotoBookmark(recno), "record " + std::to_string(recno) + " cannot be reached");
         const std::string flipped = table->text(kCheckoutField) == "Yes" ? "No" : "Yes";
+        const std::uint64_t before = counting.reads;
         watch.resume();
         table->edit();
         table->setText(kCheckoutField, flipped);
         table->post();
         watch.pause();
+        reads += counting.reads - before;
     }
+    m_readsPerPost = double(reads) / edits;
     return {watch.seconds() / edits};
+}
+
+Measurement EngineBench::sharedWalk()
+{
+    Stopwatch watch;
+    watch.resume();
+    auto table = Table::open(m_dbf, Access::Shared);
+    std::uint64_t count = 0;
+    for (table->first(); !table->eof(); table->next())
+        ++count;
+    table.reset();
+    watch.pause();
+    return {watch.seconds(), count};
+}
+
+Measurement EngineBench::readWholeFile()
+{
+    Stopwatch watch;
+    watch.resume();
+    const int fd = ::open(m_dbf.c_str(), O_RDONLY);
+    check(fd >= 0, "cannot open " + m_dbf);
+    std::vector<char> buffer(128 * 1024); // what cat reads at a time
+    std::uint64_t total = 0;
+    for (ssize_t got; (got = ::read(fd, buffer.data(), buffer.size())) > 0;)
+        total += std::uint64_t(got);
+    ::close(fd);
+    watch.pause();
+    return {watch.seconds(), total};
+}
+
+Measurement EngineBench::openWithTagRebuilt()
+{
+    {
+        auto table = Table::open(m_dbf, Access::Exclusive);
+        if (table->hasTag(kTagName))
+            table->deleteTag(kTagName);
+    }
+    Stopwatch watch;
+    watch.resume();
+    Table::open(m_dbf, Access::Exclusive)->addTag(kTagName, kTagExpression);
+    auto table = Table::open(m_dbf, Access::Shared);
+    table->setOrder(kTagName);
+    table->first();
+    for (int row = 0; row < kFirstRows && !table->eof(); ++row) {
+        consume(table->text(kTitleField));
+        table->next();
+    }
+    table.reset();
+    watch.pause();
+    return {watch.seconds()};
 }
 
 void EngineBench::deleteEveryTenthRecord()

@@ -23,6 +23,17 @@ public:
     Measurement postEdits() override;
     Measurement pack() override;
 
+    // Figures without a counterpart in Contender.
+    // Every record by first()/next() in a shared open; `matched` is the count.
+    Measurement sharedWalk();
+    // Reading the table file from start to end as `cat` does, for comparison.
+    Measurement readWholeFile();
+    // A table whose sort tag is missing: exclusive open, the tag built, then
+    // opened shared at its first rows in tag order, as the program does.
+    Measurement openWithTagRebuilt();
+    // Reads from the files per post in the last postEdits().
+    double readsPerPost() const { return m_readsPerPost; }
+
 private:
     void deleteEveryTenthRecord();
 
@@ -31,6 +42,7 @@ private:
     std::uint32_t m_records;
     const BookGenerator& m_generator;
     bool m_deletedSaved = false; // copies of the files with every 10th record deleted exist
+    double m_readsPerPost = 0;
 };
 
 } // namespace bench

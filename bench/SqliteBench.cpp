@@ -244,6 +244,21 @@ Measurement SqliteBench::filteredWalk()
     return {watch.seconds(), matched};
 }
 
+Measurement SqliteBench::scan()
+{
+    Stopwatch watch;
+    watch.resume();
+    std::uint64_t rows = 0;
+    {
+        Database db(m_path);
+        Statement select(db, "SELECT * FROM books");
+        while (select.step())
+            ++rows;
+    }
+    watch.pause();
+    return {watch.seconds(), rows};
+}
+
 Measurement SqliteBench::postEdits()
 {
     Database db(m_path);

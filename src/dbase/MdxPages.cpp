@@ -48,7 +48,8 @@ void MdxPages::loadHeader()
     const std::uint64_t pages = (size + kPageSize - 1) / kPageSize;
     m_diskPages = std::uint32_t(std::min<std::uint64_t>(pages, 0xFFFF0000u));
     m_endPage = std::max(m_diskPages, kHeaderPages);
-    m_freeListChecked = false;
+    m_freeListChecked = get32(m_header.data() + file::freeHead) == 0;
+    m_takenFree.clear();
 }
 
 void MdxPages::resetHeader()
@@ -58,7 +59,7 @@ void MdxPages::resetHeader()
     m_headerDirty = 0xF;
     m_diskPages = 0;
     m_endPage = kHeaderPages;
-    m_freeListChecked = true;
+    freeListEnded();
 }
 
 std::uint8_t* MdxPages::editHeader(int offset, int length)
@@ -124,41 +125,46 @@ void MdxPages::markDirty(std::uint32_t page, Block& block)
     }
 }
 
-// A free list written by another program is walked once before use: a loop
-// or a stray link in it would hand out a block that is still in use.
-void MdxPages::checkFreeList()
+// A free list read from the file is checked as it is used, not walked
+// whole at the first allocation (tens of thousands of reads on a large
+// index): a block that comes round again (a loop), lies outside the file,
+// or a list whose end disagrees with its count, drops what is left of it.
+// Dropping loses blocks for reuse but never hands out one still in use.
+std::uint32_t MdxPages::takeFree()
 {
-    m_freeListChecked = true;
-    std::uint32_t page = get32(m_header.data() + file::freeHead);
+    const std::uint32_t page = get32(m_header.data() + file::freeHead);
+    if (page == 0)
+        return 0;
     const std::uint32_t count = get32(m_header.data() + file::freeCount);
-    std::unordered_set<std::uint32_t> seen;
-    while (page != 0 && seen.size() < count) {
-        const std::uint8_t* block = isBlockPage(page) ? read(page) : nullptr;
-        if (!block || !seen.insert(page).second)
-            break;
-        page = get32(block + kFreeLink);
-    }
-    if (page != 0 || seen.size() != count) {
-        // Dropping the list loses its blocks for reuse but never corrupts a tree.
+    const bool fresh = m_freeListChecked || m_takenFree.insert(page).second;
+    const std::uint8_t* block = count > 0 && fresh && isBlockPage(page) ? read(page) : nullptr;
+    const std::uint32_t next = block ? get32(block + kFreeLink) : 0;
+    if (!block || (!m_freeListChecked && (next == 0) != (count == 1))) {
         put32(editHeader(file::freeHead, 4), 0);
         put32(editHeader(file::freeCount, 4), 0);
+        freeListEnded();
+        return 0;
     }
+    put32(editHeader(file::freeHead, 4), next);
+    put32(editHeader(file::freeCount, 4), count - 1);
+    if (next == 0)
+        freeListEnded();
+    return page;
+}
+
+// Every block on the list from now on was put there by this open.
+void MdxPages::freeListEnded()
+{
+    m_freeListChecked = true;
+    std::unordered_set<std::uint32_t>().swap(m_takenFree);
 }
 
 std::uint32_t MdxPages::allocate()
 {
-    if (!m_freeListChecked)
-        checkFreeList();
-    std::uint32_t page = get32(m_header.data() + file::freeHead);
+    std::uint32_t page = takeFree();
     if (page != 0) {
-        if (const std::uint8_t* block = read(page)) {
-            put32(editHeader(file::freeHead, 4), get32(block + kFreeLink));
-            put32(editHeader(file::freeCount, 4), get32(m_header.data() + file::freeCount) - 1);
-            fresh(page);
-            return page;
-        }
-        put32(editHeader(file::freeHead, 4), 0);
-        put32(editHeader(file::freeCount, 4), 0);
+        fresh(page);
+        return page;
     }
     if (m_endPage > 0xFFFFFFFFu - 2 * kPagesPerBlock)
         throw DatabaseError("The index file " + path() + " has reached the largest size an index can have.");
@@ -170,8 +176,7 @@ std::uint32_t MdxPages::allocate()
 
 void MdxPages::release(std::uint32_t page)
 {
-    if (!m_freeListChecked)
-        checkFreeList();
+    m_takenFree.erase(page);
     std::uint8_t* block = fresh(page);
     put32(block + kFreeLink, get32(m_header.data() + file::freeHead));
     put32(editHeader(file::freeHead, 4), page);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace dbase {
@@ -71,7 +72,8 @@ private:
     };
     Block* find(std::uint32_t page);
     void markDirty(std::uint32_t page, Block& block);
-    void checkFreeList();
+    std::uint32_t takeFree();
+    void freeListEnded();
     void stampHeader();
     void writeBlocks(std::vector<std::uint32_t>& pages);
     void writeHeader();
@@ -94,7 +96,8 @@ private:
     std::uint32_t m_endPage = kHeaderPages;
     std::uint32_t m_diskPages = 0; // pages the file holds on disk
     std::vector<std::uint32_t> m_latePages;
-    bool m_freeListChecked = true;
+    bool m_freeListChecked = true;                 // every block on the free list was put there by us
+    std::unordered_set<std::uint32_t> m_takenFree; // taken from a list read from the file, until it ends
 };
 
 } // namespace mdx
