@@ -200,7 +200,8 @@ void TMyPreview::startPreview()
     }
 }
 
-void TMyPreview::closeEvent(QCloseEvent* event)
+// Every way out ends here: Done, Exit, the window's close button and Escape.
+void TMyPreview::done(int result)
 {
     MyFilePreview.Stop();
     m_geometry.width = width();
@@ -209,7 +210,7 @@ void TMyPreview::closeEvent(QCloseEvent* event)
         m_geometry.left = x();
         m_geometry.top = y();
     }
-    QDialog::closeEvent(event);
+    QDialog::done(result);
 }
 
 void TMyPreview::zoomChanged()

@@ -43,6 +43,8 @@ void TReportForm::showEvent(QShowEvent* event)
 
 void TReportForm::run()
 {
+    if (m_aborted)
+        return; // closed before the run began
     m_running = true;
     try {
         m_engine.Run();
@@ -50,6 +52,7 @@ void TReportForm::run()
         m_failure = QString::fromUtf8(e.what());
     }
     m_running = false;
+    m_finished = true;
     m_aborted = m_engine.WasAborted() || !m_failure.isEmpty();
     BitBtn1->setText(QStringLiteral("OK"));
     m_engine.SetStatusFormat(m_aborted ? QStringLiteral("\rReport Canceled!")
@@ -78,8 +81,12 @@ void TReportForm::closeEvent(QCloseEvent* event)
 
 void TReportForm::reject()
 {
-    if (m_running)
+    if (m_running) {
         m_engine.AbortReport();
-    else
-        QDialog::reject();
+        return;
+    }
+    // Closed before the run began (Escape at once): nothing was made, so nothing may be kept.
+    if (!m_finished)
+        m_aborted = true;
+    QDialog::reject();
 }

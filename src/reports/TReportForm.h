@@ -42,6 +42,7 @@ private:
     reportengine::TBaseReport& m_engine;
     bool m_started = false;
     bool m_running = false;
+    bool m_finished = false;
     bool m_aborted = false;
     QString m_failure;
 };

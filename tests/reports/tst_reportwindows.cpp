@@ -335,6 +335,76 @@ private slots:
         QCOMPARE(pdfPages(pdf), 235);
         preview.close();
     }
+
+    // Cancel during the run, and Escape before the run has begun, both count as
+    // cancelled: the owner then keeps no text file.
+    void statusWindow_data()
+    {
+        QTest::addColumn<int>("cancelOn"); // the page on which Cancel is clicked; 0 never; -1 Escape at once
+        QTest::addColumn<int>("pagesRun");
+        QTest::addColumn<bool>("aborted");
+        QTest::newRow("completed") << 0 << 3 << false;
+        QTest::newRow("cancelled on page 2") << 2 << 2 << true;
+        QTest::newRow("escape before the run") << -1 << 0 << true;
+    }
+
+    void statusWindow()
+    {
+        QFETCH(int, cancelOn);
+        QFETCH(int, pagesRun);
+        QFETCH(bool, aborted);
+        QBuffer discard;
+        discard.open(QIODevice::ReadWrite);
+        TReportFiler engine(nullptr);
+        engine.SetMeasurer(std::make_shared<FixedMeasurer>());
+        engine.SetStreamMode(smUser);
+        engine.SetStream(&discard);
+        TReportForm* form = nullptr;
+        int pages = 0;
+        engine.OnPrintPage = [&](TBaseReport& r) {
+            ++pages;
+            r.ToFirstLine();
+            r.WriteLine("A line");
+            if (r.PageNumber() == cancelOn)
+                form->BitBtn1Click();
+            return r.PageNumber() < 3;
+        };
+        TReportForm status(engine);
+        form = &status;
+        status.show();
+        if (cancelOn < 0) {
+            QTest::keyClick(&status, Qt::Key_Escape);
+            QTest::qWait(20);
+            QVERIFY(!status.isVisible());
+        } else {
+            QTRY_COMPARE(status.BitBtn1->text(), "OK");
+            QVERIFY2(status.Label1->text().endsWith(aborted ? "\nReport Canceled!" : "\nReport Completed!"),
+                     qPrintable(status.Label1->text() + QString::number(pages) + status.Failure()));
+        }
+        QCOMPARE(pages, pagesRun);
+        QCOMPARE(status.WasAborted(), aborted);
+    }
+
+    // The preview's size and place are kept however it is left, Escape included.
+    void previewGeometry()
+    {
+        platform::ScriptedDialogs dialogs;
+        QPrinter printer;
+        QBuffer stream;
+        record(stream, 2);
+        settings::WindowGeometry geometry;
+        {
+            TMyPreview preview(dialogs, printer, stream, "Kept", geometry);
+            QCOMPARE(preview.size(), QSize(640, 480));
+            preview.show();
+            QTRY_COMPARE(preview.StartCount(), 1);
+            preview.resize(1100, 700);
+            QTest::keyClick(&preview, Qt::Key_Escape);
+            QVERIFY(!preview.isVisible());
+        }
+        QCOMPARE(geometry.width, 1100);
+        QCOMPARE(geometry.height, 700);
+    }
 };
 
 REGISTER_TEST(TestReportWindows)
