@@ -29,14 +29,16 @@ char streamByte(char16_t c)
 
 std::string toStreamText(const QString& text)
 {
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(text.size()));
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            ++i; // one character outside the code page, one '?'
-        bytes.push_back(streamByte(c.unicode()));
+    std::string bytes(static_cast<std::size_t>(text.size()), '\0');
+    char* out = bytes.data();
+    const QChar* c = text.constData();
+    const QChar* const end = c + text.size();
+    for (; c != end; ++c) {
+        if (c->isHighSurrogate() && c + 1 != end && c[1].isLowSurrogate())
+            ++c; // one character outside the code page, one '?'
+        *out++ = streamByte(c->unicode());
     }
+    bytes.resize(static_cast<std::size_t>(out - bytes.data()));
     return bytes;
 }
 

@@ -19,7 +19,9 @@ constexpr qint64 kPageCountField = 1;
 
 void ReportStreamOutput::put(qint64 position, const void* data, qint64 size)
 {
-    if (!m_device->seek(position) || m_device->write(static_cast<const char*>(data), size) != size)
+    // Pages follow one another: seeking would flush the device's buffer for nothing.
+    if ((m_device->pos() != position && !m_device->seek(position)) ||
+        m_device->write(static_cast<const char*>(data), size) != size)
         throw ReportError((m_failure + m_device->errorString() + QLatin1Char('.')).toStdString());
 }
 

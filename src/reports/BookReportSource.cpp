@@ -19,8 +19,13 @@ enum Field {
     kHighMarket = db::fields::HighMarket + 1
 };
 
-// Distinct values kept per kind before the table starts again: bounds memory on unusual data.
-constexpr std::size_t kKeptValues = 4096;
+// Distinct values kept per kind: on data whose values never repeat the table stops growing.
+constexpr std::size_t kKeptValues = 8192;
+
+std::uint64_t keyOf(double value)
+{
+    return std::bit_cast<std::uint64_t>(value);
+}
 
 bool isMoney(int field)
 {
@@ -33,8 +38,12 @@ BookReportSource::BookReportSource(db::BookCursor& cursor, const settings::Numbe
                                    const db::DateText& dates, QStringList titles)
     : m_cursor(cursor), m_numbers(numbers), m_dates(dates), m_titles(std::move(titles))
 {
-    for (std::size_t i = 0; i < m_index.size(); ++i)
-        m_index[i] = cursor.record().fieldIndex(std::string(db::bookFields()[i].name));
+    const dbase::Table& table = cursor.record();
+    for (std::size_t i = 0; i < m_index.size(); ++i) {
+        m_index[i] = table.fieldIndex(std::string(db::bookFields()[i].name));
+        m_isDate[i] =
+            m_index[i] >= 0 && table.fields()[std::size_t(m_index[i])].type == dbase::FieldType::Date;
+    }
 }
 
 void BookReportSource::first()
@@ -45,6 +54,8 @@ void BookReportSource::first()
     m_money.clear();
     m_years.clear();
     m_pages.clear();
+    m_dateTexts.clear();
+    m_todayAge.invalidate();
 }
 
 void BookReportSource::next()
@@ -53,20 +64,20 @@ void BookReportSource::next()
     ++m_book;
 }
 
-const QString& BookReportSource::formatted(Formatted& known, double value,
-                                           QString (BookReportSource::*format)(double) const) const
+template <class Make>
+QString BookReportSource::remembered(Formatted& known, std::uint64_t key, Make make) const
 {
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    if (const auto found = known.find(bits); found != known.end())
+    if (const auto found = known.find(key); found != known.end())
         return found->second;
-    if (known.size() >= kKeptValues)
-        known.clear();
-    return known.emplace(bits, (this->*format)(value)).first->second;
+    QString text = make();
+    if (known.size() < kKeptValues)
+        known.emplace(key, text);
+    return text;
 }
 
 QString BookReportSource::moneyText(double amount) const
 {
-    return formatted(m_money, amount, &BookReportSource::formatMoney);
+    return remembered(m_money, keyOf(amount), [&] { return m_numbers.money(1, amount); });
 }
 
 QString BookReportSource::text(int field) const
@@ -78,14 +89,30 @@ QString BookReportSource::text(int field) const
         return m_texts[at];
     const dbase::Table& table = m_cursor.record();
     const int index = m_index[at];
-    if (isMoney(field))
-        m_texts[at] = formatted(m_money, table.floating(index), &BookReportSource::formatMoney);
-    else if (field == kYearPub)
-        m_texts[at] = formatted(m_years, table.floating(index), &BookReportSource::formatYear);
-    else if (field == kPages)
-        m_texts[at] = formatted(m_pages, table.floating(index), &BookReportSource::formatPages);
-    else
+    if (isMoney(field)) {
+        m_texts[at] = moneyText(table.floating(index));
+    } else if (field == kYearPub) {
+        const double year = table.floating(index);
+        m_texts[at] = remembered(m_years, keyOf(year), [&] { return m_numbers.plain(1, 0, year); });
+    } else if (field == kPages) {
+        const double pages = table.floating(index);
+        m_texts[at] = remembered(m_pages, keyOf(pages), [&] { return m_numbers.grouped(1, 0, pages); });
+    } else if (m_isDate[at]) {
+        // As db::fieldText shows a date.
+        const dbase::Date date = table.date(index);
+        const auto write = [&] { return m_dates.write(date); };
+        if (date.isNull())
+            m_texts[at] = QString();
+        else if (date.month >= 0 && date.month < 0x10000 && date.day >= 0 && date.day < 0x10000)
+            m_texts[at] = remembered(m_dateTexts,
+                                     std::uint64_t(std::uint32_t(date.year)) << 32 |
+                                         std::uint64_t(date.month) << 16 | std::uint64_t(date.day),
+                                     write);
+        else
+            m_texts[at] = write();
+    } else {
         m_texts[at] = db::fieldText(table, index, m_dates);
+    }
     m_textBook[at] = m_book;
     return m_texts[at];
 }
@@ -96,10 +123,16 @@ double BookReportSource::amount(int field) const
     return index < 0 ? 0.0 : m_cursor.record().floating(index);
 }
 
+// Asked for on every page: reading the clock in local time costs more than
+// the rest of a page's footer, so the text is made again only a second later.
 QString BookReportSource::today() const
 {
-    const QDate date = QDate::currentDate();
-    return m_dates.write({date.year(), date.month(), date.day()});
+    if (!m_todayAge.isValid() || m_todayAge.elapsed() >= 1000) {
+        const QDate date = QDate::currentDate();
+        m_today = m_dates.write({date.year(), date.month(), date.day()});
+        m_todayAge.start();
+    }
+    return m_today;
 }
 
 } // namespace reports

@@ -5,6 +5,7 @@
 #include "reports/ReportSource.h"
 #include "settings/NumberText.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 #include <array>
 #include <cstdint>
@@ -42,15 +43,14 @@ private:
     mutable std::array<QString, 36> m_texts;
     mutable std::array<std::uint64_t, 36> m_textBook{}; // m_book when m_texts[i] was made
     std::uint64_t m_book = 1;                           // changes with every move
-    // Number texts by value: prices and years repeat from book to book, and
-    // formatting them costs more than looking them up.
+    // Number and date texts by value: prices, years and dates repeat from
+    // book to book, and formatting them costs more than looking them up.
     using Formatted = std::unordered_map<std::uint64_t, QString>;
-    mutable Formatted m_money, m_years, m_pages;
-    const QString& formatted(Formatted& known, double value,
-                             QString (BookReportSource::*format)(double) const) const;
-    QString formatMoney(double value) const { return m_numbers.money(1, value); }
-    QString formatYear(double value) const { return m_numbers.plain(1, 0, value); }
-    QString formatPages(double value) const { return m_numbers.grouped(1, 0, value); }
+    mutable Formatted m_money, m_years, m_pages, m_dateTexts;
+    std::array<bool, 36> m_isDate{}; // by report field, like m_index
+    template <class Make> QString remembered(Formatted& known, std::uint64_t key, Make make) const;
+    mutable QString m_today;
+    mutable QElapsedTimer m_todayAge;
 };
 
 } // namespace reports

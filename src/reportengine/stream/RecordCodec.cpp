@@ -2,6 +2,7 @@
 
 #include "reportengine/stream/StreamError.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -293,15 +294,18 @@ void encodeText(std::vector<std::uint8_t>& out, RecordCode code, float y, std::s
         refuse("a text is longer than 255 characters");
     if (!realAllowed(x))
         refuse("a number is not finite or too large");
-    const auto put = [&out](float value) {
+    const std::size_t at = out.size();
+    out.resize(at + 1 + 4 + 1 + text.size() + 4);
+    std::uint8_t* p = out.data() + at;
+    const auto put = [&p](float value) {
         const auto bits = std::bit_cast<std::uint32_t>(value);
         for (int shift = 0; shift < 32; shift += 8)
-            out.push_back(std::uint8_t(bits >> shift));
+            *p++ = std::uint8_t(bits >> shift);
     };
-    out.push_back(std::uint8_t(code));
+    *p++ = std::uint8_t(code);
     put(y);
-    out.push_back(std::uint8_t(text.size()));
-    out.insert(out.end(), text.begin(), text.end());
+    *p++ = std::uint8_t(text.size());
+    p = std::copy(text.begin(), text.end(), p);
     put(x);
 }
 
