@@ -117,17 +117,6 @@ private slots:
         QTEST(problem ? int(problem->margin) : -1, "refused");
     }
 
-    void numbers()
-    {
-        QCOMPARE(readNumber(" 1,234.50 "), 1234.5);
-        QCOMPARE(readNumber("-0.25"), -0.25);
-        QVERIFY(!readNumber("1e3"));
-        QVERIFY(!readNumber("0.5in"));
-        QCOMPARE(readWholeNumber(" 12 "), 12);
-        QVERIFY(!readWholeNumber("1.5"));
-        QVERIFY(!readWholeNumber("99999999999"));
-    }
-
     void textTheFileCanHold_data()
     {
         QTest::addColumn<QString>("text");
