@@ -20,7 +20,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/resource.h>
+#include <sys/ptrace.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <random>
 #include <stdexcept>
 
@@ -126,9 +127,68 @@ struct Start {
     double peakMegabytes = 0;
 };
 
+// The program's peak resident size, read from /proc while it still has its memory: the
+// rusage of a child started from this process counts this process's own high-water mark.
+// The child is traced for that alone: it stops once on its way out, and a signal it is
+// sent passes straight on.
+class ExitWatch {
+public:
+    explicit ExitWatch(pid_t pid) : m_pid(pid)
+    {
+        if (::ptrace(PTRACE_SEIZE, pid, nullptr, PTRACE_O_TRACEEXIT | PTRACE_O_EXITKILL) != 0)
+            failSystem("cannot watch the program's memory");
+    }
+
+    // Handles whatever the child did since the last call; true once it has ended.
+    bool poll() { return step(WNOHANG); }
+    // Waits until the child has ended.
+    void finish()
+    {
+        while (!step(0)) {
+        }
+    }
+    int status() const { return m_status; }
+    std::optional<double> peakMegabytes() const { return m_peakMb; }
+
+private:
+    bool step(int options)
+    {
+        if (m_ended)
+            return true;
+        int status = 0;
+        const pid_t got = ::waitpid(m_pid, &status, options | __WALL);
+        if (got < 0 && errno == EINTR)
+            return false;
+        if (got < 0)
+            failSystem("cannot wait for the program");
+        if (got == 0)
+            return false;
+        if (WIFEXITED(status) || WIFSIGNALED(status)) {
+            m_status = status;
+            m_ended = true;
+            return true;
+        }
+        if (!WIFSTOPPED(status))
+            return false;
+        int signal = 0;
+        if (status >> 8 == (SIGTRAP | (PTRACE_EVENT_EXIT << 8)))
+            m_peakMb = statusMegabytes("VmHWM:", std::to_string(m_pid));
+        else if (status >> 16 == 0)
+            signal = WSTOPSIG(status); // a signal on its way to the child: deliver it
+        ::ptrace(PTRACE_CONT, m_pid, nullptr, reinterpret_cast<void*>(static_cast<long>(signal)));
+        return false;
+    }
+
+    pid_t m_pid;
+    int m_status = 0;
+    bool m_ended = false;
+    std::optional<double> m_peakMb;
+};
+
 // Reads `fd` until a line "painted" arrives; false on end of file or after the deadline.
-bool readUntilPainted(int fd, Clock::time_point deadline)
+bool readUntilPainted(int fd, Clock::time_point deadline, ExitWatch& watch)
 {
+    constexpr int kSliceMs = 20; // how long a stopped child may wait for its signal
     std::string received;
     char buffer[256];
     while (received.find("painted\n") == std::string::npos) {
@@ -136,13 +196,15 @@ bool readUntilPainted(int fd, Clock::time_point deadline)
         if (left.count() <= 0)
             return false;
         pollfd wait{fd, POLLIN, 0};
-        const int ready = ::poll(&wait, 1, static_cast<int>(left.count()));
+        const int ready = ::poll(&wait, 1, static_cast<int>(std::min<long long>(left.count(), kSliceMs)));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0)
             failSystem("cannot wait for the program");
-        if (ready == 0)
+        if (ready == 0) {
+            watch.poll();
             continue;
+        }
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
@@ -186,22 +248,23 @@ Start startOnce(const std::string& program, std::vector<std::string> arguments,
         errno = spawned;
         failSystem("cannot start " + program);
     }
-    const bool painted = readUntilPainted(pipeFds[0], start + std::chrono::seconds(kPaintTimeoutSeconds));
+    ExitWatch watch(pid);
+    const bool painted =
+        readUntilPainted(pipeFds[0], start + std::chrono::seconds(kPaintTimeoutSeconds), watch);
     const double seconds = secondsSince(start);
     if (!painted)
         ::kill(pid, SIGKILL); // our own child, hung or gone astray
-    int status = 0;
-    rusage usage{};
-    while (::wait4(pid, &status, 0, &usage) < 0)
-        if (errno != EINTR)
-            failSystem("cannot wait for " + program);
+    watch.finish();
     ::close(pipeFds[0]);
     if (!painted)
         fail(program + " did not report its first paint within " + std::to_string(kPaintTimeoutSeconds) +
              " s; see " + errorLog.string());
+    const int status = watch.status();
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         fail(program + " ended abnormally (status " + std::to_string(status) + "); see " + errorLog.string());
-    return {seconds, static_cast<double>(usage.ru_maxrss) / 1024}; // Linux counts in KiB
+    if (!watch.peakMegabytes())
+        fail("/proc/" + std::to_string(pid) + "/status gave no peak resident size as " + program + " ended");
+    return {seconds, *watch.peakMegabytes()};
 }
 
 // Row numbers of `count` random grid positions, the same on every run.
@@ -364,7 +427,7 @@ void MainWindowBench::waitForGridPaint(int paintsBefore)
 void MainWindowBench::start()
 {
     m_main = std::make_unique<TMain>(*m_dialogs, *m_screen,
-                                     platform::AppPaths{m_files.dataDir, m_files.configDir}, false);
+                                     platform::AppPaths{m_files.dataDir, m_files.configDir, {}}, false);
     if (!m_main->startUp())
         fail("the main window did not start (exit code " + std::to_string(m_main->exitCode()) + ")");
     m_grid = m_main->findChild<QTableView*>(QStringLiteral("ViewerGrid"));
