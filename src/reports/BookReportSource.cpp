@@ -19,9 +19,6 @@ enum Field {
     kHighMarket = db::fields::HighMarket + 1
 };
 
-// Distinct values kept per kind: on data whose values never repeat the table stops growing.
-constexpr std::size_t kKeptValues = 8192;
-
 std::uint64_t keyOf(double value)
 {
     return std::bit_cast<std::uint64_t>(value);
@@ -67,12 +64,15 @@ void BookReportSource::next()
 template <class Make>
 QString BookReportSource::remembered(Formatted& known, std::uint64_t key, Make make) const
 {
-    if (const auto found = known.find(key); found != known.end())
-        return found->second;
-    QString text = make();
-    if (known.size() < kKeptValues)
-        known.emplace(key, text);
-    return text;
+    // Fibonacci hashing spreads keys that differ only in their low or high bits.
+    const std::size_t at = std::size_t((key * 0x9E3779B97F4A7C15ULL) >> 54) % known.places.size();
+    Formatted::Slot& slot = known.places[at];
+    if (!slot.used || slot.key != key) {
+        slot.text = make();
+        slot.key = key;
+        slot.used = true;
+    }
+    return slot.text;
 }
 
 QString BookReportSource::moneyText(double amount) const

@@ -9,7 +9,7 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
-#include <unordered_map>
+#include <vector>
 
 namespace reports {
 
@@ -44,8 +44,18 @@ private:
     mutable std::array<std::uint64_t, 36> m_textBook{}; // m_book when m_texts[i] was made
     std::uint64_t m_book = 1;                           // changes with every move
     // Number and date texts by value: prices, years and dates repeat from
-    // book to book, and formatting them costs more than looking them up.
-    using Formatted = std::unordered_map<std::uint64_t, QString>;
+    // book to book, and formatting them costs more than looking them up. A
+    // value has one place, where it replaces the one before: the memory stays
+    // small and constant whatever the data.
+    struct Formatted {
+        struct Slot {
+            std::uint64_t key = 0;
+            bool used = false;
+            QString text;
+        };
+        std::vector<Slot> places = std::vector<Slot>(1024);
+        void clear() { places.assign(places.size(), Slot{}); }
+    };
     mutable Formatted m_money, m_years, m_pages, m_dateTexts;
     std::array<bool, 36> m_isDate{}; // by report field, like m_index
     template <class Make> QString remembered(Formatted& known, std::uint64_t key, Make make) const;
