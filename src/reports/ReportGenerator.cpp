@@ -6,6 +6,7 @@
 #include "reports/definition/ReportFields.h"
 
 #include <QIODevice>
+#include <algorithm>
 #include <cmath>
 
 using reportengine::TBaseReport;
