@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <charconv>
@@ -66,7 +67,12 @@ TMyPreview::~TMyPreview() = default;
 
 void TMyPreview::buildControls()
 {
-    auto* bar = new QHBoxLayout;
+    // A tool bar rather than a row of widgets: on a narrow screen the controls that
+    // do not fit go behind its extension button instead of widening the window.
+    auto* bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("PreviewBar"));
+    bar->setFloatable(false);
+    bar->setMovable(false);
     const auto button = [&](QToolButton*& member, const char* name, const QString& hint) {
         member = new QToolButton(this);
         member->setObjectName(QString::fromLatin1(name));
@@ -93,13 +99,15 @@ void TMyPreview::buildControls()
     PageLabel = new QLabel(QStringLiteral("Page 1 of 1"), this);
     PageLabel->setObjectName(QStringLiteral("PageLabel"));
     bar->addWidget(PageLabel);
-    bar->addStretch(1);
+    auto* stretch = new QWidget(this);
+    stretch->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(stretch);
     button(SBPrint, "SBPrint", QStringLiteral("Print Page"));
     button(SBDone, "SBDone", QStringLiteral("Done"));
     ScrollBox1 = new QScrollArea(this);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(bar);
+    layout->addWidget(bar);
     layout->addWidget(ScrollBox1, 1);
 
     connect(SBZoomIn, &QToolButton::clicked, this, [this] { MyFilePreview.ZoomIn(); });

@@ -78,9 +78,9 @@ TMyReport::TMyReport(QWidget* parent) : QDialog(parent)
     SortOrderLabel->setObjectName(QStringLiteral("SortOrderLabel"));
     SortOrderLabel->setWordWrap(true);
     (new QVBoxLayout(sortBox))->addWidget(SortOrderLabel);
-    ExportEntire = new QRadioButton(QStringLiteral("Print Entire Database"), this);
+    ExportEntire = new QRadioButton(QStringLiteral("Print &Entire Database"), this);
     ExportEntire->setObjectName(QStringLiteral("ExportEntire"));
-    ExportSearch = new QRadioButton(QStringLiteral("Print Search Criteria"), this);
+    ExportSearch = new QRadioButton(QStringLiteral("Print &Search Criteria"), this);
     ExportSearch->setObjectName(QStringLiteral("ExportSearch"));
     ReportBox = new QListWidget(this);
     ReportBox->setObjectName(QStringLiteral("ReportBox"));

@@ -191,6 +191,84 @@ private slots:
         QVERIFY(dialogs.problems().isEmpty());
     }
 
+    // Keyboard alone: each underlined letter does its button's work, Enter views
+    // the selected report, Escape leaves and keeps the selection.
+    void reportListKeys()
+    {
+        QTemporaryDir dir;
+        const std::string books = dir.filePath("BOOKS.DBF").toStdString();
+        makeBooks(books, {"Zeta", "Alpha"});
+        db::BookTable table;
+        table.adopt(dbase::Table::open(books));
+        settings::Settings settings;
+        platform::ScriptedDialogs dialogs;
+        settings::NumberText numbers;
+        db::ShortDateText dates;
+        QPrinter printer;
+        ReportDefinition current;
+        QStringList help;
+        ReportServices services{dialogs,
+                                table,
+                                settings,
+                                numbers,
+                                dates,
+                                printer,
+                                current,
+                                ensureReportFile(dir.path().toStdString()),
+                                [] { return true; },
+                                [] { return std::array<int, 4>{}; },
+                                [] { return QStringList(); },
+                                [&help](const QString& keyword) { help << keyword; },
+                                nullptr};
+        TMyReport list;
+        list.setServices(services);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        QVERIFY(list.ExportSearch->isChecked());
+        // A button's letter clicks it after a short show of being pressed.
+        QTest::keyClick(&list, Qt::Key_E, Qt::AltModifier);
+        QTRY_VERIFY(list.ExportEntire->isChecked());
+        QTest::keyClick(&list, Qt::Key_S, Qt::AltModifier);
+        QTRY_VERIFY(list.ExportSearch->isChecked());
+        QTest::keyClick(&list, Qt::Key_H, Qt::AltModifier);
+        QTRY_COMPARE(help, QStringList{"Report Window"});
+        list.ReportBox->setFocus();
+        QTest::keyClick(list.ReportBox, Qt::Key_Down); // from the last report, the first
+        QCOMPARE(list.ReportBox->currentRow(), 1);
+        dialogs.expectSaveFile(QString()); // the text file's name, cancelled
+        QTest::keyClick(&list, Qt::Key_F, Qt::AltModifier);
+        QTRY_VERIFY(dialogs.problems().isEmpty());
+        dialogs.expectSaveFile(QString()); // no system printer: the PDF file's name, cancelled
+        QTest::keyClick(&list, Qt::Key_P, Qt::AltModifier);
+        QTRY_VERIFY(dialogs.problems().isEmpty());
+
+        QStringList windows;
+        whenShown(
+            [&](QWidget* modal) {
+                windows << modal->metaObject()->className();
+                auto* status = qobject_cast<TReportForm*>(modal);
+                QTRY_COMPARE(status->BitBtn1->text(), "OK");
+                whenShown(
+                    [&](QWidget* preview) {
+                        windows << preview->metaObject()->className();
+                        QTest::keyClick(preview, Qt::Key_Escape);
+                    },
+                    status);
+                QTest::keyClick(status, Qt::Key_Return);
+            },
+            &list);
+        list.ReportBox->setFocus();
+        QTest::keyClick(list.ReportBox, Qt::Key_Return);
+        QCOMPARE(windows, QStringList({"TReportForm", "TMyPreview"}));
+        QTest::keyClick(&list, Qt::Key_Escape);
+        QVERIFY(!list.isVisible());
+        QCOMPARE(settings.lastReport, 1);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        QTest::keyClick(&list, Qt::Key_X, Qt::AltModifier);
+        QTRY_VERIFY(!list.isVisible());
+    }
+
     void zoomText_data()
     {
         QTest::addColumn<QString>("text");
