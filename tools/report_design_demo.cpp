@@ -3,7 +3,7 @@
 // report designed from nothing through the windows, as a user would click it
 // together, saved in the report file and printed to OUTPUT_DIR/designed.pdf.
 //
-//   shelvano_report_design_demo OUTPUT_DIR
+//   shelvano_report_design_demo OUTPUT_DIR [WINDOW_SIZE]   (640, 800, 1024 or 1280: the windows' scale)
 
 #include "BenchSupport.h"
 
@@ -37,6 +37,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 using namespace reports;
@@ -133,8 +134,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setPalette(QApplication::style()->standardPalette());
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: shelvano_report_design_demo OUTPUT_DIR\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: shelvano_report_design_demo OUTPUT_DIR [WINDOW_SIZE]\n");
         return 2;
     }
     g_out = QString::fromLocal8Bit(argv[1]);
@@ -144,6 +145,8 @@ int main(int argc, char** argv)
     db::BookTable table;
     table.adopt(dbase::Table::open(books));
     settings::Settings settings;
+    if (argc == 3)
+        settings.windowSize = std::atoi(argv[2]);
     platform::ScriptedDialogs dialogs;
     dialogs.setThrowOnUnexpected(false);
     settings::NumberText numbers;

@@ -69,7 +69,7 @@ TRepLayout::TRepLayout(ReportServices& services, int width, bool useTotals, QWid
     const double f = m_look.factor;
     LayoutArea = new LayoutCanvas(*this, this);
     LayoutArea->setObjectName(QStringLiteral("LayoutArea"));
-    LayoutArea->setFixedSize(scaled(633, f), scaled(380, f));
+    LayoutArea->setFixedSize(633, 380); // the design; scaled once the window has been
     LayoutArea->installEventFilter(this);
     const auto label = [&](QLabel*& member, const char* name, const QString& text, int y) {
         member = new QLabel(text, LayoutArea);
@@ -98,7 +98,6 @@ TRepLayout::TRepLayout(ReportServices& services, int width, bool useTotals, QWid
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(LayoutArea);
     layout->addLayout(buttons);
-    resize(650, 430); // the design size; the look scales it
     connect(OkButton, &QPushButton::clicked, this, &TRepLayout::OkButtonClick);
     connect(CancelButton, &QPushButton::clicked, this, &TRepLayout::CancelButtonClick);
     connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this, [this] {
@@ -112,6 +111,7 @@ void TRepLayout::showEvent(QShowEvent* event)
     if (!m_shown) {
         m_shown = true;
         applyLook(this, m_look, {.pages = {LayoutArea}, .minorTitles = {BodyLabel, TotalsLabel}});
+        LayoutArea->setFixedSize(scaled(633, m_look.factor), scaled(380, m_look.factor));
         for (QLabel* label : {ReportNameLabel, BodyLabel, TotalsLabel})
             label->adjustSize();
     }

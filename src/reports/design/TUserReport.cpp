@@ -170,6 +170,7 @@ void TUserReport::buildControls()
     grid->addLayout(buttons, 4, 0, 1, 2);
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
+    grid->setRowStretch(2, 1); // room to spare goes to the fonts and options
     resize(600, 440);
 
     connect(ReportName, &QLineEdit::editingFinished, this, &TUserReport::ReportNameExit);
