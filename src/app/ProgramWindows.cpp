@@ -1,5 +1,7 @@
 #include "ProgramWindows.h"
 
+#include "settings/WindowLook.h"
+
 ProgramWindows::ProgramWindows(platform::Dialogs& dialogs, platform::Screen& screen,
                                const platform::AppPaths& paths, bool browse)
     : main(dialogs, screen, paths, browse),
@@ -37,4 +39,6 @@ ProgramWindows::ProgramWindows(platform::Dialogs& dialogs, platform::Screen& scr
                             &main)
 {
     main.setWindows(&edit, &report, &search);
+    // The report list has no finer assignment of colours than the default rule.
+    settings::colorOnEveryShow(&report, main.settings().scheme(settings::WindowGroup::Report));
 }

@@ -5,6 +5,8 @@
 #include "app/HelpWindow.h"
 #include "app/MainLayout.h"
 #include "app/MaintenanceCommands.h"
+#include "app/TColorConfig.h"
+#include "app/TTipOfDay.h"
 #include "db/BookGridModel.h"
 #include "db/BookSchema.h"
 #include "db/FieldValues.h"
@@ -42,6 +44,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -102,12 +105,12 @@ const std::vector<TMain::CommandDesign>& TMain::commandDesigns()
         {Command::Reports, "MenuReports", "&Reports", "Ctrl+R", "Reports", "reports", "ReportsButton", "&Reports", false, false},
         {Command::Viewer, "MenuViewer", "&Viewer", "Ctrl+V", "Viewer Configuration", "viewer-configuration", "ViewerButton", "&Viewer", true, true},
         {Command::SortOrder, "MenuSortOrder", "Sort &Order", "Ctrl+Q", "Set Sorting Order", "sort-order", nullptr, nullptr, true, false},
-        {Command::ColorMain, "MenuColorMain", "&Main Window Color", "Ctrl+F4", nullptr, nullptr, nullptr, nullptr, false, false},
-        {Command::ColorEdit, "MenuColorEdit", "&Edit Window Color", "Ctrl+F5", nullptr, nullptr, nullptr, nullptr, false, false},
-        {Command::ColorSearch, "MenuColorSearch", "&Search Window Color", "Ctrl+F6", nullptr, nullptr, nullptr, nullptr, false, false},
-        {Command::ColorReport, "MenuColorReport", "&Report Window Color", "Ctrl+F7", nullptr, nullptr, nullptr, nullptr, false, false},
-        {Command::ColorConfigure, "MenuColorConfigure", "&Configure Window Color", "Ctrl+F8", nullptr, nullptr, nullptr, nullptr, false, false},
-        {Command::ColorAll, "MenuColorAll", "&ALL Windows Color", "Ctrl+F9", "Color Setup", "color-setup", nullptr, nullptr, false, false},
+        {Command::ColorMain, "MenuColorMain", "&Main Window Color", "Ctrl+F4", nullptr, nullptr, nullptr, nullptr, true, false},
+        {Command::ColorEdit, "MenuColorEdit", "&Edit Window Color", "Ctrl+F5", nullptr, nullptr, nullptr, nullptr, true, false},
+        {Command::ColorSearch, "MenuColorSearch", "&Search Window Color", "Ctrl+F6", nullptr, nullptr, nullptr, nullptr, true, false},
+        {Command::ColorReport, "MenuColorReport", "&Report Window Color", "Ctrl+F7", nullptr, nullptr, nullptr, nullptr, true, false},
+        {Command::ColorConfigure, "MenuColorConfigure", "&Configure Window Color", "Ctrl+F8", nullptr, nullptr, nullptr, nullptr, true, false},
+        {Command::ColorAll, "MenuColorAll", "&ALL Windows Color", "Ctrl+F9", "Color Setup", "color-setup", nullptr, nullptr, true, false},
         {Command::LabelFont, "MenuLabelFont", "&Label Font", "Shift+F8", nullptr, nullptr, nullptr, nullptr, true, false},
         {Command::EditFont, "MenuEditFont", "&Edit Font", "Shift+F9", nullptr, nullptr, nullptr, nullptr, true, false},
         {Command::ButtonFont, "MenuButtonFont", "&Button Font", "Shift+F10", nullptr, nullptr, nullptr, nullptr, true, false},
@@ -115,7 +118,7 @@ const std::vector<TMain::CommandDesign>& TMain::commandDesigns()
         {Command::RebuildIndexes, "MenuRebuild", "&Rebuild Indexes", nullptr, nullptr, nullptr, nullptr, nullptr, true, false},
         {Command::Pack, "MenuPack", "&Pack Database", nullptr, nullptr, nullptr, nullptr, nullptr, true, true},
         {Command::Help, "MenuContents", "&Contents", "Ctrl+H", "Help", "help", "HelpButton", "He&lp", true, false},
-        {Command::Tips, "MenuTips", "&Review \"Tips of the Day\"", nullptr, nullptr, nullptr, nullptr, nullptr, false, false},
+        {Command::Tips, "MenuTips", "&Review \"Tips of the Day\"", nullptr, nullptr, nullptr, nullptr, nullptr, true, false},
         {Command::About, "MenuAbout", "&About", nullptr, nullptr, nullptr, nullptr, nullptr, true, false},
     };
     // clang-format on
@@ -194,6 +197,12 @@ void TMain::createActions()
     on(Command::EndSearch, &TMain::DoEndSearch);
     on(Command::Help, &TMain::DoHelp);
     on(Command::About, &TMain::DoAbout);
+    on(Command::Tips, &TMain::DoTips);
+    const Command colorCommands[] = {Command::ColorMain,   Command::ColorEdit,      Command::ColorSearch,
+                                     Command::ColorReport, Command::ColorConfigure, Command::ColorAll};
+    for (int target = 1; target <= 6; ++target)
+        connect(action(colorCommands[target - 1]), &QAction::triggered, this,
+                [this, target] { runCommand([this, target] { DoColor(target); }); });
     // Maintenance, backup and restore work on the window's state as it is when chosen.
     auto maintenance = [this](void (MaintenanceCommands::*command)()) {
         return [this, command] { runCommand([this, command] { (maintenanceCommands().*command)(); }); };
@@ -827,8 +836,37 @@ void TMain::showEvent(QShowEvent* event)
         return; // the window coming back from minimised is not a new showing
     settings::applyFonts(this, m_fonts);
     SetViewerOptions();
+    SetColors();
     loadPickCombos();
     DisplayCount();
+    if (m_tipAtFirstShow) {
+        m_tipAtFirstShow = false;
+        // After the start-up dialogs and once the window is up; never again in this run.
+        QTimer::singleShot(0, this, [this] {
+            if (m_settings.showTips)
+                DoTips();
+        });
+    }
+}
+
+void TMain::SetColors()
+{
+    settings::applyColorScheme(m_client, m_settings.scheme(settings::WindowGroup::Main),
+                               {.majorTitles = {m_viewerLabel}, .minorTitles = {m_navigatorLabel}});
+}
+
+void TMain::DoColor(int target)
+{
+    TColorConfig window(m_settings, target, m_dialogs, m_fonts, m_scale, m_screen.size(), this);
+    window.exec();
+    if (window.mainSchemeChanged())
+        SetColors();
+}
+
+void TMain::DoTips()
+{
+    TTipOfDay window(m_settings.showTips, TTipOfDay::randomTip(), m_scale, m_screen.size(), this);
+    window.exec();
 }
 
 void TMain::closeEvent(QCloseEvent* event)

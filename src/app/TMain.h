@@ -142,6 +142,14 @@ public:
     // Opens the manual at `keyword`, for the Help buttons of the other windows.
     void showHelp(const QString& keyword);
     void DoAbout();
+    // The colour configuration window for target 1 to 5 (one window group) or 6 (all).
+    void DoColor(int target);
+    void DoTips();
+    // Paints the window in the main window's colour scheme.
+    void SetColors();
+    // Shows the tip of the day after the window's first showing, when Show Tips is on;
+    // the program asks this once, before it shows the window.
+    void showTipAfterFirstShow() { m_tipAtFirstShow = true; }
     void DoScreenSize(int size);
     void DoAccessMode(int mode);
     void DoFont(QFont settings::SharedFonts::*font);
@@ -279,4 +287,5 @@ private:
     QLabel* m_emptyHint = nullptr; // shown over the grid while the catalogue has no books
     std::array<QComboBox*, edit::kPickListCount> m_pickCombos{};
     bool m_syncing = false;
+    bool m_tipAtFirstShow = false;
 };
