@@ -88,6 +88,9 @@ int main(int argc, char** argv)
         return 1;
     }
     app.setErrorDialogs(&dialogs);
+    // The tip of the day is for a person starting the program, not for a timed start or a picture.
+    if (!options.exitAfterFirstPaint && options.screenshot.isEmpty())
+        main.showTipAfterFirstShow();
     main.show();
     FirstPaintWatch firstPaint;
     if (options.exitAfterFirstPaint)
