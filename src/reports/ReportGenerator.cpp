@@ -510,20 +510,35 @@ QString ReportGenerator::keyOf(const QString& text, int width) const
 }
 
 // True when a group began that signals stop: its totals or header did not fit.
+// Whether the text's key (keyOf) is `key`, without making the key: asked for every book.
+bool ReportGenerator::hasKey(const QString& text, int width, const std::optional<QString>& key) const
+{
+    if (!key)
+        return false;
+    const qsizetype n = width < 0 || width >= text.size() ? text.size() : width;
+    if (n != key->size())
+        return false;
+    const auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - u'a' + u'A') : c; };
+    const QChar* a = text.constData();
+    const QChar* b = key->constData();
+    for (qsizetype i = 0; i < n; ++i)
+        if (fold(a[i].unicode()) != b[i].unicode())
+            return false;
+    return true;
+}
+
 bool ReportGenerator::groupDetection(TBaseReport& r)
 {
     const QString text1 = m_source.text(m_grouping.level1).left(kGroupText);
-    const QString key1 = keyOf(text1, m_grouping.level1KeyWidth);
     if (m_grouping.level2 != 0) {
         const QString text2 = m_source.text(m_grouping.level2).left(kGroupText);
-        const QString key2 = keyOf(text2, m_grouping.level2KeyWidth);
-        if (key2 != m_level2Key) {
+        if (!hasKey(text2, m_grouping.level2KeyWidth, m_level2Key)) {
             m_level2 = text2;
-            m_level2Key = key2;
+            m_level2Key = keyOf(text2, m_grouping.level2KeyWidth);
             return startGroup(r, text1);
         }
     }
-    if (key1 != m_level1Key)
+    if (!hasKey(text1, m_grouping.level1KeyWidth, m_level1Key))
         return startGroup(r, text1);
     return false;
 }

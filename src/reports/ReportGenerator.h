@@ -98,6 +98,7 @@ private:
     double widestCharacter(const reportengine::TBaseReport& r) const;
     QString caption() const;
     QString keyOf(const QString& text, int width) const;
+    bool hasKey(const QString& text, int width, const std::optional<QString>& key) const;
 
     const ReportDefinition& m_definition;
     ReportSource& m_source;
