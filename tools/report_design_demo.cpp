@@ -100,7 +100,7 @@ ReportDefinition twelveLines()
 // Opens the part window of (line, item) by a click on its box and sets it as `set` says.
 void clickPart(TRepLayout* layout, int line, int item, std::function<void(TReportPart*)> set)
 {
-    const LayoutGeometry& g = layout->geometry();
+    const LayoutGeometry& g = layout->layoutGeometry();
     const ReportLine& l =
         line == kTotalsLine ? layout->copy().totals : layout->copy().lines[std::size_t(line - 1)];
     const LayoutBox box = g.boxes(l, layout->copy().width)[std::size_t(item - 1)];

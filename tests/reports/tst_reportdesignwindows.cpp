@@ -345,7 +345,7 @@ private slots:
                 auto* layout = qobject_cast<TRepLayout*>(modal);
                 QVERIFY(layout);
                 // A drag from one box to another picks nothing; a click opens the part window.
-                const LayoutGeometry& g = layout->geometry();
+                const LayoutGeometry& g = layout->layoutGeometry();
                 const int y = g.bodyTop() + 2;
                 QTest::mousePress(layout->LayoutArea, Qt::LeftButton, {}, QPoint(g.left() + 2, y));
                 QTest::mouseRelease(layout->LayoutArea, Qt::LeftButton, {},
@@ -385,6 +385,24 @@ private slots:
         QCOMPARE(saved.lines[0][1].label, "Note");
         QCOMPARE(widths(saved.lines[0]), (QList<int>{40, 50}));
         QVERIFY(d.dialogs.problems().isEmpty());
+    }
+
+    // At the 800 screen size (factor 1.25) the boxes, the canvas and the window are scaled once.
+    void layoutWindowScaled()
+    {
+        Design d;
+        d.settings.windowSize = 800; // the offscreen screen is 800 x 600
+        d.current = newDefinition();
+        d.current.lineCount = 2;
+        d.current.lines[1][0].width = 30;
+        d.current.lines[1][1].width = 60;
+        TRepLayout layout(*d.services, 90, true);
+        layout.show();
+        QCOMPARE(layout.LayoutArea->width(), 791);
+        QVERIFY(layout.width() < 840);
+        QCOMPARE(layout.CalcPosition({264, 118}), (LayoutPosition{2, 1}));
+        QCOMPARE(layout.CalcPosition({265, 142}), (LayoutPosition{2, 2}));
+        QCOMPARE(layout.CalcPosition({785, 468}), (LayoutPosition{kTotalsLine, 1}));
     }
 
     // Every underlined letter of a window is its own and leads somewhere.

@@ -39,7 +39,7 @@ public:
     void CancelButtonClick();
 
     const reports::ReportDefinition& copy() const { return m_copy; }
-    const reports::LayoutGeometry& geometry() const { return m_geometry; }
+    const reports::LayoutGeometry& layoutGeometry() const { return m_geometry; }
     // Draws the layout, as the canvas does on every repaint.
     void BuildLayout(QPainter& painter) const;
 
