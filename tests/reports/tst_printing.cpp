@@ -5,14 +5,18 @@
 
 #include "ReportFixture.h"
 #include "TestRegistry.h"
+#include "reportengine/TFilePrinter.h"
 #include "reportengine/TPrinterReport.h"
+#include "reportengine/TReportFiler.h"
 #include "reports/ReportGenerator.h"
 #include "reports/definition/BuiltInReports.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace reports;
@@ -34,6 +38,27 @@ int pdfPages(const QString& file)
         if (line.startsWith("Pages:"))
             return line.mid(6).trimmed().toInt();
     return -1;
+}
+
+// The first PDF file in `output` not in `before` that pdfinfo reads, once the
+// scheduler has converted the job and cups-pdf has written it in its own time.
+QString awaitPdf(const QDir& output, const QStringList& before)
+{
+    for (int i = 0; i < 900; ++i) {
+        for (const QString& file : output.entryList({"*.pdf"}, QDir::Files))
+            if (!before.contains(file) && pdfPages(output.filePath(file)) > 0)
+                return output.filePath(file);
+        QTest::qWait(100);
+    }
+    return QString();
+}
+
+// Width and height in points of the first page.
+QSizeF pageSize(const QString& pdf)
+{
+    const QRegularExpressionMatch size =
+        QRegularExpression(R"(Page size:\s+([\d.]+) x ([\d.]+))").match(run("pdfinfo", {pdf}));
+    return QSizeF(size.captured(1).toDouble(), size.captured(2).toDouble());
 }
 
 } // namespace
@@ -74,23 +99,55 @@ private slots:
         const int pages = engine.PageNumber();
         QVERIFY(pages >= 2);
 
-        // The scheduler converts the job and cups-pdf writes the file in its own time.
-        QString pdf;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                for (const QString& file : output.entryList({"*.pdf"}, QDir::Files))
-                    if (!before.contains(file) && pdfPages(output.filePath(file)) > 0) {
-                        pdf = output.filePath(file);
-                        return true;
-                    }
-                return false;
-            }(),
-            90000);
+        const QString pdf = awaitPdf(output, before);
+        QVERIFY(!pdf.isEmpty());
         QCOMPARE(pdfPages(pdf), pages);
         const QString text = run("pdftotext", {"-layout", pdf, "-"});
         QVERIFY2(text.contains("Printed Through The Print Service"), qPrintable(text.left(400)));
         QVERIFY(text.contains("Dickens book 9"));
         QVERIFY(text.contains("GRAND TOTALS"));
+    }
+
+    // A recorded report laid out landscape on Letter prints on Letter, though the
+    // printer is set to A4: else the bottom of each page, the footer, would fall off.
+    void printsOnTheRecordedPaper()
+    {
+        const QString name = qEnvironmentVariable("SHELVANO_TEST_PRINTER");
+        const QDir output(qEnvironmentVariable("SHELVANO_TEST_PRINTER_OUTPUT"));
+        if (name.isEmpty())
+            QSKIP("no test printer: scripts/test sets one up");
+        const QStringList before = output.entryList({"*.pdf"}, QDir::Files);
+        QBuffer stream;
+        stream.open(QIODevice::ReadWrite);
+        reportengine::TReportFiler filer(nullptr); // the Letter reference device
+        filer.SetStreamMode(reportengine::smUser);
+        filer.SetStream(&stream);
+        filer.SetOrientation(reportengine::poLandScape);
+        filer.OnPrintPage = [](reportengine::TBaseReport& r) {
+            r.SetMarginLeft(1);
+            r.ToFirstLine();
+            r.WriteLine(QString("Landscape page %1").arg(r.PageNumber()));
+            return r.PageNumber() < 2;
+        };
+        filer.Run();
+
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPrinterName(name);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setPageOrientation(QPageLayout::Portrait);
+        reportengine::TFilePrinter player(printer);
+        player.SetStreamMode(reportengine::smUser);
+        player.SetStream(&stream);
+        player.Print(1, 2, 1);
+        const QString pdf = awaitPdf(output, before);
+        QVERIFY(!pdf.isEmpty());
+        QCOMPARE(pdfPages(pdf), 2);
+        // A printer turns landscape pages onto its sheet, so the sheet may come back either way round.
+        const QSizeF shown = pageSize(pdf);
+        QVERIFY2(qAbs(std::min(shown.width(), shown.height()) - 612) < 2 &&
+                     qAbs(std::max(shown.width(), shown.height()) - 792) < 2,
+                 qPrintable(QString("%1 x %2").arg(shown.width()).arg(shown.height())));
+        QVERIFY(run("pdftotext", {pdf, "-"}).contains("Landscape page 2"));
     }
 };
 
