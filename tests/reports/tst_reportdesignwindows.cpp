@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -405,7 +406,7 @@ private slots:
         QCOMPARE(layout.CalcPosition({785, 468}), (LayoutPosition{kTotalsLine, 1}));
     }
 
-    // Every underlined letter of a window is its own and leads somewhere.
+    // Every underlined letter of a window is its own and leads somewhere; Escape closes it.
     void mnemonics()
     {
         Design d;
@@ -432,6 +433,10 @@ private slots:
                 take(l->text(), l->buddy() != nullptr);
             for (QGroupBox* g : window->findChildren<QGroupBox*>())
                 take(g->title(), !g->findChildren<QWidget*>().isEmpty());
+            auto* dialog = qobject_cast<QDialog*>(window);
+            QSignalSpy closed(dialog, &QDialog::rejected);
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            QCOMPARE(closed.count(), 1);
         }
     }
 
