@@ -413,18 +413,24 @@ private slots:
     {
         QTest::addColumn<int>("method");
         QTest::addColumn<QSize>("size");
-        QTest::newRow("fixed margin, wide") << int(mmFixed) << QSize(700, 500);
-        QTest::newRow("fixed margin, tall") << int(mmFixed) << QSize(500, 900);
-        QTest::newRow("fixed margin, large") << int(mmFixed) << QSize(1400, 1000);
-        QTest::newRow("scaled margin, wide") << int(mmScaled) << QSize(700, 500);
-        QTest::newRow("scaled margin, tall") << int(mmScaled) << QSize(500, 900);
+        QTest::addColumn<bool>("landscape");
+        QTest::newRow("fixed margin, wide") << int(mmFixed) << QSize(700, 500) << false;
+        QTest::newRow("fixed margin, tall") << int(mmFixed) << QSize(500, 900) << false;
+        QTest::newRow("fixed margin, large") << int(mmFixed) << QSize(1400, 1000) << false;
+        QTest::newRow("scaled margin, wide") << int(mmScaled) << QSize(700, 500) << false;
+        QTest::newRow("scaled margin, tall") << int(mmScaled) << QSize(500, 900) << false;
+        QTest::newRow("landscape, wide") << int(mmFixed) << QSize(900, 500) << true;
+        QTest::newRow("landscape, tall") << int(mmFixed) << QSize(500, 900) << true;
     }
 
     void zoomToFit()
     {
         QFETCH(int, method);
         QFETCH(QSize, size);
+        QFETCH(bool, landscape);
         Recording rec;
+        if (landscape)
+            rec.filer.SetOrientation(poLandScape);
         rec.run();
         QScrollArea box;
         box.resize(size);
@@ -439,6 +445,7 @@ private slots:
         const int scrollBar = box.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
         preview.ZoomPage();
         QWidget* pages = box.widget();
+        QCOMPARE(pages->width() > pages->height(), landscape);
         QVERIFY(pages->width() <= room.width() && pages->height() <= room.height());
         QVERIFY(pages->height() >= room.height() - 2 || pages->width() >= room.width() - 2);
         preview.ZoomPageWidth();
