@@ -7,6 +7,7 @@
 #include "app/MaintenanceCommands.h"
 #include "app/TColorConfig.h"
 #include "app/TTipOfDay.h"
+#include "app/TSearchAndReplace.h"
 #include "db/BookGridModel.h"
 #include "db/BookSchema.h"
 #include "db/FieldValues.h"
@@ -114,7 +115,7 @@ const std::vector<TMain::CommandDesign>& TMain::commandDesigns()
         {Command::LabelFont, "MenuLabelFont", "&Label Font", "Shift+F8", nullptr, nullptr, nullptr, nullptr, true, false},
         {Command::EditFont, "MenuEditFont", "&Edit Font", "Shift+F9", nullptr, nullptr, nullptr, nullptr, true, false},
         {Command::ButtonFont, "MenuButtonFont", "&Button Font", "Shift+F10", nullptr, nullptr, nullptr, nullptr, true, false},
-        {Command::SearchReplace, "MenuSearchReplace", "&Search and Replace", "Ctrl+F", nullptr, nullptr, nullptr, nullptr, false, true},
+        {Command::SearchReplace, "MenuSearchReplace", "&Search and Replace", "Ctrl+F", nullptr, nullptr, nullptr, nullptr, true, true},
         {Command::RebuildIndexes, "MenuRebuild", "&Rebuild Indexes", nullptr, nullptr, nullptr, nullptr, nullptr, true, false},
         {Command::Pack, "MenuPack", "&Pack Database", nullptr, nullptr, nullptr, nullptr, nullptr, true, true},
         {Command::Help, "MenuContents", "&Contents", "Ctrl+H", "Help", "help", "HelpButton", "He&lp", true, false},
@@ -191,6 +192,7 @@ void TMain::createActions()
     on(Command::Import, &TMain::DoImport);
     on(Command::Export, &TMain::DoExport);
     on(Command::SortOrder, &TMain::DoSortOrder);
+    on(Command::SearchReplace, &TMain::DoSearchReplace);
     on(Command::Locate, &TMain::DoLocate);
     on(Command::LocateNext, &TMain::DoLocateNext);
     on(Command::Print, &TMain::DoReports);
@@ -1043,6 +1045,31 @@ void TMain::DoSortOrder()
                                     },
                                     [this] { SetViewerOptions(); }});
     TMySortOrder window(change, m_settings, m_fonts, m_scale, m_screen.size(), this);
+    window.exec();
+    DisplayCount();
+}
+
+void TMain::DoSearchReplace()
+{
+    db::BookReplace::Hooks hooks;
+    hooks.command.applyViewerOptions = [this] { SetViewerOptions(); };
+    hooks.command.displayCount = [this] { DisplayCount(); };
+    hooks.command.setBusy = [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+    hooks.command.reportError = [this](const QString& text) {
+        m_dialogs.message(QStringLiteral("Error"), text, Button::Ok, Button::Ok, Icon::Error);
+    };
+    hooks.sortString = [this] { return BuildSortString(m_settings.sortOrder); };
+    hooks.searchOn = [this] { return m_searchOn; };
+    // The flag alone: ending the search through DoEndSearch would reopen the table shared.
+    hooks.setSearchOn = [this](bool on) { on ? EnableEndSearch() : DisableEndSearch(); };
+    TSearchAndReplace window({m_table, m_dialogs, m_settings, m_dateFormat, m_fonts, m_scale, m_screen.size(),
+                              std::move(hooks), [this](const QString& keyword) { showHelp(keyword); }},
+                             this);
     window.exec();
     DisplayCount();
 }

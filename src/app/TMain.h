@@ -133,6 +133,7 @@ public:
     void DoReports();
     void DoViewer();
     void DoSortOrder();
+    void DoSearchReplace();
     void DoImport();
     void DoExport();
     void DoLocate();
