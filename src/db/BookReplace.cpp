@@ -329,8 +329,9 @@ bool BookReplace::walk(dbase::Table& table, const Target& target, const std::vec
     try {
         for (table.first(); !table.eof(); table.next()) {
             const std::uint32_t recno = table.recno();
-            const bool inScope = inSearch.empty() || (recno < inSearch.size() && inSearch[recno]);
-            if (inScope && matches()) {
+            if (!inSearch.empty() && (recno >= inSearch.size() || !inSearch[recno]))
+                continue;
+            if (matches()) {
                 Button answer = Button::Yes;
                 if (target.confirm) {
                     tell(true);
