@@ -10,12 +10,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QWidget>
@@ -151,6 +153,10 @@ void applyColorScheme(QWidget* window, const ColorScheme& scheme, const SchemedC
     setPair(base, background, {R::Window}, color(C::MinorTitle), {R::WindowText});
     window->setAutoFillBackground(true);
     window->setPalette(base);
+    // Menu bars and notebook tabs draw light fills of their own: their text stays dark.
+    for (QWidget* bar : window->findChildren<QWidget*>())
+        if (qobject_cast<QMenuBar*>(bar) || qobject_cast<QTabBar*>(bar))
+            bar->setPalette(lightPalette());
     // The style would paint notebook pages in its own shade.
     for (QWidget* page : controls.pages)
         paint(page, background, {R::Window}, color(C::MinorTitle), {R::WindowText}, true);
@@ -167,11 +173,13 @@ void applyColorScheme(QWidget* window, const ColorScheme& scheme, const SchemedC
               {R::Text, R::ButtonText});
     for (QWidget* list : controls.lists)
         paint(list, color(C::ListBoxBackground), {R::Base}, color(C::ListBoxText), {R::Text});
+    // A radio button or check box fills its background with the button role, as every button does.
     for (QWidget* radio : controls.radios) {
-        paint(radio, color(C::RadioBackground), {R::Window}, color(C::RadioText), {R::WindowText}, true);
+        paint(radio, color(C::RadioBackground), {R::Window, R::Button}, color(C::RadioText), {R::WindowText},
+              true);
         keepLightBaseAndText(radio);
     }
-    // A check box fills and writes with the button roles under some styles.
+    // Some styles write a check box's text with the button role too.
     for (QWidget* check : controls.checks) {
         paint(check, color(C::CheckBackground), {R::Window, R::Button}, color(C::CheckText),
               {R::WindowText, R::ButtonText}, true);

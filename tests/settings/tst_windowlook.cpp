@@ -9,9 +9,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QVBoxLayout>
@@ -84,8 +86,14 @@ private slots:
         auto* label = new QLabel("Caption", &window);
         auto* button = new QPushButton("Button", &window);
         auto* edit = new QLineEdit(&window);
+        auto* menus = new QMenuBar(&window);
+        auto* tabs = new QTabWidget(&window);
+        tabs->addTab(new QWidget, "Page");
         settings::applyColorScheme(&window, scheme, {});
         const QPalette& light = settings::lightPalette();
+        for (QWidget* bar : std::initializer_list<QWidget*>{menus, tabs->findChild<QTabBar*>()})
+            for (R::ColorRole role : {R::Window, R::WindowText, R::ButtonText})
+                QCOMPARE(bar->palette().color(role), light.color(role));
         QCOMPARE(window.palette().color(R::Window), color(scheme, C::MainBackground));
         QCOMPARE(label->palette().color(R::WindowText), color(scheme, C::MinorTitle));
         QCOMPARE(button->palette().color(R::Button), light.color(R::Button));
@@ -154,6 +162,7 @@ private slots:
         sample->setProperty(settings::kOwnColors, true);
         for (QWidget* w : std::initializer_list<QWidget*>{group, combo, list, radio, spin, tabs, sample})
             layout->addWidget(w);
+        window.show();
 
         const settings::SchemedControls found = settings::defaultSchemedControls(&window);
         QVERIFY(std::count(found.edits.begin(), found.edits.end(), combo->lineEdit()) == 0);
@@ -165,7 +174,9 @@ private slots:
         QCOMPARE(list->palette().color(R::Base), color(scheme, C::ListBoxBackground));
         QCOMPARE(list->palette().color(R::Text), color(scheme, C::ListBoxText));
         QCOMPARE(radio->palette().color(R::WindowText), color(scheme, C::RadioText));
-        QCOMPARE(radio->palette().color(R::Window), color(scheme, C::RadioBackground));
+        const QImage radioShown = radio->grab().toImage();
+        QCOMPARE(radioShown.pixelColor(radioShown.width() - 2, radioShown.height() / 2),
+                 color(scheme, C::RadioBackground));
         QCOMPARE(check->palette().color(R::WindowText), color(scheme, C::CheckText));
         QCOMPARE(spin->palette().color(R::Base), color(scheme, C::EditBackground));
         QCOMPARE(plainEdit->palette().color(R::Base), color(scheme, C::EditBackground));
