@@ -1,40 +1,24 @@
 #include "app/HelpWindow.h"
 
+#include "app/HelpSearch.h"
+
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSplitter>
 #include <QStyle>
-#include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 
 namespace {
-
-const QString kHelpDir = QStringLiteral(":/help");
-
-// The section names a page declares, as the browser itself reads them (an id or a named anchor).
-QStringList sectionsOfPage(const QString& fileName)
-{
-    QFile file(kHelpDir + QLatin1Char('/') + fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QTextDocument document;
-    document.setBaseUrl(QUrl(QStringLiteral("qrc:/help/")));
-    document.setHtml(QString::fromUtf8(file.readAll()));
-    QStringList sections;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it)
-            sections += it.fragment().charFormat().anchorNames();
-    }
-    return sections;
-}
 
 QPushButton* makeButton(const QString& text, QStyle::StandardPixmap icon, const QString& tip, QWidget* parent)
 {
@@ -65,6 +49,20 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     closeButton->setToolTip(QStringLiteral("Close the manual (Esc)"));
     closeButton->setAutoDefault(false);
 
+    m_searchBox = new QLineEdit(this);
+    m_searchBox->setObjectName(QStringLiteral("SearchBox"));
+    m_searchBox->setPlaceholderText(QStringLiteral("Words to find"));
+    m_searchBox->setClearButtonEnabled(true);
+    m_searchBox->setToolTip(
+        QStringLiteral("Find pages that hold all these words; Enter opens the first (Ctrl+F)"));
+    auto* searchLabel = new QLabel(QStringLiteral("&Search:"), this);
+    searchLabel->setBuddy(m_searchBox);
+
+    m_hits = new QListWidget(this);
+    m_hits->setObjectName(QStringLiteral("SearchResults"));
+    m_hits->setToolTip(QStringLiteral("The sections holding the words; click one to read it"));
+    m_hits->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff); // long labels end in "..."
+    m_hits->setTextElideMode(Qt::ElideRight);
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(QStringLiteral("HelpBrowser"));
     m_browser->setOpenExternalLinks(true);
@@ -76,12 +74,29 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     buttons->addWidget(backButton);
     buttons->addWidget(forwardButton);
     buttons->addWidget(contentsButton);
-    buttons->addStretch();
+    buttons->addSpacing(12);
+    buttons->addWidget(searchLabel);
+    buttons->addWidget(m_searchBox, 1);
+    buttons->addSpacing(12);
     buttons->addWidget(closeButton);
+    auto* splitter = new QSplitter(this);
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(m_hits);
+    splitter->addWidget(m_browser);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({260, 540});
+    m_hits->hide(); // until a search has words
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
-    layout->addWidget(m_browser, 1);
+    layout->addWidget(splitter, 1);
 
+    connect(m_searchBox, &QLineEdit::textChanged, this, &HelpWindow::listHits);
+    connect(m_searchBox, &QLineEdit::returnPressed, this, &HelpWindow::openFirstHit);
+    connect(m_hits, &QListWidget::itemActivated, this,
+            [this](QListWidgetItem* item) { open(item->data(Qt::UserRole).toUrl()); });
+    connect(m_hits, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { open(item->data(Qt::UserRole).toUrl()); });
+    connect(m_browser, &QTextBrowser::sourceChanged, this, &HelpWindow::markWords);
     connect(backButton, &QPushButton::clicked, m_browser, &QTextBrowser::backward);
     connect(forwardButton, &QPushButton::clicked, m_browser, &QTextBrowser::forward);
     connect(contentsButton, &QPushButton::clicked, this, [this] { open(contentsUrl()); });
@@ -97,9 +112,15 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     addKey(Qt::ALT | Qt::Key_Right, [this] { m_browser->forward(); });
     addKey(QKeyCombination(Qt::Key_Home), [this] { open(contentsUrl()); });
     addKey(QKeyCombination(Qt::Key_Escape), [this] { close(); });
+    addKey(Qt::CTRL | Qt::Key_F, [this] {
+        m_searchBox->setFocus();
+        m_searchBox->selectAll();
+    });
 
-    resize(720, 560);
+    resize(820, 580);
 }
+
+HelpWindow::~HelpWindow() = default;
 
 void HelpWindow::showContents()
 {
@@ -194,19 +215,64 @@ void HelpWindow::place()
     move(frame.topLeft());
 }
 
+const HelpSearch& HelpWindow::manual()
+{
+    if (!m_manual)
+        m_manual = std::make_unique<HelpSearch>();
+    return *m_manual;
+}
+
 QUrl HelpWindow::urlOfSection(const QString& anchor)
 {
-    if (m_pageOfSection.isEmpty()) {
-        const QStringList pages = QDir(kHelpDir).entryList({QStringLiteral("*.html")}, QDir::Files);
-        for (const QString& page : pages) {
-            for (const QString& section : sectionsOfPage(page))
-                m_pageOfSection.insert(section, page);
-        }
-    }
-    auto found = m_pageOfSection.constFind(anchor);
-    if (anchor.isEmpty() || found == m_pageOfSection.constEnd())
+    const QString page = anchor.isEmpty() ? QString() : manual().pageOf(anchor);
+    if (page.isEmpty())
         return contentsUrl();
-    QUrl url(QStringLiteral("qrc:/help/") + *found);
+    QUrl url(QStringLiteral("qrc:/help/") + page);
     url.setFragment(anchor);
     return url;
+}
+
+void HelpWindow::listHits()
+{
+    m_hits->clear();
+    const QString words = m_searchBox->text();
+    if (HelpSearch::wordsOf(words).isEmpty()) {
+        m_hits->hide();
+        markWords();
+        return;
+    }
+    const QList<HelpSearch::Hit> hits = manual().find(words);
+    for (const HelpSearch::Hit& hit : hits) {
+        auto* item = new QListWidgetItem(hit.label, m_hits);
+        item->setData(Qt::UserRole, hit.url);
+        item->setToolTip(hit.label);
+    }
+    if (hits.isEmpty())
+        new QListWidgetItem(QStringLiteral("No page holds all these words."), m_hits);
+    m_hits->show();
+    markWords();
+}
+
+void HelpWindow::openFirstHit()
+{
+    listHits();
+    const QUrl first = m_hits->count() > 0 ? m_hits->item(0)->data(Qt::UserRole).toUrl() : QUrl();
+    if (first.isEmpty())
+        return;
+    m_hits->setCurrentRow(0);
+    m_browser->setSource(first);
+}
+
+void HelpWindow::markWords()
+{
+    // Every occurrence of the searched words on the page shown, as a yellow marker.
+    QList<QTextEdit::ExtraSelection> marks;
+    QTextCharFormat marker;
+    marker.setBackground(QColor(255, 230, 110));
+    QTextDocument* document = m_browser->document();
+    for (const QString& word : HelpSearch::wordsOf(m_searchBox->text())) {
+        for (QTextCursor found = document->find(word); !found.isNull(); found = document->find(word, found))
+            marks << QTextEdit::ExtraSelection{found, marker};
+    }
+    m_browser->setExtraSelections(marks);
 }

@@ -1,22 +1,29 @@
 #pragma once
 
-#include <QHash>
 #include <QRect>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
 
+#include <memory>
+
+class HelpSearch;
+class QLineEdit;
+class QListWidget;
 class QTextBrowser;
 
 // The program's manual, an HTML book inside the program (":/help/"). One window per main
 // window: it is shown non-modally and raised when asked for again; while a modal window is
 // open it comes up modal itself, since a modal window blocks input to every other window.
 // Each time it appears it is centred on its parent window and kept on the parent's screen.
+// A search box finds words across the pages: the sections holding them are listed beside
+// the page, Enter opens the first, and the words are marked on the page shown.
 class HelpWindow : public QWidget {
     Q_OBJECT
 
 public:
     explicit HelpWindow(QWidget* parent = nullptr);
+    ~HelpWindow() override;
 
     // Opens the manual's first page and shows and raises the window.
     void showContents();
@@ -39,7 +46,13 @@ private:
     void present();
     void place();
     QUrl urlOfSection(const QString& anchor);
+    const HelpSearch& manual();
+    void listHits();
+    void openFirstHit();
+    void markWords();
 
     QTextBrowser* m_browser;
-    QHash<QString, QString> m_pageOfSection; // section name -> page file name, filled on first use
+    QLineEdit* m_searchBox;
+    QListWidget* m_hits;
+    std::unique_ptr<HelpSearch> m_manual; // read on first use
 };

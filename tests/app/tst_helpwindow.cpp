@@ -1,12 +1,18 @@
 #include "TestRegistry.h"
 #include "app/AboutBox.h"
+#include "app/HelpSearch.h"
 #include "app/HelpWindow.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QHash>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSet>
 #include <QTest>
@@ -32,6 +38,8 @@ Targets targetsOf(const QTextDocument& document)
                 targets.anchors.insert(name);
             if (!format.anchorHref().isEmpty())
                 targets.links << format.anchorHref();
+            if (format.isImageFormat())
+                targets.links << format.toImageFormat().name();
         }
     }
     return targets;
@@ -48,6 +56,89 @@ Targets targetsOfPage(const QString& fileName)
     return targetsOf(document);
 }
 
+// The keywords the program's windows open the manual at, read from the calls in the sources:
+// a call of help, m_help, showHelp or showKeyword whose argument is a string literal, or a
+// name the same file defines with literals (a constant or a table of them). A call passing
+// on a parameter of its own is a forwarder. Any other call counts as unresolved.
+struct KeywordScan {
+    QStringList keywords;
+    QStringList unresolved;
+};
+
+QString withoutComments(QString code)
+{
+    static const QRegularExpression comment(QStringLiteral("(?<![:\\\\])//[^\\n]*"));
+    return code.remove(comment);
+}
+
+QStringList literalsIn(const QString& code)
+{
+    static const QRegularExpression literal(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
+    QStringList found;
+    for (const auto& match : literal.globalMatch(code))
+        found << match.captured(1);
+    return found;
+}
+
+KeywordScan scanKeywords(const QString& sourceTree)
+{
+    static const QRegularExpression call(QStringLiteral("\\b(?:m_)?(?:showHelp|help|showKeyword)\\s*\\("));
+    static const QRegularExpression number(QStringLiteral("^\\s*\\d+\\s*$"));
+    static const QRegularExpression name(QStringLiteral("\\b[A-Za-z_]\\w*\\b"));
+    static const QRegularExpression declaration(QStringLiteral("^\\s*(const\\s+)?QString\\s*&\\s*\\w+\\s*$"));
+    KeywordScan scan;
+    QDirIterator files(sourceTree, {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        if (path.contains("/app/HelpWindow.") || path.contains("/app/HelpSearch."))
+            continue;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString code = withoutComments(QString::fromUtf8(file.readAll()));
+        for (const auto& match : call.globalMatch(code)) {
+            qsizetype end = match.capturedEnd();
+            for (int depth = 1; end < code.size() && depth > 0; ++end)
+                depth += code[end] == '(' ? 1 : code[end] == ')' ? -1 : 0;
+            const QString argument = code.mid(match.capturedEnd(), end - 1 - match.capturedEnd());
+            if (argument.trimmed().isEmpty() || declaration.match(argument).hasMatch() ||
+                number.match(argument).hasMatch())
+                continue; // a declaration, or a call without a keyword (QCommandLineParser's exit code)
+            if (QStringList literals = literalsIn(argument); !literals.isEmpty()) {
+                scan.keywords << literals.first();
+                continue;
+            }
+            bool resolved = false;
+            for (const auto& word : name.globalMatch(argument)) {
+                const QRegularExpression definition("\\b" + word.captured() +
+                                                    "\\s*(\\[\\s*\\d*\\s*\\])?\\s*=([^;]*);");
+                const QStringList literals = literalsIn(definition.match(code).captured(2));
+                if (!literals.isEmpty()) {
+                    scan.keywords << literals;
+                    resolved = true;
+                    break;
+                }
+                if (code.contains(
+                        QRegularExpression("(QString\\s*&|>)\\s*" + word.captured() + "\\s*[,)]"))) {
+                    resolved = true; // passes on a keyword it was given
+                    break;
+                }
+            }
+            if (!resolved)
+                scan.unresolved << path.section('/', -2) + ": " + argument.simplified();
+        }
+    }
+    scan.keywords.removeDuplicates();
+    scan.keywords.sort();
+    return scan;
+}
+
+const KeywordScan& programKeywords()
+{
+    static const KeywordScan scan = scanKeywords(QStringLiteral(SHELVANO_SOURCE_TREE));
+    return scan;
+}
+
 } // namespace
 
 class TestHelpWindow : public QObject {
@@ -58,22 +149,9 @@ private slots:
     {
         QTest::addColumn<QString>("keyword");
         QTest::addColumn<QString>("anchor");
-        // Every keyword the windows' Help buttons use.
-        const QStringList keywords = {"Input Window",
-                                      "Viewer Configuration Title",
-                                      "Viewer Configuration Look",
-                                      "Viewer Configuration Show",
-                                      "Viewer Configuration Widths",
-                                      "Viewer Configuration Order",
-                                      "Viewer Configuration Names",
-                                      "Search Window",
-                                      "Import Window",
-                                      "Export Window",
-                                      "Backup and Restore",
-                                      "Report Window",
-                                      "User Defined Reports"};
-        for (const QString& keyword : keywords)
-            QTest::newRow(qPrintable(keyword)) << keyword << keyword.toLower().replace(' ', '-');
+        // Every keyword a window of the program opens the manual at.
+        for (const QString& keyword : programKeywords().keywords)
+            QTest::newRow(qPrintable(keyword)) << keyword << HelpWindow::anchorFor(keyword);
         QTest::newRow("letter case ignored") << "INPUT window"
                                              << "input-window";
     }
@@ -90,6 +168,22 @@ private slots:
         QVERIFY(browser);
         QVERIFY2(targetsOf(*browser->document()).anchors.contains(anchor),
                  qPrintable(help.currentUrl().toString()));
+    }
+
+    // The scan must see the calls it is meant to check, so that a window's new keyword
+    // cannot slip past it unread.
+    void keywordScanReadsTheCalls()
+    {
+        const KeywordScan& scan = programKeywords();
+        QVERIFY2(scan.unresolved.isEmpty(), qPrintable(scan.unresolved.join("; ")));
+        for (const char* known : {"Input Window", "Viewer Configuration Names", "Search Window",
+                                  "Export Window", "Backup and Restore", "Report Window"})
+            QVERIFY2(scan.keywords.contains(known), known);
+        const KeywordScan sample =
+            scanKeywords(QStringLiteral(SHELVANO_SOURCE_TREE "/../tests/app/helpscan"));
+        QCOMPARE(sample.keywords,
+                 QStringList({"Constant Window", "Literal Window", "Table One", "Table Two"}));
+        QCOMPARE(sample.unresolved, QStringList({"helpscan/sample.cpp: mystery"}));
     }
 
     void unknownKeywordOpensContents_data()
@@ -130,6 +224,86 @@ private slots:
             }
         }
         QVERIFY2(broken.isEmpty(), qPrintable(broken.join(", ")));
+    }
+
+    // A keyword opens the page that declares its name; a name on two pages would open either.
+    void everySectionNameIsDeclaredOnce()
+    {
+        QHash<QString, QString> pageOf;
+        QStringList twice;
+        const HelpSearch manual;
+        for (const HelpSearch::Section& section : manual.sections()) {
+            for (const QString& name : section.names) {
+                if (pageOf.contains(name) && pageOf[name] != section.page)
+                    twice << name + " (" + pageOf[name] + ", " + section.page + ")";
+                pageOf.insert(name, section.page);
+            }
+        }
+        QVERIFY2(twice.isEmpty(), qPrintable(twice.join(", ")));
+        QCOMPARE(manual.pageOf("report-status-screen"), QString("reports.html")); // a name inside a section
+    }
+
+    void search_data()
+    {
+        QTest::addColumn<QString>("words");
+        QTest::addColumn<QString>("first"); // the first hit, page#section; empty for none
+        QTest::addColumn<int>("hits");
+        QTest::newRow("two words of one section") << "midnight black"
+                                                  << "colors.html#predefined-color-combinations" << 1;
+        QTest::newRow("letter case and punctuation ignored")
+            << "  MIDNIGHT, Black!"
+            << "colors.html#predefined-color-combinations" << 1;
+        QTest::newRow("one word") << "crontab"
+                                  << "commandline.html#command-line-examples" << 1;
+        QTest::newRow("part of a word") << "syncth"
+                                        << "trouble.html#sharing-a-database" << 1;
+        QTest::newRow("words of different sections") << "crontab syncthing"
+                                                     << "" << 0;
+        QTest::newRow("unknown word") << "zqxv"
+                                      << "" << 0;
+        QTest::newRow("no words") << " - , "
+                                  << "" << 0;
+    }
+
+    void search()
+    {
+        QFETCH(QString, words);
+        QFETCH(QString, first);
+        QFETCH(int, hits);
+        const QList<HelpSearch::Hit> found = HelpSearch().find(words);
+        QCOMPARE(found.size(), hits);
+        if (hits > 0)
+            QCOMPARE(found.first().url, QUrl("qrc:/help/" + first));
+    }
+
+    void searchRanksByOccurrences()
+    {
+        const QList<HelpSearch::Hit> many = HelpSearch().find("database");
+        QVERIFY(many.size() > 10);
+        for (qsizetype i = 1; i < many.size(); ++i)
+            QVERIFY(many[i - 1].count >= many[i].count); // the most occurrences first
+    }
+
+    void searchBoxListsOpensAndMarks()
+    {
+        HelpWindow help;
+        help.showContents();
+        auto* box = help.findChild<QLineEdit*>("SearchBox");
+        auto* results = help.findChild<QListWidget*>("SearchResults");
+        auto* browser = help.findChild<QTextBrowser*>("HelpBrowser");
+        QVERIFY(box && results && browser);
+        QVERIFY(!results->isVisible());
+        QTest::keyClicks(box, "Crontab");
+        QVERIFY(results->isVisible());
+        QCOMPARE(results->count(), 1);
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(help.currentUrl(), QUrl("qrc:/help/commandline.html#command-line-examples"));
+        const QList<QTextEdit::ExtraSelection> marks = browser->extraSelections();
+        QCOMPARE(marks.size(), 1);
+        QCOMPARE(marks.first().cursor.selectedText(), QString("crontab"));
+        box->clear();
+        QVERIFY(!results->isVisible());
+        QVERIFY(browser->extraSelections().isEmpty());
     }
 
     void historyKeys()
