@@ -28,8 +28,8 @@ TPrintRange::TPrintRange(platform::Dialogs& dialogs, int pageCount, QWidget* par
     CancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Starting Page"), StartPage);
-    form->addRow(QStringLiteral("Ending Page"), EndPage);
+    form->addRow(QStringLiteral("&Starting Page"), StartPage);
+    form->addRow(QStringLiteral("&Ending Page"), EndPage);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(PrintButton);
     buttons->addWidget(CancelButton);

@@ -386,6 +386,23 @@ private slots:
             QCOMPARE(dialogs.transcript().back().text, message);
     }
 
+    // The range dialog from the keyboard: its boxes by their letters, Enter prints.
+    void rangeDialogKeys()
+    {
+        platform::ScriptedDialogs dialogs;
+        TPrintRange range(dialogs, 17000);
+        range.show();
+        QVERIFY(QTest::qWaitForWindowActive(&range));
+        QTest::keyClick(&range, Qt::Key_E, Qt::AltModifier);
+        QVERIFY(range.EndPage->hasFocus());
+        QTest::keyClick(&range, Qt::Key_S, Qt::AltModifier);
+        QVERIFY(range.StartPage->hasFocus());
+        range.StartPage->selectAll();
+        QTest::keyClicks(range.StartPage, "16999");
+        QTest::keyClick(range.StartPage, Qt::Key_Return);
+        QVERIFY(range.Confirmed());
+    }
+
     // Pages 1000 to 1234 of a 1,234-page report, printed to a PDF file.
     void printRangeToPdf()
     {
