@@ -1,4 +1,5 @@
 #include "reportengine/TPrinterReport.h"
+#include "reportengine/CachedMeasurer.h"
 #include "reportengine/PageMeasure.h"
 
 #include <QFile>
@@ -67,7 +68,8 @@ void TPrinterReport::readGeometry()
 {
     const PageDevice device = printerPageDevice(m_printer, m_printer.fullPage());
     SetDevice(device);
-    SetMeasurer(std::make_shared<DeviceMeasurer>(m_printer));
+    // Made again whenever the printer's settings change, so the resolution it keeps is the printer's.
+    SetMeasurer(std::make_shared<CachedMeasurer>(m_printer));
 }
 
 bool TPrinterReport::CanRun()
