@@ -15,10 +15,10 @@ DesignLook designLook(const settings::Settings& settings)
     return look;
 }
 
-void applyLook(QWidget* window, const DesignLook& look, const settings::SchemedControls& controls)
+void applyLook(QWidget* window, const DesignLook& look)
 {
     settings::fitWindow(window, look.fonts, look.factor, look.screen);
-    settings::applyColorScheme(window, look.scheme, controls);
+    settings::applyColorScheme(window, look.scheme);
 }
 
 } // namespace reports

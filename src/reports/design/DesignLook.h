@@ -24,7 +24,7 @@ struct DesignLook {
 // The look for the primary screen and the "Window Size" setting.
 DesignLook designLook(const settings::Settings& settings);
 
-// Fonts, scaling and centring, then the colour scheme.
-void applyLook(QWidget* window, const DesignLook& look, const settings::SchemedControls& controls);
+// Fonts, scaling and centring, then the colour scheme by the default rule.
+void applyLook(QWidget* window, const DesignLook& look);
 
 } // namespace reports

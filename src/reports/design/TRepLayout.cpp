@@ -110,7 +110,7 @@ void TRepLayout::showEvent(QShowEvent* event)
 {
     if (!m_shown) {
         m_shown = true;
-        applyLook(this, m_look, {.pages = {LayoutArea}, .minorTitles = {BodyLabel, TotalsLabel}});
+        applyLook(this, m_look);
         LayoutArea->setFixedSize(scaled(633, m_look.factor), scaled(380, m_look.factor));
         for (QLabel* label : {ReportNameLabel, BodyLabel, TotalsLabel})
             label->adjustSize();

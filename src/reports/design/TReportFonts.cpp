@@ -84,7 +84,7 @@ void TReportFonts::showEvent(QShowEvent* event)
 {
     if (!m_shown) {
         m_shown = true;
-        applyLook(this, m_look, {});
+        applyLook(this, m_look);
     }
     QDialog::showEvent(event);
 }

@@ -107,10 +107,7 @@ void TReportPart::showEvent(QShowEvent* event)
 {
     if (!m_shown) {
         m_shown = true;
-        applyLook(this, m_look,
-                  {.edits = {FieldWidth, LabelName},
-                   .lists = {FieldList},
-                   .radios = {RadioFiller, RadioLabel, RadioField}});
+        applyLook(this, m_look);
     }
     QDialog::showEvent(event);
 }

@@ -195,12 +195,7 @@ void TUserReport::showEvent(QShowEvent* event)
 {
     if (!m_shown) {
         m_shown = true;
-        applyLook(this, m_look,
-                  {.edits = {ReportName, Title1, Title2, Title3, NumLines, TopMargin, BottomMargin,
-                             LeftMargin, RightMargin},
-                   .radios = {Chars90, Chars120, Chars150},
-                   .checks = {Level1Group, Level2Group, ColumnHeaders, HorzLines, VertLines, DateOnPage,
-                              PageNumbers, LandOrient, UseTotals}});
+        applyLook(this, m_look);
         ReportName->setFocus();
     }
     QDialog::showEvent(event);
