@@ -168,5 +168,11 @@ int main(int argc, char** argv)
     QTest::keyClicks(box, QStringLiteral("backup"));
     QTest::keyClick(box, Qt::Key_Return);
     save(help, out + "/helpsearch.png");
+    // Not for the manual: two pages as the help window shows them, to look at.
+    box->clear();
+    help->showKeyword(QStringLiteral("Color Configuration"));
+    save(help, out + "/check-colors-page.png");
+    help->showContents();
+    save(help, out + "/check-contents-page.png");
     return g_ok ? 0 : 1;
 }
