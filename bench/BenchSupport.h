@@ -47,6 +47,14 @@ inline double cpuSecondsNow()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
+// The same for the calling thread alone: work done in one thread, such as painting.
+inline double threadCpuSecondsNow()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
 // ------------------------------------------------------------------ command line
 
 // What a program takes besides --records N and --dir DIR.

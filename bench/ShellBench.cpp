@@ -34,6 +34,7 @@
 #include <optional>
 #include <random>
 #include <stdexcept>
+#include <utility>
 
 extern char** environ;
 
@@ -449,21 +450,26 @@ MainWindowBench::Screenfuls MainWindowBench::screenfuls(int warmUp, int position
     QScrollBar* bar = m_grid->verticalScrollBar();
     if (bar->maximum() <= 0)
         fail("the viewer grid cannot scroll");
-    // From a change to the grid until its viewport has painted.
+    // From a change to the grid until its viewport has painted: wall-clock and processor seconds.
     auto timed = [this](const std::function<void()>& change) {
         const int before = m_paints->count();
         const Clock::time_point start = Clock::now();
+        const double cpuStart = threadCpuSecondsNow();
         change();
         waitForGridPaint(before);
-        return secondsSince(start);
+        return std::pair(secondsSince(start), threadCpuSecondsNow() - cpuStart);
     };
     for (int value : randomPositions(1, warmUp, bar->maximum()))
         timed([bar, value] { bar->setValue(value); });
     Screenfuls result;
     for (int value : randomPositions(2, positions, bar->maximum())) {
-        result.jumps.add(timed([bar, value] { bar->setValue(value); }));
+        const auto [jump, jumpCpu] = timed([bar, value] { bar->setValue(value); });
+        result.jumps.add(jump);
+        result.jumpsCpu.add(jumpCpu);
         // The same rows again, now in the model's cache: the painting alone.
-        result.repaints.add(timed([this] { m_grid->viewport()->update(); }));
+        const auto [repaint, repaintCpu] = timed([this] { m_grid->viewport()->update(); });
+        result.repaints.add(repaint);
+        result.repaintsCpu.add(repaintCpu);
     }
     checkNoDialogs("while scrolling");
     return result;

@@ -86,6 +86,8 @@ public:
     struct Screenfuls {
         Samples jumps;    // scroll bar moved to the painted viewport, rows read from the table
         Samples repaints; // the same screenful painted again from the model's cache
+        Samples jumpsCpu; // processor time of this thread for each jump
+        Samples repaintsCpu;
     };
     // Jumps the grid to random rows: `warmUp` positions untimed, then `positions` timed.
     Screenfuls screenfuls(int warmUp, int positions);

@@ -97,9 +97,13 @@ void printScreenfuls(const std::string& n, const bench::MainWindowBench::Screenf
                     ", median " + millisecondsText(s.median()),
                 shortest(kScreenfulTarget * 1000) + " ms, worst of " + std::to_string(s.size()),
                 s.worst() > kScreenfulTarget);
+    printLine("#   processor time of a jump: median " + millisecondsText(screenfuls.jumpsCpu.median()) +
+              ", worst " + millisecondsText(screenfuls.jumpsCpu.worst()));
     printLine("#   the same screenful painted again from the model's cache: median " +
               millisecondsText(screenfuls.repaints.median()) + ", worst " +
-              millisecondsText(screenfuls.repaints.worst()));
+              millisecondsText(screenfuls.repaints.worst()) + "; processor time median " +
+              millisecondsText(screenfuls.repaintsCpu.median()) + ", worst " +
+              millisecondsText(screenfuls.repaintsCpu.worst()));
 }
 
 void printPosts(const bench::MainWindowBench::Posts& posts)

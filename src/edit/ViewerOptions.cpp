@@ -101,11 +101,11 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        QStyleOptionViewItem item(option);
-        initStyleOption(&item, index);
         const QWidget* widget = option.widget;
         QStyle* style = widget ? widget->style() : QApplication::style();
         if (m_model.fieldAt(index.column()) == db::fields::CheckOut) {
+            QStyleOptionViewItem item(option);
+            initStyleOption(&item, index);
             const bool ticked = item.text == u"Yes";
             item.text.clear();
             style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
@@ -118,16 +118,21 @@ public:
             check.palette.setColor(QPalette::Text, Qt::black);
             check.palette.setColor(QPalette::Window, option.palette.color(QPalette::Base).darker(130));
             style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &check, painter, widget);
-        } else {
-            drawText(painter, item, style, widget);
+            drawLines(painter, option.rect);
+            return;
         }
+        painter->save();
+        drawText(painter, option, cellText(index), alignmentOf(index, option), style, widget);
         drawLines(painter, option.rect);
+        painter->restore();
     }
 
-    // A cell of text drawn directly: the style's item layout would cost more than the
-    // text itself, and a screenful of a large table has hundreds of cells.
-    static void drawText(QPainter* painter, const QStyleOptionViewItem& item, QStyle* style,
-                         const QWidget* widget)
+    // A cell of text drawn directly from the view's own option: the model gives the cells
+    // no fonts, colours or alignment of their own, and the style's item layout would cost
+    // more than the text itself on a screenful of hundreds of cells. The painter's state is
+    // the caller's to keep.
+    void drawText(QPainter* painter, const QStyleOptionViewItem& item, const QString& text,
+                  Qt::Alignment alignment, QStyle* style, const QWidget* widget) const
     {
         const bool selected = item.state & QStyle::State_Selected;
         const QPalette::ColorGroup group = !(item.state & QStyle::State_Enabled) ? QPalette::Disabled
@@ -137,14 +142,12 @@ public:
             painter->fillRect(item.rect, item.palette.brush(group, QPalette::Highlight));
         else if (item.backgroundBrush.style() != Qt::NoBrush)
             painter->fillRect(item.rect, item.backgroundBrush);
-        if (!item.text.isEmpty()) {
-            painter->save();
+        if (!text.isEmpty()) {
             painter->setPen(item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
             painter->setFont(item.font);
-            const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+            const int margin = textMargin(style, widget);
             painter->drawText(item.rect.adjusted(margin, 0, -margin, 0),
-                              static_cast<int>(item.displayAlignment) | Qt::TextSingleLine, item.text);
-            painter->restore();
+                              static_cast<int>(alignment) | Qt::TextSingleLine, text);
         }
         if (item.state & QStyle::State_HasFocus) {
             QStyleOptionFocusRect focus;
@@ -199,9 +202,7 @@ public:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        const int field = m_model.fieldAt(index.column());
-        if (db::isMoneyField(field) || db::isWholeNumberField(field))
-            option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
+        option->displayAlignment = alignmentOf(index, *option);
         option->text = shownText(index, option->text);
     }
 
@@ -229,6 +230,32 @@ protected:
     }
 
 private:
+    Qt::Alignment alignmentOf(const QModelIndex& index, const QStyleOptionViewItem& option) const
+    {
+        const int field = m_model.fieldAt(index.column());
+        if (db::isMoneyField(field) || db::isWholeNumberField(field))
+            return Qt::AlignRight | Qt::AlignVCenter;
+        return option.displayAlignment;
+    }
+
+    // The text initStyleOption() would give, without asking the model role by role.
+    QString cellText(const QModelIndex& index) const
+    {
+        QString text = m_model.data(index, Qt::DisplayRole).toString();
+        text.replace(u'\n', QChar::LineSeparator); // as the item view's text conversion does
+        return shownText(index, text);
+    }
+
+    // The style's margin, asked once per style rather than once per cell.
+    int textMargin(QStyle* style, const QWidget* widget) const
+    {
+        if (style != m_marginStyle) {
+            m_margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+            m_marginStyle = style;
+        }
+        return m_margin;
+    }
+
     QString shownText(const QModelIndex& index, const QString& text) const
     {
         if (!m_look.hooks.writeMoney || text.isEmpty() || !db::isMoneyField(m_model.fieldAt(index.column())))
@@ -250,17 +277,19 @@ private:
     {
         if (!m_look.rowLines && !m_look.columnLines)
             return;
-        painter->save();
+        const QPen pen = painter->pen();
         painter->setPen(QPen(m_look.lineColour, 0));
         if (m_look.columnLines)
             painter->drawLine(cell.topRight(), cell.bottomRight());
         if (m_look.rowLines)
             painter->drawLine(cell.bottomLeft(), cell.bottomRight());
-        painter->restore();
+        painter->setPen(pen);
     }
 
     db::BookGridModel& m_model;
     const GridLook& m_look;
+    mutable QStyle* m_marginStyle = nullptr;
+    mutable int m_margin = 0;
 };
 
 // The row indicator: a narrow column left of the cells with an arrow at the current row.
