@@ -11,6 +11,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/Screen.h"
 #include "platform/ScriptedDialogs.h"
+#include "reports/ReportFile.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -85,6 +86,28 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // An older report file converted at an earlier start but left in place (it
+    // could not be deleted) is remembered in the settings and not converted again.
+    void oldReportFileConvertedOnce()
+    {
+        Program p;
+        QByteArray old(19'831, '\0');
+        old[0] = 4;
+        old.replace(1, 4, "Mine");
+        QFile file(p.path("BOOK.URP"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+        file.close();
+        const dbase::FileStamp stamp =
+            dbase::defaultFileSystem().open(p.data.path("BOOK.URP"), dbase::OpenMode::ReadOnly)->stamp();
+        const QString remembered = QString("%1 %2").arg(stamp.size).arg(stamp.mtimeNs);
+        p.setSetting("Reports", "Converted BOOK.URP", remembered);
+        QVERIFY(p.start());
+        QCOMPARE(reports::ReportFile(p.data.path("SHVBOOK.URP")).list().size(), 8u);
+        QVERIFY(QFile::exists(p.path("BOOK.URP")));
+        QVERIFY(p.main->close());
+        QCOMPARE(p.setting("Reports", "Converted BOOK.URP"), remembered);
+    }
+
     // No settings file: MASTER.DBF is made, the defaults hold, and closing writes them.
     void startsWithoutSettings()
     {
