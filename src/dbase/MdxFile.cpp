@@ -529,8 +529,11 @@ void MdxFile::deleteTag(int index)
                         });
     if (shared)
         nodes.clear();
-    for (std::uint32_t page : nodes)
+    // Each freed block is written with its link: kept within the cache's bound.
+    for (std::uint32_t page : nodes) {
         d->pages.release(page);
+        d->pages.trim();
+    }
     d->pages.release(headerPage);
     d->tags.erase(d->tags.begin() + index);
     for (int i = index; i < tagCount(); ++i)

@@ -45,37 +45,22 @@ public:
     }
 
 private:
-    class FaultyFile : public dbase::File {
+    class FaultyFile : public dbase::ForwardingFile {
     public:
         FaultyFile(FaultyFileSystem& fs, std::unique_ptr<dbase::File> inner)
-            : dbase::File(inner->path()), m_fs(fs), m_inner(std::move(inner))
+            : ForwardingFile(std::move(inner)), m_fs(fs)
         {
-        }
-        std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override
-        {
-            return m_inner->readAt(o, b, n);
         }
         void writeAt(std::uint64_t o, const void* b, std::size_t n) override
         {
             std::size_t allowed = m_fs.spend(n, path());
-            m_inner->writeAt(o, b, allowed);
+            inner().writeAt(o, b, allowed);
             if (allowed < n)
                 throw dbase::IoError(path(), "write", m_fs.errorNumber);
         }
-        std::uint64_t size() override { return m_inner->size(); }
-        void truncate(std::uint64_t s) override { m_inner->truncate(s); }
-        void sync() override { m_inner->sync(); }
-        dbase::FileStamp stamp() override { return m_inner->stamp(); }
-        bool tryLock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override
-        {
-            return m_inner->tryLock(s, l, k);
-        }
-        void lock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override { m_inner->lock(s, l, k); }
-        void unlock(std::uint64_t s, std::uint64_t l) override { m_inner->unlock(s, l); }
 
     private:
         FaultyFileSystem& m_fs;
-        std::unique_ptr<dbase::File> m_inner;
     };
 };
 
