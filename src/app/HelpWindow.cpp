@@ -92,10 +92,8 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 
     connect(m_searchBox, &QLineEdit::textChanged, this, &HelpWindow::listHits);
     connect(m_searchBox, &QLineEdit::returnPressed, this, &HelpWindow::openFirstHit);
-    connect(m_hits, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem* item) { open(item->data(Qt::UserRole).toUrl()); });
-    connect(m_hits, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { open(item->data(Qt::UserRole).toUrl()); });
+    connect(m_hits, &QListWidget::itemActivated, this, &HelpWindow::openHit);
+    connect(m_hits, &QListWidget::itemClicked, this, &HelpWindow::openHit);
     connect(m_browser, &QTextBrowser::sourceChanged, this, &HelpWindow::markWords);
     connect(backButton, &QPushButton::clicked, m_browser, &QTextBrowser::backward);
     connect(forwardButton, &QPushButton::clicked, m_browser, &QTextBrowser::forward);
@@ -247,10 +245,19 @@ void HelpWindow::listHits()
         item->setData(Qt::UserRole, hit.url);
         item->setToolTip(hit.label);
     }
-    if (hits.isEmpty())
-        new QListWidgetItem(QStringLiteral("No page holds all these words."), m_hits);
+    if (hits.isEmpty()) {
+        auto* none = new QListWidgetItem(QStringLiteral("No page holds all these words."), m_hits);
+        none->setFlags(Qt::NoItemFlags); // says so, and leads nowhere
+    }
     m_hits->show();
     markWords();
+}
+
+void HelpWindow::openHit(QListWidgetItem* item)
+{
+    const QUrl url = item->data(Qt::UserRole).toUrl();
+    if (!url.isEmpty())
+        open(url);
 }
 
 void HelpWindow::openFirstHit()

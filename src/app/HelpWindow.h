@@ -10,6 +10,7 @@
 class HelpSearch;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QTextBrowser;
 
 // The program's manual, an HTML book inside the program (":/help/"). One window per main
@@ -48,6 +49,7 @@ private:
     QUrl urlOfSection(const QString& anchor);
     const HelpSearch& manual();
     void listHits();
+    void openHit(QListWidgetItem* item);
     void openFirstHit();
     void markWords();
 
