@@ -149,9 +149,9 @@ void BookGridModel::setColumns(std::vector<GridColumn> columns)
 {
     std::erase_if(columns, [](const GridColumn& c) { return c.field < 0 || c.field >= kBookFieldCount; });
     if (!sameFields(columns, m_columns)) {
+        // The rows read stay: they are kept by field, whichever columns show them.
         beginResetModel();
         m_columns = std::move(columns);
-        forget();
         endResetModel();
     } else if (columns != m_columns) {
         m_columns = std::move(columns);
@@ -181,53 +181,66 @@ void BookGridModel::refreshAll()
 QString BookGridModel::cellText(int row, int column) const
 {
     std::uint32_t recno = m_table.recnoAt(row);
-    if (recno == 0)
+    const int field = fieldAt(column);
+    if (recno == 0 || field < 0)
         return {};
     const dbase::Table& table = m_table.table();
     if (table.editing() && table.recno() == recno)
-        return fieldText(table, fieldAt(column), m_dates); // the edit in progress
-    if (const QStringList* values = cachedRow(recno))
-        return values->value(column);
+        return fieldText(table, field, m_dates); // the edit in progress
+    const auto known = [this, recno, field]() -> const QString* {
+        const CachedRow* cached = cachedRow(recno);
+        return cached && cached->read[std::size_t(field)] ? &cached->values[std::size_t(field)] : nullptr;
+    };
+    if (const QString* text = known())
+        return *text;
     readBlock(row);
-    const QStringList* values = cachedRow(recno);
+    const QString* text = known();
     // Not read while another record is being edited: it is drawn again once the edit ends.
-    return values ? values->value(column) : QString();
+    return text ? *text : QString();
 }
 
-const QStringList* BookGridModel::cachedRow(std::uint32_t recno) const
+const BookGridModel::CachedRow* BookGridModel::cachedRow(std::uint32_t recno) const
 {
     auto found = m_rows.find(recno);
     return found == m_rows.end() ? nullptr : &found->second;
 }
 
 // Reads the rows around `row`, mostly below it, as a view paints downwards. Only the
-// fields shown are decoded.
+// fields shown and not yet read are decoded.
 void BookGridModel::readBlock(int row) const
 {
     int first = std::max(0, row - kReadBlock / 6);
     bool read = m_table.readRows(first, kReadBlock, [this](int, const dbase::Table& table) {
-        QStringList values;
-        values.reserve(columnCount());
-        for (const GridColumn& column : m_columns)
-            values << fieldText(table, column.field, m_dates);
-        remember(table.recno(), std::move(values));
+        CachedRow& cached = remember(table.recno());
+        for (const GridColumn& column : m_columns) {
+            const auto field = std::size_t(column.field);
+            if (!cached.read[field]) {
+                cached.values[field] = fieldText(table, column.field, m_dates);
+                cached.read.set(field);
+            }
+        }
     });
     if (!read)
         return;
     // A record another program removed has no values: it stays blank until the table is refreshed.
-    for (int r = first; r < std::min(first + kReadBlock, m_table.rowCount()); ++r)
-        if (!cachedRow(m_table.recnoAt(r)))
-            remember(m_table.recnoAt(r), {});
+    for (int r = first; r < std::min(first + kReadBlock, m_table.rowCount()); ++r) {
+        CachedRow& cached = remember(m_table.recnoAt(r));
+        for (const GridColumn& column : m_columns)
+            cached.read.set(std::size_t(column.field));
+    }
 }
 
-void BookGridModel::remember(std::uint32_t recno, QStringList values) const
+BookGridModel::CachedRow& BookGridModel::remember(std::uint32_t recno) const
 {
-    if (m_rows.insert_or_assign(recno, std::move(values)).second)
+    auto [entry, added] = m_rows.try_emplace(recno);
+    if (added)
         m_age.push_back(recno);
+    // The oldest go; the one just added is the newest, so `entry` stays valid.
     while (m_age.size() > static_cast<std::size_t>(kCachedRows)) {
         m_rows.erase(m_age.front());
         m_age.pop_front();
     }
+    return entry->second;
 }
 
 void BookGridModel::forget()

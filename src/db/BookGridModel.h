@@ -1,10 +1,13 @@
 #pragma once
 
+#include "db/BookSchema.h"
 #include "db/BookTable.h"
 #include "db/FieldText.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
+#include <array>
+#include <bitset>
 #include <deque>
 #include <functional>
 #include <unordered_map>
@@ -21,8 +24,8 @@ struct GridColumn {
 
 // The viewer grid's rows: one per row of the book table's row map, one column per
 // entry of columns() (at first every field under its default title). Cells are read
-// a block of rows at a time and kept decoded for the last few hundred rows; any
-// change to the book table drops them.
+// a block of rows at a time and kept decoded, by field, for the last few hundred rows;
+// any change to the book table drops them, a change of the columns keeps them.
 //
 // Never throws: an engine error while a cell is read shows kPlaceholder and hands
 // its message, once until the next reset, to the error reporter — later, from the
@@ -72,10 +75,16 @@ public:
     void refreshAll();
 
 private:
+    // The fields of one record read so far, as the grid shows them.
+    struct CachedRow {
+        std::array<QString, kBookFieldCount> values;
+        std::bitset<kBookFieldCount> read;
+    };
+
     QString cellText(int row, int column) const;
-    const QStringList* cachedRow(std::uint32_t recno) const;
+    const CachedRow* cachedRow(std::uint32_t recno) const;
     void readBlock(int row) const;
-    void remember(std::uint32_t recno, QStringList values) const;
+    CachedRow& remember(std::uint32_t recno) const;
     void forget();
     void report(const QString& message) const;
     void reportRefusal(const QString& message);
@@ -89,8 +98,8 @@ private:
     CellWriter m_writeCell;
     std::vector<GridColumn> m_columns;
     bool m_editable = false;
-    mutable std::unordered_map<std::uint32_t, QStringList> m_rows; // by record number, by column
-    mutable std::deque<std::uint32_t> m_age;                       // oldest first
+    mutable std::unordered_map<std::uint32_t, CachedRow> m_rows; // by record number
+    mutable std::deque<std::uint32_t> m_age;                     // oldest first
     mutable bool m_errorReported = false;
 };
 

@@ -113,6 +113,30 @@ private slots:
         QCOMPARE(table.currentRow(), current);
     }
 
+    // A change of columns shows the rows already read without reading them again; fields not
+    // read before are read then, and a refresh reads everything afresh.
+    void columnsChangeKeepsRowsRead()
+    {
+        TempDir dir;
+        std::string path = dir.path("B.DBF");
+        makeBooks(path, {"alpha", "bravo"});
+        db::BookTable table;
+        table.adopt(dbase::Table::open(path));
+        db::BookGridModel model(table, m_dates, {});
+        model.setColumns({{0, "Title"}});
+        QCOMPARE(model.data(model.index(0, 0)).toString(), "alpha");
+        auto other = dbase::Table::open(path); // another program renames the first book
+        other->gotoBookmark(1);
+        other->edit();
+        other->setText(0, "omega");
+        other->post();
+        model.setColumns({{11, "Bought"}, {0, "Title"}});
+        QCOMPARE(model.data(model.index(0, 0)).toString(), "1/1/01");
+        QCOMPARE(model.data(model.index(0, 1)).toString(), "alpha");
+        model.refreshAll();
+        QCOMPARE(model.data(model.index(0, 1)).toString(), "omega");
+    }
+
     // Cells as read; after an engine error while painting, placeholders and one message once the
     // event loop runs.
     void gridCells()
