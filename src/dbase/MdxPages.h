@@ -23,6 +23,9 @@ namespace mdx {
 // valid until the next trim() or dropAll(); nothing else evicts.
 class MdxPages {
 public:
+    // 16 MB: appending to a million-book table with its sort tag cost the
+    // same CPU time with 4, 16, 32 and 64 MB of blocks (the tree's upper
+    // levels fit in any of them; leaves are missed either way).
     explicit MdxPages(File& file, std::size_t maxBlocks = 16384);
 
     const std::string& path() const;

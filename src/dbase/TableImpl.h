@@ -36,6 +36,8 @@ struct TagState {
 // Records read from the file: a whole window of about 64 KiB at a time when
 // access runs forward in physical order (walks, scans), a single record when
 // it jumps about (walks in index order), so neither costs more than it needs.
+// A walk over a million books took 0.6 s of CPU with 16 KiB windows and
+// 0.31-0.37 s with 64 KiB, 256 KiB or 1 MiB ones: 64 KiB is enough.
 class RecordWindow {
 public:
     void clear() { m_count = 0; }
