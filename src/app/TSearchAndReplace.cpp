@@ -94,7 +94,7 @@ TSearchAndReplace::TSearchAndReplace(SearchReplaceServices services, QWidget* pa
     }
     grid->addWidget(ConfirmBox, 3, 1);
 
-    auto* scope = named(new QGroupBox(QStringLiteral("Replace In"), this), "ScopePanel");
+    auto* scope = m_scope = named(new QGroupBox(QStringLiteral("Replace In"), this), "ScopePanel");
     EntireDatabase = named(new QRadioButton(QStringLiteral("&Entire Database"), scope), "EntireDatabase");
     SearchOnly = named(new QRadioButton(QStringLiteral("Current Search &Only"), scope), "SearchOnly");
     auto* scopeLayout = new QHBoxLayout(scope);
@@ -161,7 +161,6 @@ void TSearchAndReplace::FormShow()
 {
     settings::fitWindow(this, m_services.fonts, m_services.scale, m_services.screen);
     const bool searchOn = m_services.hooks.searchOn && m_services.hooks.searchOn();
-    SearchOnly->setEnabled(searchOn);
     EntireDatabase->setChecked(true);
     settings::applyColorScheme(this, m_services.settings.scheme(settings::WindowGroup::Configure),
                                {.majorTitles = m_titles,
@@ -169,6 +168,7 @@ void TSearchAndReplace::FormShow()
                                 .combos = {FieldBox},
                                 .radios = {EntireDatabase, SearchOnly},
                                 .checks = {ConfirmBox}});
+    SearchOnly->setEnabled(searchOn);
     FieldBox->setFocus();
 }
 
@@ -236,12 +236,9 @@ void TSearchAndReplace::reject()
 void TSearchAndReplace::setRunning(bool on)
 {
     m_running = on;
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{FieldBox, SearchText, ReplaceText, ConfirmBox, EntireDatabase,
-                                         StartButton, CancelButton, HelpButton})
+    for (QWidget* control : std::initializer_list<QWidget*>{FieldBox, SearchText, ReplaceText, ConfirmBox,
+                                                            m_scope, StartButton, CancelButton, HelpButton})
         control->setEnabled(!on);
-    const bool searchOn = m_services.hooks.searchOn && m_services.hooks.searchOn();
-    SearchOnly->setEnabled(!on && searchOn);
 }
 
 // The counters repaint while the run goes on; the user's input waits for a question or the end.

@@ -71,6 +71,7 @@ private:
     QCheckBox* ConfirmBox = nullptr;
     QRadioButton* EntireDatabase = nullptr;
     QRadioButton* SearchOnly = nullptr;
+    QWidget* m_scope = nullptr; // the panel of the two above
     QPushButton* StartButton = nullptr;
     QPushButton* CancelButton = nullptr;
     QPushButton* HelpButton = nullptr;
