@@ -144,7 +144,8 @@ public:
             painter->fillRect(item.rect, item.backgroundBrush);
         if (!text.isEmpty()) {
             painter->setPen(item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-            painter->setFont(item.font);
+            if (!(painter->font() == item.font)) // the view's font as a rule: setting it again costs
+                painter->setFont(item.font);
             const int margin = textMargin(style, widget);
             painter->drawText(item.rect.adjusted(margin, 0, -margin, 0),
                               static_cast<int>(alignment) | Qt::TextSingleLine, text);
@@ -277,6 +278,17 @@ private:
     {
         if (!m_look.rowLines && !m_look.columnLines)
             return;
+        // On a screen of one device pixel per pixel a line of one pixel is a filled rectangle,
+        // which costs a fraction of a stroked line; a cell has two.
+        const bool pixelLines = painter->device() && painter->device()->devicePixelRatio() == 1 &&
+                                painter->transform().isIdentity();
+        if (pixelLines) {
+            if (m_look.columnLines)
+                painter->fillRect(QRect(cell.right(), cell.top(), 1, cell.height()), m_look.lineColour);
+            if (m_look.rowLines)
+                painter->fillRect(QRect(cell.left(), cell.bottom(), cell.width(), 1), m_look.lineColour);
+            return;
+        }
         const QPen pen = painter->pen();
         painter->setPen(QPen(m_look.lineColour, 0));
         if (m_look.columnLines)
