@@ -4,6 +4,7 @@
 #include "platform/Dialogs.h"
 #include "platform/MenuShortcuts.h"
 #include "settings/Settings.h"
+#include "settings/WindowLook.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -84,21 +85,30 @@ void TMyPreview::buildControls()
     button(SBZoomOut, "SBZoomOut", QStringLiteral("Zoom Out"));
     button(SBZoomPageWidth, "SBZoomPageWidth", QStringLiteral("Zoom Page Width"));
     button(SBZoomPage, "SBZoomPage", QStringLiteral("Zoom Whole Page"));
-    bar->addWidget(new QLabel(QStringLiteral("Zoom %"), this));
+    // Short faces keep the bar within a 1,024-pixel screen; the tips and menus say it in full.
+    SBZoomPageWidth->setText(QStringLiteral("Page Width"));
+    SBZoomPage->setText(QStringLiteral("Whole Page"));
+    // Labels keep a little room from the boxes they name and the groups are set apart.
+    const auto label = [&](QLabel* text) {
+        text->setContentsMargins(6, 0, 4, 0);
+        bar->addWidget(text);
+        return text;
+    };
+    label(new QLabel(QStringLiteral("Zoom %"), this));
     ZoomEdit = new QLineEdit(this);
     ZoomEdit->setObjectName(QStringLiteral("ZoomEdit"));
     ZoomEdit->setMaxLength(10);
     ZoomEdit->setFixedWidth(ZoomEdit->fontMetrics().horizontalAdvance(QStringLiteral("0000.00")));
     bar->addWidget(ZoomEdit);
+    bar->addSeparator();
     button(SBPrevPage, "SBPrevPage", QStringLiteral("Prev Page"));
     button(SBNextPage, "SBNextPage", QStringLiteral("Next Page"));
-    bar->addWidget(new QLabel(QStringLiteral("Page #"), this));
+    label(new QLabel(QStringLiteral("Page #"), this));
     PageEdit = new QLineEdit(this);
     PageEdit->setObjectName(QStringLiteral("PageEdit"));
     bar->addWidget(PageEdit);
-    PageLabel = new QLabel(QStringLiteral("Page 1 of 1"), this);
+    PageLabel = label(new QLabel(QStringLiteral("Page 1 of 1"), this));
     PageLabel->setObjectName(QStringLiteral("PageLabel"));
-    bar->addWidget(PageLabel);
     auto* stretch = new QWidget(this);
     stretch->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bar->addWidget(stretch);
@@ -329,6 +339,8 @@ void TMyPreview::PrintRange()
     if (printerBusy())
         return;
     TPrintRange range(m_dialogs, MyFilePreview.PageCount(), this);
+    if (printRangeColors)
+        settings::colorOnEveryShow(&range, *printRangeColors);
     range.exec();
     if (range.Confirmed()) {
         const int first = std::max(MyFilePreview.FirstPage(), 1) - 1;
