@@ -2,6 +2,7 @@
 
 #include "reportengine/TFilePreview.h"
 #include "reportengine/TFilePrinter.h"
+#include "settings/Settings.h"
 
 #include <QDialog>
 #include <QScrollArea>
@@ -39,6 +40,8 @@ public:
 
     // Asked for the PDF file when there is no system printer; empty cancels.
     std::function<QString()> choosePdfFile;
+    // The colours of the print range window, when it takes any; must outlive this window.
+    const settings::ColorScheme* printRangeColors = nullptr;
 
     reportengine::TFilePreview MyFilePreview;
     reportengine::TFilePrinter MyFilePrinter;

@@ -366,6 +366,7 @@ void TMyReport::run(OutputMode mode, const QString& textFile)
         TMyPreview preview(m_services->dialogs, m_services->printer, stream,
                            QString::fromStdString(definition.name), m_services->settings.reportWindow, this);
         preview.choosePdfFile = [this] { return choosePdfFile(); };
+        preview.printRangeColors = &m_services->settings.scheme(settings::WindowGroup::Report);
         preview.exec();
     }
 }
