@@ -203,36 +203,6 @@ private slots:
         QCOMPARE(label->palette().color(R::WindowText), color(scheme, C::MinorTitle));
         QCOMPARE(window.palette().color(R::Window), color(scheme, C::MainBackground));
     }
-
-    // Every combination sets all thirteen colours by the rule; the blank entry and numbers
-    // past the list change nothing.
-    void combinationsDeriveTheRest_data()
-    {
-        QTest::addColumn<int>("entry");
-        for (int entry = 0; entry <= settings::kColorSetCount + 1; ++entry)
-            QTest::addRow("%d", entry) << entry;
-        QTest::newRow("-1") << -1;
-    }
-    void combinationsDeriveTheRest()
-    {
-        QFETCH(int, entry);
-        const ColorScheme before = distinctScheme();
-        ColorScheme scheme = before;
-        settings::applyColorSet(scheme, entry);
-        const bool named = entry >= 1 && entry <= settings::kColorSetCount;
-        QCOMPARE(scheme == before, !named);
-        QCOMPARE(settings::colorSetName(entry).isEmpty(), !named);
-        if (!named)
-            return;
-        auto at = [&scheme](SchemeColor which) { return scheme[std::size_t(which)]; };
-        QCOMPARE(at(C::ComboBackground), at(C::EditBackground));
-        QCOMPARE(at(C::ListBoxBackground), at(C::EditBackground));
-        QCOMPARE(at(C::ComboText), at(C::EditText));
-        QCOMPARE(at(C::ListBoxText), at(C::EditText));
-        QCOMPARE(at(C::RadioBackground), at(C::MainBackground));
-        QCOMPARE(at(C::CheckBackground), at(C::MainBackground));
-        QCOMPARE(at(C::CheckText), at(C::RadioText));
-    }
 };
 
 REGISTER_TEST(WindowLookTest)
