@@ -168,7 +168,8 @@ void TSearchAndReplace::FormShow()
                                 .combos = {FieldBox},
                                 .radios = {EntireDatabase, SearchOnly},
                                 .checks = {ConfirmBox}});
-    SearchOnly->setEnabled(searchOn);
+    // With no search on there is nothing to choose: the panel as a whole is disabled.
+    m_scope->setEnabled(searchOn);
     FieldBox->setFocus();
 }
 
@@ -187,7 +188,7 @@ void TSearchAndReplace::StartButtonClick()
         return;
     const db::BookReplace::Request request{FieldBox->currentIndex(), SearchText->text(), ReplaceText->text(),
                                            ConfirmBox->isChecked(),
-                                           SearchOnly->isEnabled() && SearchOnly->isChecked()};
+                                           m_scope->isEnabled() && SearchOnly->isChecked()};
     db::BookReplace::Outcome outcome = db::BookReplace::Outcome::Failed;
     setRunning(true);
     try {
@@ -237,8 +238,9 @@ void TSearchAndReplace::setRunning(bool on)
 {
     m_running = on;
     for (QWidget* control : std::initializer_list<QWidget*>{FieldBox, SearchText, ReplaceText, ConfirmBox,
-                                                            m_scope, StartButton, CancelButton, HelpButton})
+                                                            StartButton, CancelButton, HelpButton})
         control->setEnabled(!on);
+    m_scope->setEnabled(!on && m_services.hooks.searchOn && m_services.hooks.searchOn());
 }
 
 // The counters repaint while the run goes on; the user's input waits for a question or the end.
