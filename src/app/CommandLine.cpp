@@ -1,7 +1,12 @@
 #include "CommandLine.h"
 
+#include "app/Cli.h"
+
 #include <QCommandLineParser>
 #include <QFile>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -20,7 +25,8 @@ bool asksForBrowseMode(const QStringList& positional)
 CommandLine parseCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Shelvano Books 95: a catalogue for a book collection."));
+    parser.setApplicationDescription(
+        QStringLiteral("Shelvano Books 95: a catalogue for a book collection.\n\n") + commandSummary());
     parser.addHelpOption();
     QCommandLineOption dataDir(QStringLiteral("data-dir"),
                                QStringLiteral("Directory of the book databases, pick lists and reports."),
@@ -41,7 +47,13 @@ CommandLine parseCommandLine(const QStringList& arguments)
     parser.addPositionalArgument(QStringLiteral("/BROWSE"), QStringLiteral("The same as --browse."),
                                  QStringLiteral("[/BROWSE]"));
     // "/BROWSE" is not an option to the parser, so it lands among the positional arguments.
-    parser.process(arguments);
+    if (!parser.parse(arguments)) {
+        // Bad usage ends with status 2, as the commands' does.
+        std::fprintf(stderr, "shelvano: %s\n", qPrintable(parser.errorText()));
+        std::exit(2);
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
 
     CommandLine line;
     if (parser.isSet(dataDir))

@@ -699,7 +699,7 @@ bool TMain::startUp()
     loadPickListsReporting();
 
     const QString dataDir = QFile::decodeName(m_paths.dataDir.string().c_str());
-    switch (m_database->startUp(m_settings.lastDatabase, dataDir)) {
+    switch (m_database->startUp(m_startDatabase.isEmpty() ? m_settings.lastDatabase : m_startDatabase, dataDir)) {
     case db::BookDatabase::StartUp::Opened:
         break;
     case db::BookDatabase::StartUp::CannotCreate:

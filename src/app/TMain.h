@@ -183,6 +183,9 @@ public:
     void setEditMode(edit::EditMode mode) { m_editMode = mode; }
     QAction* action(Command command) const;
     HelpWindow* helpWindow() const { return m_help; }
+    // For the command line: the database to open instead of the one the settings name.
+    void setStartDatabase(const QString& path) { m_startDatabase = path; }
+    reports::ReportServices* reportServices() { return m_reportServices.get(); }
 
     // Runs a command; when it ends with the book table closed (an error half-way
     // through), the table is opened again before the error goes on.
@@ -249,6 +252,7 @@ private:
     int m_exitCode = 0;
     int m_layoutMode = 1; // the access mode last laid out; a stored mode outside 1-3 keeps it
 
+    QString m_startDatabase;
     db::BookTable m_table;
     std::unique_ptr<db::BookDatabase> m_database;
     db::BookGridModel* m_model = nullptr;

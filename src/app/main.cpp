@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/Cli.h"
 #include "app/CommandLine.h"
 #include "app/ProgramWindows.h"
 #include "platform/AppPaths.h"
@@ -53,6 +54,12 @@ private:
 
 int main(int argc, char** argv)
 {
+    if (isCommandLineCommand(argc, argv))
+        return runCommandLine(argc, argv);
+    // Printing the usage needs no display.
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0 || qstrcmp(argv[i], "-?") == 0)
+            qputenv("QT_QPA_PLATFORM", "offscreen");
     Application app(argc, argv);
     QApplication::setApplicationName(kAppTitle);
     QApplication::setApplicationDisplayName(QString());
