@@ -49,36 +49,21 @@ public:
 private:
     static dbase::FileSystem& real() { return dbase::defaultFileSystem(); }
 
-    class TimedFile final : public dbase::File {
+    class TimedFile final : public dbase::ForwardingFile {
     public:
         TimedFile(TimedSyncs& owner, std::unique_ptr<dbase::File> inner)
-            : dbase::File(inner->path()), m_owner(owner), m_inner(std::move(inner))
+            : ForwardingFile(std::move(inner)), m_owner(owner)
         {
         }
-        std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override
-        {
-            return m_inner->readAt(o, b, n);
-        }
-        void writeAt(std::uint64_t o, const void* b, std::size_t n) override { m_inner->writeAt(o, b, n); }
-        std::uint64_t size() override { return m_inner->size(); }
-        void truncate(std::uint64_t s) override { m_inner->truncate(s); }
         void sync() override
         {
             const Clock::time_point start = Clock::now();
-            m_inner->sync();
+            inner().sync();
             m_owner.seconds += bench::secondsSince(start);
         }
-        dbase::FileStamp stamp() override { return m_inner->stamp(); }
-        bool tryLock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override
-        {
-            return m_inner->tryLock(s, l, k);
-        }
-        void lock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override { m_inner->lock(s, l, k); }
-        void unlock(std::uint64_t s, std::uint64_t l) override { m_inner->unlock(s, l); }
 
     private:
         TimedSyncs& m_owner;
-        std::unique_ptr<dbase::File> m_inner;
     };
 };
 

@@ -73,15 +73,11 @@ public:
 private:
     static dbase::FileSystem& real() { return dbase::defaultFileSystem(); }
 
-    class Counted : public dbase::File {
+    class Counted : public dbase::ForwardingFile {
     public:
         Counted(FailingFileSystem& fs, std::unique_ptr<dbase::File> inner)
-            : dbase::File(inner->path()), m_fs(fs), m_inner(std::move(inner))
+            : ForwardingFile(std::move(inner)), m_fs(fs)
         {
-        }
-        std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override
-        {
-            return m_inner->readAt(o, b, n);
         }
         void writeAt(std::uint64_t o, const void* b, std::size_t n) override
         {
@@ -93,21 +89,10 @@ private:
                 }
                 m_fs.budget -= static_cast<std::int64_t>(n);
             }
-            m_inner->writeAt(o, b, n);
+            inner().writeAt(o, b, n);
         }
-        std::uint64_t size() override { return m_inner->size(); }
-        void truncate(std::uint64_t s) override { m_inner->truncate(s); }
-        void sync() override { m_inner->sync(); }
-        dbase::FileStamp stamp() override { return m_inner->stamp(); }
-        bool tryLock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override
-        {
-            return m_inner->tryLock(s, l, k);
-        }
-        void lock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override { m_inner->lock(s, l, k); }
-        void unlock(std::uint64_t s, std::uint64_t l) override { m_inner->unlock(s, l); }
 
     private:
         FailingFileSystem& m_fs;
-        std::unique_ptr<dbase::File> m_inner;
     };
 };

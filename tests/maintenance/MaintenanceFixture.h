@@ -107,44 +107,30 @@ public:
     }
 
 private:
-    class FillingFile : public dbase::File {
+    class FillingFile : public dbase::ForwardingFile {
     public:
         FillingFile(FillingFileSystem& fs, std::unique_ptr<dbase::File> inner)
-            : dbase::File(inner->path()), m_fs(fs), m_inner(std::move(inner))
+            : ForwardingFile(std::move(inner)), m_fs(fs)
         {
-        }
-        std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override
-        {
-            return m_inner->readAt(o, b, n);
         }
         void writeAt(std::uint64_t o, const void* b, std::size_t n) override
         {
-            const std::uint64_t size = m_inner->size();
+            const std::uint64_t size = inner().size();
             const auto growth = static_cast<std::int64_t>(o + n > size ? o + n - size : 0);
             if (growth > m_fs.room)
                 throw dbase::IoError(path(), "write", ENOSPC);
             m_fs.room -= growth;
-            m_inner->writeAt(o, b, n);
+            inner().writeAt(o, b, n);
         }
-        std::uint64_t size() override { return m_inner->size(); }
-        void truncate(std::uint64_t s) override { m_inner->truncate(s); }
         void sync() override
         {
             if (m_fs.failFlush)
                 throw dbase::IoError(path(), "flush", EIO);
-            m_inner->sync();
+            inner().sync();
         }
-        dbase::FileStamp stamp() override { return m_inner->stamp(); }
-        bool tryLock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override
-        {
-            return m_inner->tryLock(s, l, k);
-        }
-        void lock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override { m_inner->lock(s, l, k); }
-        void unlock(std::uint64_t s, std::uint64_t l) override { m_inner->unlock(s, l); }
 
     private:
         FillingFileSystem& m_fs;
-        std::unique_ptr<dbase::File> m_inner;
     };
 };
 
