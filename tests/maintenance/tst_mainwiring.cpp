@@ -79,6 +79,9 @@ private slots:
         QCOMPARE(p.main->action(Command::Restore)->isEnabled(), !browse);
         QVERIFY(p.main->action(Command::RebuildIndexes)->isEnabled());
         QVERIFY(p.main->action(Command::Update)->isEnabled());
+        // Reports change no book, so browse mode has them too.
+        QVERIFY(p.main->action(Command::Reports)->isEnabled());
+        QVERIFY(p.main->action(Command::Print)->isEnabled());
     }
 
     // The menu items run the commands: pack asks, packs and shows the table again.
