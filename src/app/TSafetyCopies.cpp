@@ -43,7 +43,9 @@ TSafetyCopies::TSafetyCopies(std::vector<db::SafetyCopy> copies, Restore restore
         item->setText(2, english.toString(copy.records));
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     }
+    // The database's name takes the room left beside the time and the count.
     m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_list->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     m_list->header()->setStretchLastSection(false);
     m_list->setMinimumSize(460, 180);
     layout->addWidget(m_list, 1);
