@@ -5,6 +5,7 @@
 //
 //   shelvano_report_design_demo OUTPUT_DIR [WINDOW_SIZE]   (640, 800, 1024 or 1280: the windows' scale)
 
+#include "../tests/reports/ModalWindow.h"
 #include "BenchSupport.h"
 
 #include "db/BookTable.h"
@@ -53,19 +54,9 @@ void save(QWidget* window, const QString& name)
     std::printf("%s %s\n", window->grab().save(file) ? "wrote" : "FAILED", qPrintable(file));
 }
 
-// Acts on the modal window that opens next, once it is up.
-void onModal(std::function<void(QWidget*)> act)
+void noModal()
 {
-    QTimer::singleShot(0, [act] {
-        for (int i = 0; i < 500; ++i) {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                act(modal);
-                return;
-            }
-            QTest::qWait(10);
-        }
-        std::printf("FAILED: no modal window\n");
-    });
+    std::printf("FAILED: no modal window\n");
 }
 
 // Twelve lines of fields, labels and fillers on a 150-character report.
@@ -105,11 +96,13 @@ void clickPart(TRepLayout* layout, int line, int item, std::function<void(TRepor
         line == kTotalsLine ? layout->copy().totals : layout->copy().lines[std::size_t(line - 1)];
     const LayoutBox box = g.boxes(l, layout->copy().width)[std::size_t(item - 1)];
     const int y = line == kTotalsLine ? g.totalsTop() + 5 : g.bodyTop() + (line - 1) * g.rowHeight() + 5;
-    onModal([set](QWidget* modal) {
-        auto* part = qobject_cast<TReportPart*>(modal);
-        set(part);
-        QTest::keyClick(part, Qt::Key_Return);
-    });
+    whenShown(
+        [set](QWidget* modal) {
+            auto* part = qobject_cast<TReportPart*>(modal);
+            set(part);
+            QTest::keyClick(part, Qt::Key_Return);
+        },
+        nullptr, 500, noModal);
     QTest::mouseClick(layout->LayoutArea, Qt::LeftButton, {}, QPoint(box.x0 + 3, y));
 }
 
@@ -197,45 +190,52 @@ int main(int argc, char** argv)
     TMyReport list;
     list.setServices(services);
     list.show();
-    onModal([&](QWidget* modal) {
-        auto* w = qobject_cast<TUserReport*>(modal);
-        w->ReportName->setText(QStringLiteral("Designed Catalogue"));
-        w->ReportNameExit();
-        w->Title1->setText(QStringLiteral("My Library"));
-        w->Title2->setText(QStringLiteral("Books with their publishers and costs"));
-        w->NumLines->setText(QStringLiteral("2"));
-        w->NumLinesExit();
-        w->Level1Group->setChecked(false);
-        w->Level1GroupClick();
-        onModal([&](QWidget* modal) {
-            auto* layout = qobject_cast<TRepLayout*>(modal);
-            clickPart(layout, 1, 1, [](TReportPart* p) { field(p, 1, 50); });
-            clickPart(layout, 1, 2, [](TReportPart* p) { field(p, 2, 0); });
-            clickPart(layout, 2, 1, [](TReportPart* p) { label(p, QStringLiteral("Published"), 12); });
-            clickPart(layout, 2, 2, [](TReportPart* p) { field(p, 3, 6); });
-            clickPart(layout, 2, 3, [](TReportPart* p) { field(p, 4, 40); });
-            clickPart(layout, 2, 4, [](TReportPart* p) { field(p, 7, 0); });
-            clickPart(layout, kTotalsLine, 1,
-                      [](TReportPart* p) { label(p, QStringLiteral("Total cost"), 58); });
-            clickPart(layout, kTotalsLine, 2, [](TReportPart* p) { field(p, 1, 0); });
-            save(layout, QStringLiteral("designed-layout.png"));
-            layout->OkButton->click();
-        });
-        w->SpecifyButton->click();
-        save(w, QStringLiteral("designed-definition.png"));
-        w->UpdateButton->click();
-    });
+    whenShown(
+        [&](QWidget* modal) {
+            auto* w = qobject_cast<TUserReport*>(modal);
+            w->ReportName->setText(QStringLiteral("Designed Catalogue"));
+            w->ReportNameExit();
+            w->Title1->setText(QStringLiteral("My Library"));
+            w->Title2->setText(QStringLiteral("Books with their publishers and costs"));
+            w->NumLines->setText(QStringLiteral("2"));
+            w->NumLinesExit();
+            w->Level1Group->setChecked(false);
+            w->Level1GroupClick();
+            whenShown(
+                [&](QWidget* modal) {
+                    auto* layout = qobject_cast<TRepLayout*>(modal);
+                    clickPart(layout, 1, 1, [](TReportPart* p) { field(p, 1, 50); });
+                    clickPart(layout, 1, 2, [](TReportPart* p) { field(p, 2, 0); });
+                    clickPart(layout, 2, 1,
+                              [](TReportPart* p) { label(p, QStringLiteral("Published"), 12); });
+                    clickPart(layout, 2, 2, [](TReportPart* p) { field(p, 3, 6); });
+                    clickPart(layout, 2, 3, [](TReportPart* p) { field(p, 4, 40); });
+                    clickPart(layout, 2, 4, [](TReportPart* p) { field(p, 7, 0); });
+                    clickPart(layout, kTotalsLine, 1,
+                              [](TReportPart* p) { label(p, QStringLiteral("Total cost"), 58); });
+                    clickPart(layout, kTotalsLine, 2, [](TReportPart* p) { field(p, 1, 0); });
+                    save(layout, QStringLiteral("designed-layout.png"));
+                    layout->OkButton->click();
+                },
+                nullptr, 500, noModal);
+            w->SpecifyButton->click();
+            save(w, QStringLiteral("designed-definition.png"));
+            w->UpdateButton->click();
+        },
+        nullptr, 500, noModal);
     list.NewButton->click();
     save(&list, QStringLiteral("designed-list.png"));
     std::printf("saved as report %d of %d\n", list.ReportBox->currentRow() + 1, list.ReportBox->count());
 
-    onModal([](QWidget* modal) {
-        auto* status = qobject_cast<TReportForm*>(modal);
-        for (int i = 0; i < 1000 && status->BitBtn1->text() != QStringLiteral("OK"); ++i)
-            QTest::qWait(10);
-        std::printf("%s\n", qPrintable(status->Label1->text().simplified()));
-        status->BitBtn1Click();
-    });
+    whenShown(
+        [](QWidget* modal) {
+            auto* status = qobject_cast<TReportForm*>(modal);
+            for (int i = 0; i < 1000 && status->BitBtn1->text() != QStringLiteral("OK"); ++i)
+                QTest::qWait(10);
+            std::printf("%s\n", qPrintable(status->Label1->text().simplified()));
+            status->BitBtn1Click();
+        },
+        nullptr, 500, noModal);
     list.DoIt(OutputMode::Printer);
     for (const auto& m : dialogs.transcript())
         std::printf("message: %s: %s\n", qPrintable(m.caption), qPrintable(m.text));

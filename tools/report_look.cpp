@@ -5,6 +5,7 @@
 //
 //   shelvano_report_look OUTPUT_DIR
 
+#include "../tests/reports/ModalWindow.h"
 #include "BookGenerator.h"
 #include "db/BookTable.h"
 #include "db/FieldText.h"
@@ -63,21 +64,10 @@ void save(QWidget* window, const QString& file)
     std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
 }
 
-// Acts on the modal window that comes up next (other than `open`).
-void whenShown(std::function<void(QWidget*)> act, QWidget* open)
+void noWindow()
 {
-    QTimer::singleShot(0, [act, open] {
-        for (int i = 0; i < 2000; ++i) {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal && modal != open) {
-                act(modal);
-                return;
-            }
-            QTest::qWait(10);
-        }
-        std::printf("no window came up\n");
-        g_ok = false;
-    });
+    std::printf("no window came up\n");
+    g_ok = false;
 }
 
 // Waits for the status window's run to end, saves it when asked, and closes it.
@@ -159,7 +149,7 @@ int main(int argc, char** argv)
         printer.setOutputFileName(pdf);
         whenShown(
             [&, i](QWidget* modal) { finishStatus(modal, i == 3 ? out.filePath("status.png") : QString()); },
-            &list);
+            &list, 2000, noWindow);
         list.DoIt(OutputMode::Printer);
         std::printf("%s: %s\n", qPrintable(names[i]), qPrintable(pdf));
     }
@@ -187,9 +177,9 @@ int main(int argc, char** argv)
                     save(preview, out.filePath("preview-page.png"));
                     preview->close();
                 },
-                &list);
+                &list, 2000, noWindow);
         },
-        &list);
+        &list, 2000, noWindow);
     list.DoIt(OutputMode::Preview);
     for (const auto& message : dialogs.transcript())
         std::printf("message: %s\n", qPrintable(message.text));

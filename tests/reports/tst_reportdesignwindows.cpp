@@ -1,3 +1,4 @@
+#include "ModalWindow.h"
 #include "TestRegistry.h"
 #include "db/BookTable.h"
 #include "db/FieldText.h"
@@ -85,20 +86,6 @@ QList<int> widths(const ReportLine& line)
         else
             break;
     return out;
-}
-
-// Runs `act` on the modal window that opens next, once it is up.
-void whenShown(std::function<void(QWidget*)> act)
-{
-    QTimer::singleShot(0, [act] {
-        for (int i = 0; i < 200; ++i) {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                act(modal);
-                return;
-            }
-            QTest::qWait(10);
-        }
-    });
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "../reportengine/ReportTestSupport.h"
 #include "BookFixture.h"
+#include "ModalWindow.h"
 #include "TestRegistry.h"
 #include "db/BookTable.h"
 #include "db/FieldText.h"
@@ -59,21 +60,6 @@ int pdfPages(const QString& file)
         if (line.startsWith("Pages:"))
             return line.mid(6).trimmed().toInt();
     return -1;
-}
-
-// Runs the modal window that opens next (other than `open`), closing it with `act` once it is up.
-void whenShown(std::function<void(QWidget*)> act, QWidget* open = nullptr)
-{
-    QTimer::singleShot(0, [act, open] {
-        for (int i = 0; i < 200; ++i) {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal && modal != open) {
-                act(modal);
-                return;
-            }
-            QTest::qWait(10);
-        }
-    });
 }
 
 } // namespace
