@@ -63,6 +63,15 @@ void appendPaddedLeft(QString& out, const QString& text, int width)
     out.append(text.constData(), taken);
 }
 
+// A number with more characters than its column shows '#' marks: cut, it would read as another number.
+void appendNumber(QString& out, const QString& text, int width)
+{
+    if (width >= 0 && text.size() > width)
+        out.resize(out.size() + width, QLatin1Char('#'));
+    else
+        appendPaddedRight(out, text, width);
+}
+
 // A measurer that lends the engine's own to a probe, which cannot own it.
 class BorrowedMeasurer : public reportengine::PageMeasurer {
 public:
@@ -222,10 +231,10 @@ void ReportGenerator::beforePrint(TBaseReport& r)
         m_source.first();
 }
 
-void ReportGenerator::setFont(TBaseReport& r, int number) const
+void ReportGenerator::setFont(TBaseReport& r, int number, std::optional<double> size) const
 {
     const ReportFontBlock& f = m_definition.fonts[std::size_t(number - 1)];
-    r.SelectFont(QString::fromStdString(f.name), f.size);
+    r.SelectFont(QString::fromStdString(f.name), size.value_or(f.size));
     r.Bold(f.bold);
     r.Italic(f.italic);
     r.Underline(f.underline);
@@ -372,6 +381,45 @@ QString ReportGenerator::fitted(const TBaseReport& r, const QString& text, doubl
     return text.left(fits);
 }
 
+// An item's text in tab stop `stop`. A text of no more characters than the
+// item's width is what the column was made to hold: when the column's padding
+// or a wide proportional font leaves it too little room, it is set smaller
+// rather than cut. A longer text is cut; a longer number becomes '#' marks.
+void ReportGenerator::writeCell(TBaseReport& r, int stop, const QString& text, int width, bool number,
+                                int font)
+{
+    const double room = r.TabStopWidth(stop);
+    const QString fit = fitted(r, text, room);
+    if (fit.size() == text.size())
+        r.WriteTab(text);
+    else if (text.size() <= width && writeSmaller(r, text, room, font))
+        return;
+    else if (number)
+        r.WriteTab(fitted(r, QString(std::min<qsizetype>(width, text.size()), QLatin1Char('#')), room));
+    else
+        r.WriteTab(fit);
+}
+
+// Writes the text in the largest size of font `font` below its own that fits the room.
+bool ReportGenerator::writeSmaller(TBaseReport& r, const QString& text, double room, int font)
+{
+    const double wide = r.MeasureText(text);
+    if (!(room > 0) || !(wide > 0))
+        return false;
+    double size = m_definition.fonts[std::size_t(font - 1)].size * room / wide;
+    // The device draws whole dots, so the first guess can come out a shade too wide.
+    for (int tries = 0; tries < 8 && size >= 1; ++tries, size *= 0.98) {
+        setFont(r, font, size);
+        if (r.MeasureText(text) <= room) {
+            r.WriteTab(text);
+            setFont(r, font);
+            return true;
+        }
+    }
+    setFont(r, font);
+    return false;
+}
+
 void ReportGenerator::printLine(TBaseReport& r, std::size_t k)
 {
     const std::vector<Cell>& cells = m_cells[k];
@@ -386,7 +434,10 @@ void ReportGenerator::printLine(TBaseReport& r, std::size_t k)
                 appendPaddedLeft(m_line, cell.label, cell.width);
                 break;
             case ReportItem::Kind::Field:
-                appendPaddedRight(m_line, m_source.text(cell.number), cell.width);
+                if (numeric(cell.number))
+                    appendNumber(m_line, m_source.text(cell.number), cell.width);
+                else
+                    appendPaddedRight(m_line, m_source.text(cell.number), cell.width);
                 break;
             }
         }
@@ -400,7 +451,7 @@ void ReportGenerator::printLine(TBaseReport& r, std::size_t k)
             text = cell.label;
         else if (cell.kind == ReportItem::Kind::Field)
             text = m_source.text(cell.number);
-        r.WriteTab(fitted(r, text, r.TabStopWidth(j++)));
+        writeCell(r, j++, text, cell.width, cell.kind == ReportItem::Kind::Field && numeric(cell.number), 3);
     }
     r.WriteLine(QString());
 }
@@ -411,7 +462,7 @@ void ReportGenerator::printColumnHeaders(TBaseReport& r)
     for (const Cell& cell : m_cells[0]) {
         const QString title =
             cell.kind == ReportItem::Kind::Field ? m_source.fieldTitle(cell.number) : QString();
-        r.WriteTab(fitted(r, title, r.TabStopWidth(j++)));
+        writeCell(r, j++, title, cell.width, false, 2);
     }
 }
 
@@ -654,6 +705,8 @@ void ReportGenerator::totalsLine(TBaseReport& r, const std::array<double, 4>& su
         for (const Cell& cell : cells) {
             if (cell.kind == ReportItem::Kind::Label)
                 appendPaddedLeft(out, textOf(cell), cell.width);
+            else if (cell.kind == ReportItem::Kind::Field)
+                appendNumber(out, textOf(cell), cell.width);
             else
                 appendPaddedRight(out, textOf(cell), cell.width);
         }
@@ -663,7 +716,7 @@ void ReportGenerator::totalsLine(TBaseReport& r, const std::array<double, 4>& su
     setTabStops(r, kMaxLines, Use::Totals);
     int j = 1;
     for (const Cell& cell : cells)
-        r.WriteTab(fitted(r, textOf(cell), r.TabStopWidth(j++)));
+        writeCell(r, j++, textOf(cell), cell.width, cell.kind == ReportItem::Kind::Field, 3);
     r.WriteLine(QString());
 }
 

@@ -79,7 +79,7 @@ private:
         QString label;
     };
 
-    void setFont(reportengine::TBaseReport& r, int number) const;
+    void setFont(reportengine::TBaseReport& r, int number, std::optional<double> size = {}) const;
     void setTabStops(reportengine::TBaseReport& r, std::size_t k, Use use);
     void bodyTabStops(reportengine::TBaseReport& r);
     void printLine(reportengine::TBaseReport& r, std::size_t k);
@@ -95,6 +95,9 @@ private:
     void lineToFile(reportengine::TBaseReport& r, const QString& line);
     void flushText();
     QString fitted(const reportengine::TBaseReport& r, const QString& text, double width) const;
+    void writeCell(reportengine::TBaseReport& r, int stop, const QString& text, int width, bool number,
+                   int font);
+    bool writeSmaller(reportengine::TBaseReport& r, const QString& text, double room, int font);
     double widestCharacter(const reportengine::TBaseReport& r) const;
     QString caption() const;
     QString keyOf(const QString& text, int width) const;

@@ -57,6 +57,45 @@ struct Run {
     }
 };
 
+// Characters 0.6 of the font's size wide, as a fixed-pitch font's are.
+class PitchMeasurer : public PageMeasurer {
+public:
+    double textWidth(const ReportFont& font, const QString& text) const override
+    {
+        return text.size() * font.height * 0.6;
+    }
+    double descent(const ReportFont& font) const override { return font.height * 0.25; }
+};
+
+// Logs what each drawn text measures in the font it is drawn with.
+class MeasuringEngine : public LoggingEngine {
+public:
+    std::map<QString, double> widths;
+    MeasuringEngine() { SetMeasurer(std::make_shared<PitchMeasurer>()); }
+
+protected:
+    void DoText(TextAlign align, double x, double y, const QString& text) override
+    {
+        LoggingEngine::DoText(align, x, y, text);
+        widths[text] = Measurer().textWidth(Font(), text);
+    }
+};
+
+class CheckOutSource : public BookSource {
+public:
+    explicit CheckOutSource(QString pages)
+        : BookSource(std::vector<Book>{{"Alpha", "A"}}), m_pages(std::move(pages))
+    {
+    }
+    QString text(int field) const override
+    {
+        return field == 17 ? QStringLiteral("Yes") : field == 24 ? m_pages : BookSource::text(field);
+    }
+
+private:
+    QString m_pages;
+};
+
 } // namespace
 
 class TestReportGenerator : public QObject {
@@ -328,6 +367,55 @@ private slots:
                                     "\r\n"
                                     "Page 2          12/7/26\f\r\n";
         QCOMPARE(text.data(), expected);
+    }
+
+    // A value no longer than its column is printed whole, set smaller when the
+    // padding leaves it too little room; a longer number shows '#' marks, never part of its digits.
+    void valuesInTheirColumns_data()
+    {
+        QTest::addColumn<int>("report");
+        QTest::addColumn<int>("pagesWidth"); // replaces Library Checkout's Checked Out item; 0 leaves it
+        QTest::addColumn<QString>("printed");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("pages too wide") << 5 << 3 << "##" << 3 << "###";
+        QTest::newRow("pages that fit exactly") << 3 << 0 << "1,108" << 5 << "1,108";
+        QTest::newRow("checked out, Library Checkout") << 5 << 0 << "Yes" << 3 << "Yes";
+        QTest::newRow("checked out, Full Report") << 3 << 0 << "Yes" << 3 << "Yes";
+    }
+
+    void valuesInTheirColumns()
+    {
+        QFETCH(int, report);
+        QFETCH(int, pagesWidth);
+        QFETCH(QString, printed);
+        QFETCH(int, columns);
+        QFETCH(QString, written);
+        ReportDefinition d = builtInReports()[std::size_t(report)];
+        if (pagesWidth > 0)
+            d.lines[0][1] = {"Pages", 24, pagesWidth, ""};
+        {
+            CheckOutSource source("1,108");
+            MeasuringEngine engine;
+            ReportGenerator generator(d, source, OutputMode::Preview, groupingFor(d, {}));
+            generator.bind(engine);
+            engine.Run();
+            QVERIFY2(engine.widths.count(printed), qPrintable(engine.page(1).join('|')));
+            QVERIFY(engine.widths[printed] <= columns * 7.5 / d.width - 0.04 + 1e-9);
+        }
+        CheckOutSource source("1,108");
+        QBuffer text;
+        text.open(QIODevice::WriteOnly);
+        QBuffer discarded;
+        discarded.open(QIODevice::ReadWrite);
+        TReportFiler filer(nullptr);
+        filer.SetMeasurer(std::make_shared<PitchMeasurer>());
+        filer.SetStreamMode(smUser);
+        filer.SetStream(&discarded);
+        ReportGenerator generator(d, source, OutputMode::TextFile, groupingFor(d, {}), &text);
+        generator.bind(filer);
+        filer.Run();
+        QVERIFY2(text.data().contains(written.toUtf8()), text.data().constData());
     }
 
     // Without group headers the text file breaks pages where the print does.
