@@ -12,6 +12,7 @@
 #include "db/DurableFile.h"
 #include "dbase/DatabaseError.h"
 #include "dbase/Integrity.h"
+#include "dbase/Table.h"
 #include "exchange/DelimitedImportSource.h"
 #include "exchange/ExchangeServices.h"
 #include "exchange/ImportFieldMap.h"
@@ -28,6 +29,7 @@
 #include "reports/ReportFile.h"
 #include "reports/ReportGenerator.h"
 #include "reports/ReportServices.h"
+#include "search/SortString.h"
 #include "settings/Settings.h"
 
 #include <QAction>
@@ -182,6 +184,9 @@ private:
     QString databaseArgument(int position) const;
     // The database the settings name, else the data directory's default.
     QString defaultDatabase() const;
+    settings::Settings storedSettings() const;
+    // Makes the book order tag afresh when the engine alone could not; says so in `report`.
+    void remakeOrderTag(const std::string& path, dbase::IntegrityReport& report) const;
     // Whether `path` is one of the program's own files (the database's among them), which no
     // command may overwrite or read as input.
     bool isProgramFile(const QString& path, const QString& database) const;
@@ -197,7 +202,7 @@ private:
     std::unique_ptr<TMain> m_main;
 };
 
-QString Run::defaultDatabase() const
+settings::Settings Run::storedSettings() const
 {
     settings::Settings stored;
     const std::filesystem::path found = platform::findFileIgnoringCase(m_paths.configDir, "SHVBOOK.INI");
@@ -205,8 +210,14 @@ QString Run::defaultDatabase() const
         if (!found.empty())
             stored.read(platform::ProfileFile::load(found));
     } catch (const platform::ProfileError&) {
-        // The window says so at its next start; the command takes the default.
+        // The window says so at its next start; the command takes the defaults.
     }
+    return stored;
+}
+
+QString Run::defaultDatabase() const
+{
+    const settings::Settings stored = storedSettings();
     if (!stored.lastDatabase.isEmpty() && QFileInfo::exists(stored.lastDatabase))
         return stored.lastDatabase;
     return db::defaultDatabasePath(fromPath(m_paths.dataDir));
@@ -554,10 +565,52 @@ int Run::check()
         return kFailed;
     }
     const std::string path = QFile::encodeName(database).toStdString();
-    const dbase::IntegrityReport report =
-        isSet("repair") ? dbase::repairTable(path) : dbase::checkTable(path);
+    dbase::IntegrityReport report = dbase::checkTable(path);
+    if (isSet("repair") && !report.clean()) {
+        report = dbase::repairTable(path);
+        remakeOrderTag(path, report);
+    }
     std::fputs(report.text().c_str(), stdout);
     return report.clean() ? 0 : kFailed;
+}
+
+bool isBookTable(const dbase::Table& table)
+{
+    const auto& fields = table.fields();
+    if (fields.size() != db::bookFields().size())
+        return false;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].name != db::bookFields()[i].name)
+            return false;
+    return true;
+}
+
+// Without its index file the engine does not know a table's tags, but a book table's
+// only tag is the order tag, made from the sort order as the window makes it.
+void Run::remakeOrderTag(const std::string& path, dbase::IntegrityReport& report) const
+{
+    const bool indexFault =
+        std::any_of(report.findings.begin(), report.findings.end(),
+                    [](const auto& finding) { return finding.area == dbase::IntegrityFinding::Area::Index; });
+    {
+        std::unique_ptr<dbase::Table> table = dbase::Table::openIgnoringIndex(path, dbase::Access::Exclusive);
+        const std::string sort = BuildSortString(storedSettings().sortOrder).trimmed().toStdString();
+        const bool missing = !sort.empty() && !table->hasTag(db::kOrderTag);
+        if (!isBookTable(*table) || !(report.index.empty() || indexFault || missing))
+            return;
+        if (!table->indexError().empty())
+            table->regenerateIndexes();
+        if (table->hasTag(db::kOrderTag))
+            table->deleteTag(db::kOrderTag);
+        if (!sort.empty())
+            table->addTag(db::kOrderTag, sort);
+        report.repairs.push_back(std::string("made the book order tag ") + db::kOrderTag +
+                                 " afresh from the sort order of the settings (" +
+                                 (sort.empty() ? std::string("none") : sort) + ")");
+    }
+    std::vector<std::string> repairs = std::move(report.repairs);
+    report = dbase::checkTable(path);
+    report.repairs = std::move(repairs);
 }
 
 int Run::maintain(TMain::Command command)
@@ -567,12 +620,11 @@ int Run::maintain(TMain::Command command)
     m_main->action(command)->trigger();
     if (m_dialogs.errorShown())
         return kFailed;
+    // The command has already said what its own check afterwards still finds.
     const dbase::IntegrityReport report =
         dbase::checkTable(QFile::encodeName(m_main->database().currentPath()).toStdString());
-    if (!report.clean()) {
-        std::fputs(report.text().c_str(), stderr);
+    if (!report.clean())
         return kFailed;
-    }
     printOut(QStringLiteral("%1: %2 records; the table and its index are sound.")
                  .arg(m_main->database().currentPath())
                  .arg(report.records));

@@ -3,6 +3,7 @@
 #include "db/BookDatabase.h"
 #include "db/DurableFile.h"
 #include "dbase/DatabaseError.h"
+#include "dbase/Integrity.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -104,13 +105,37 @@ bool Maintenance::run(Work work)
         return false;
     }
     exclusive.reset();
+    // Checked before anyone else can open the file, so what it finds is what the rebuild left.
+    const QString faults = remainingFaults(path);
     guard.restore();
     // Packing renumbers the records: no row may stay on a number that now means another book.
     if (pack && m_table.isOpen() && m_table.rowCount() > 0)
         m_table.gotoRow(0);
     if (!notice.isEmpty())
         m_dialogs.message(QStringLiteral("Notice"), notice, Button::Ok, Button::Ok, Icon::Information);
+    if (!faults.isEmpty())
+        m_dialogs.message(QStringLiteral("Warning"), faults, Button::Ok, Button::Ok, Icon::Warning);
     return true;
+}
+
+// What the integrity check still finds once the work is done, as a message; empty when sound.
+QString Maintenance::remainingFaults(const std::string& path)
+{
+    dbase::IntegrityReport report;
+    try {
+        report = dbase::checkTable(path, m_fs);
+    } catch (const dbase::DatabaseError& error) {
+        return QStringLiteral("The database could not be checked afterwards: %1")
+            .arg(QString::fromUtf8(error.what()));
+    }
+    if (report.clean())
+        return {};
+    QStringList lines;
+    for (const dbase::IntegrityFinding& finding : report.findings)
+        lines << QString::fromStdString(finding.text);
+    return QStringLiteral("The work is done, but the check of the database afterwards still finds "
+                          "faults that it cannot mend:\n\n%1")
+        .arg(lines.join(QLatin1Char('\n')));
 }
 
 // Free space for the packed copy, written beside the table and its index before it replaces them.

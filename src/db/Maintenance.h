@@ -43,6 +43,7 @@ private:
     bool roomToPack(const std::string& path);
     QString rebuild(dbase::Table& table, bool packed);
     void showError(const QString& text);
+    QString remainingFaults(const std::string& path);
 
     BookTable& m_table;
     platform::Dialogs& m_dialogs;

@@ -150,6 +150,34 @@ private slots:
         QCOMPARE(columnOf(master.toStdString(), "TITLE").size(), 3);
     }
 
+    // Without a readable index file the engine does not know the tags; a book table's order tag is
+    // made again from the sort order.
+    void repairMakesTheBookTagAgain_data()
+    {
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("index missing") << true;
+        QTest::newRow("index unreadable") << false;
+    }
+    void repairMakesTheBookTagAgain()
+    {
+        QFETCH(bool, removed);
+        Folder folder;
+        QCOMPARE(folder.run({"reindex"}).status, 0);
+        const QString master = folder.file("MASTER.DBF"), index = folder.file("MASTER.MDX");
+        if (removed)
+            QVERIFY(QFile::remove(index));
+        else
+            patchFile(index.toStdString(), 0, QByteArray(600, '\x7f'));
+        QCOMPARE(folder.run({"check", master}).status, 1);
+        Result repaired = folder.run({"check", master, "--repair"});
+        QVERIFY2(repaired.status == 0, qPrintable(repaired.out + repaired.err));
+        QVERIFY2(repaired.out.contains("made the book order tag NewIndex afresh"), qPrintable(repaired.out));
+        QCOMPARE(folder.run({"check", master}).status, 0);
+        auto table = dbase::Table::open(master.toStdString());
+        QVERIFY(table->hasTag("NewIndex"));
+        QCOMPARE(table->recordCount(), 3u);
+    }
+
     void exitStatuses_data()
     {
         QTest::addColumn<QStringList>("arguments");
