@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -367,12 +366,17 @@ public:
 
     GridLook& look() { return m_look; }
 
-    RowIndicator& indicator()
+    // The row indicator with every row `rowHeight` pixels high. A new height comes with a
+    // new indicator, which takes it before it learns of the rows: resizing the rows of a large
+    // table in place sends the view a signal for each book.
+    RowIndicator& indicator(int rowHeight)
     {
-        if (auto* indicator = dynamic_cast<RowIndicator*>(m_grid.verticalHeader()))
-            return *indicator;
+        auto* current = dynamic_cast<RowIndicator*>(m_grid.verticalHeader());
+        if (current && current->defaultSectionSize() == rowHeight)
+            return *current;
         auto* indicator = new RowIndicator(&m_grid);
-        m_grid.setVerticalHeader(indicator);
+        indicator->setDefaultSectionSize(rowHeight);
+        m_grid.setVerticalHeader(indicator); // the old one goes
         indicator->setSelectionModel(m_grid.selectionModel());
         return *indicator;
     }
@@ -492,18 +496,7 @@ void applyViewerOptions(QTableView& grid, db::BookGridModel& model, const settin
     titles->setDefaultAlignment(titleAlignment(settings.gridTitleAlignment));
     titles->setVisible(settings.showGridTitles);
 
-    RowIndicator& indicator = control.indicator();
-    const int rowHeight = QFontMetrics(fonts.grid).height() + 6;
-    if (indicator.defaultSectionSize() != rowHeight) {
-        // Every row takes the new height, but the view need not hear of each row on its own:
-        // a signal per row would cost a queue entry per book and time in proportion to them.
-        {
-            const QSignalBlocker quiet(indicator);
-            indicator.setDefaultSectionSize(rowHeight);
-        }
-        QMetaObject::invokeMethod(&grid, "updateGeometries"); // scroll bar and page size
-        indicator.viewport()->update();
-    }
+    RowIndicator& indicator = control.indicator(QFontMetrics(fonts.grid).height() + 6);
     indicator.setVisible(settings.rowIndicator);
 
     setColumnWidths(grid, model, settings, fonts.grid);

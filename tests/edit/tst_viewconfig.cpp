@@ -378,16 +378,21 @@ private slots:
             titles.push_back("book " + std::to_string(i));
         Viewer v(titles);
         v.apply();
-        QHeaderView* rows = v.grid.verticalHeader();
-        QSignalSpy resized(rows, &QHeaderView::sectionResized);
+        v.grid.setCurrentIndex(v.model.index(25, 0));
+        v.grid.verticalScrollBar()->setValue(20);
+        QSignalSpy rowResized(v.grid.verticalHeader(), &QHeaderView::sectionResized);
         v.settings.gridFont.size *= 2;
         v.fonts = settings::makeSharedFonts(v.settings);
         v.apply();
+        QCoreApplication::processEvents();
         const int height = QFontMetrics(v.fonts.grid).height() + 6;
-        QCOMPARE(resized.count(), 0);
+        QCOMPARE(rowResized.count(), 0);
         QCOMPARE(v.grid.rowHeight(0), height);
         QCOMPARE(v.grid.rowHeight(59), height);
         QCOMPARE(v.grid.verticalScrollBar()->maximum(), 60 - v.grid.viewport()->height() / height);
+        QCOMPARE(v.grid.rowAt(1), 20); // the same row on top
+        QCOMPARE(v.grid.verticalHeader()->selectionModel(), v.grid.selectionModel());
+        QCOMPARE(v.grid.currentIndex().row(), 25);
     }
 
     // The lines between rows and between columns switch on their own.
