@@ -58,17 +58,13 @@ struct Run {
 };
 
 // Characters 0.6 of the font's size wide, as a fixed-pitch font's; logs drawn texts' widths.
-class PitchEngine : public LoggingEngine, public PageMeasurer {
-public:
+struct PitchEngine : LoggingEngine, FixedMeasurer {
     std::map<QString, double> widths;
     PitchEngine() { SetMeasurer(std::shared_ptr<PageMeasurer>(std::shared_ptr<void>(), this)); }
-    double textWidth(const ReportFont& font, const QString& text) const override
+    double textWidth(const ReportFont& f, const QString& text) const override
     {
-        return text.size() * font.height * 0.6;
+        return text.size() * f.height * 0.6;
     }
-    double descent(const ReportFont& font) const override { return font.height * 0.25; }
-
-protected:
     void DoText(TextAlign, double, double, const QString& text) override
     {
         widths[text] = textWidth(Font(), text);
