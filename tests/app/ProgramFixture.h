@@ -14,14 +14,13 @@
 #include <functional>
 #include <memory>
 
-// The program's four windows over their own data and settings directories, answering
-// through scripted dialogs.
-struct ProgramFixture {
+// Data and settings directories of their own, a settings file to read and write, and
+// scripted dialogs: what a test of the running program starts from.
+struct ProgramDirs {
     TempDir data;
     TempDir config;
     platform::ScriptedDialogs dialogs;
     platform::FixedScreen screen{QSize(1280, 1024)};
-    std::unique_ptr<ProgramWindows> windows;
 
     std::filesystem::path settingsFile() const { return std::filesystem::path(config.dir()) / "SHVBOOK.INI"; }
     void setSetting(const QString& section, const QString& key, const QString& value)
@@ -34,6 +33,12 @@ struct ProgramFixture {
     {
         return platform::ProfileFile::load(settingsFile()).value(section, key, "<missing>");
     }
+};
+
+// The program's four windows over their own directories.
+struct ProgramFixture : ProgramDirs {
+    std::unique_ptr<ProgramWindows> windows;
+
     TMain& main() { return windows->main; }
     // Starts the program and shows its main window.
     bool show(bool tipAtStart = false)

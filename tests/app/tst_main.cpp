@@ -1,4 +1,5 @@
 #include "BookFixture.h"
+#include "ProgramFixture.h"
 #include "TempDir.h"
 #include "TestRegistry.h"
 #include "app/Application.h"
@@ -35,25 +36,10 @@ using Command = TMain::Command;
 const QString kNotBook = "This DBase file was not created with Shelvano Books 95.";
 
 // A main window over its own data and settings directories, answering through scripted dialogs.
-struct Program {
-    TempDir data;
-    TempDir config;
-    platform::ScriptedDialogs dialogs;
-    platform::FixedScreen screen{QSize(1280, 1024)};
+struct Program : ProgramDirs {
     std::unique_ptr<TMain> main;
 
     QString path(const char* name) const { return QString::fromStdString(data.path(name)); }
-    std::filesystem::path settingsFile() const { return std::filesystem::path(config.dir()) / "SHVBOOK.INI"; }
-    void setSetting(const QString& section, const QString& key, const QString& value)
-    {
-        platform::ProfileFile file = platform::ProfileFile::load(settingsFile());
-        file.setValue(section, key, value);
-        file.save(settingsFile());
-    }
-    QString setting(const QString& section, const QString& key) const
-    {
-        return platform::ProfileFile::load(settingsFile()).value(section, key, "<missing>");
-    }
     bool start(bool browse = false)
     {
         main = std::make_unique<TMain>(dialogs, screen, platform::AppPaths{data.dir(), config.dir()}, browse);
