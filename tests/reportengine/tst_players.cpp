@@ -104,6 +104,19 @@ struct Recording {
     }
 };
 
+// A preview in a scroll box of its own, reading `stream`.
+struct Previewing {
+    QScrollArea box;
+    TFilePreview preview;
+
+    explicit Previewing(QIODevice* stream)
+    {
+        preview.SetScrollBox(&box);
+        preview.SetStreamMode(smUser);
+        preview.SetStream(stream);
+    }
+};
+
 void body(TBaseReport& r)
 {
     r.SelectFont("Courier New", 12);
@@ -362,14 +375,11 @@ private slots:
         Recording rec;
         rec.filer.SetFirstPage(firstPage);
         rec.run(firstPage + 2);
-        QScrollArea box;
+        Previewing view(&rec.buffer);
+        auto& [box, preview] = view;
         box.resize(500, 400);
-        TFilePreview preview;
         QList<int> changes;
         preview.OnPageChange = [&](TFilePreview& p) { changes << p.PageNumber(); };
-        preview.SetScrollBox(&box);
-        preview.SetStreamMode(smUser);
-        preview.SetStream(&rec.buffer);
         preview.Start();
         preview.GotoPage(target);
         QCOMPARE(preview.PageNumber(), shown);
@@ -397,11 +407,8 @@ private slots:
         QFETCH(double, zoom);
         Recording rec;
         rec.run();
-        QScrollArea box;
-        TFilePreview preview;
-        preview.SetScrollBox(&box);
-        preview.SetStreamMode(smUser);
-        preview.SetStream(&rec.buffer);
+        Previewing view(&rec.buffer);
+        auto& [box, preview] = view;
         preview.Start();
         preview.SetZoomFactor(wanted);
         QCOMPARE(preview.ZoomFactor(), zoom);
@@ -432,12 +439,9 @@ private slots:
         if (landscape)
             rec.filer.SetOrientation(poLandScape);
         rec.run();
-        QScrollArea box;
+        Previewing view(&rec.buffer);
+        auto& [box, preview] = view;
         box.resize(size);
-        TFilePreview preview;
-        preview.SetScrollBox(&box);
-        preview.SetStreamMode(smUser);
-        preview.SetStream(&rec.buffer);
         preview.SetMarginMethod(MarginMethod(method));
         preview.SetMarginPercent(2.5);
         preview.Start();
@@ -482,11 +486,8 @@ private slots:
             return false;
         };
         filer.Run();
-        QScrollArea box;
-        TFilePreview preview;
-        preview.SetScrollBox(&box);
-        preview.SetStreamMode(smUser);
-        preview.SetStream(&buffer);
+        Previewing view(&buffer);
+        auto& [box, preview] = view;
         preview.Start();
         const QImage page = preview.PageImage().convertToFormat(QImage::Format_RGB32);
         const double dpi = box.logicalDpiX() * page.devicePixelRatio();
@@ -513,11 +514,8 @@ private slots:
         };
         rec.filer.Run();
         CountingDevice device(rec.buffer.data());
-        QScrollArea box;
-        TFilePreview preview;
-        preview.SetScrollBox(&box);
-        preview.SetStreamMode(smUser);
-        preview.SetStream(&device);
+        Previewing view(&device);
+        auto& [box, preview] = view;
         preview.Start();
         preview.GotoPage(300);
         QCOMPARE(preview.PageCount(), 300);
@@ -530,11 +528,8 @@ private slots:
     {
         Recording rec;
         rec.run();
-        QScrollArea box;
-        TFilePreview preview;
-        preview.SetScrollBox(&box);
-        preview.SetStreamMode(smUser);
-        preview.SetStream(&rec.buffer);
+        Previewing view(&rec.buffer);
+        auto& [box, preview] = view;
         preview.SetMonochrome(true);
         preview.Start();
         QCOMPARE(preview.PageImage().format(), QImage::Format_Mono);
@@ -565,11 +560,8 @@ private slots:
             return false;
         };
         rec.filer.Run();
-        QScrollArea box;
-        TFilePreview preview;
-        preview.SetScrollBox(&box);
-        preview.SetStreamMode(smUser);
-        preview.SetStream(&rec.buffer);
+        Previewing view(&rec.buffer);
+        auto& [box, preview] = view;
         preview.SetMonochrome(true);
         preview.Start();
         const QImage page = preview.PageImage().convertToFormat(QImage::Format_RGB32);
@@ -606,11 +598,8 @@ private slots:
         QBuffer damaged(&bytes);
         damaged.open(QIODevice::ReadOnly);
 
-        QScrollArea box;
-        TFilePreview preview;
-        preview.SetScrollBox(&box);
-        preview.SetStreamMode(smUser);
-        preview.SetStream(&damaged);
+        Previewing view(&damaged);
+        auto& [box, preview] = view;
         try {
             preview.Start();
             QFAIL("no error");
