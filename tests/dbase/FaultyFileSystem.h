@@ -167,47 +167,38 @@ private:
             ++operations;
     }
 
-    class File : public dbase::File {
+    class File : public dbase::ForwardingFile {
     public:
         File(PowerLossFileSystem& fs, std::unique_ptr<dbase::File> inner, std::shared_ptr<Node> node)
-            : dbase::File(inner->path()), m_fs(fs), m_inner(std::move(inner)), m_node(std::move(node))
+            : ForwardingFile(std::move(inner)), m_fs(fs), m_node(std::move(node))
         {
         }
         std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override
         {
             if (m_fs.dead())
                 throw dbase::IoError(path(), "read", EIO);
-            return m_inner->readAt(o, b, n);
+            return ForwardingFile::readAt(o, b, n);
         }
         void writeAt(std::uint64_t o, const void* b, std::size_t n) override
         {
             m_fs.step(path());
-            m_inner->writeAt(o, b, n);
+            ForwardingFile::writeAt(o, b, n);
         }
-        std::uint64_t size() override { return m_inner->size(); }
         void truncate(std::uint64_t s) override
         {
             m_fs.step(path());
-            m_inner->truncate(s);
+            ForwardingFile::truncate(s);
         }
         void sync() override
         {
             m_fs.step(path());
-            m_inner->sync();
-            m_node->synced.resize(m_inner->size());
-            m_inner->readAt(0, m_node->synced.data(), m_node->synced.size());
+            ForwardingFile::sync();
+            m_node->synced.resize(inner().size());
+            inner().readAt(0, m_node->synced.data(), m_node->synced.size());
         }
-        dbase::FileStamp stamp() override { return m_inner->stamp(); }
-        bool tryLock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override
-        {
-            return m_inner->tryLock(s, l, k);
-        }
-        void lock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override { m_inner->lock(s, l, k); }
-        void unlock(std::uint64_t s, std::uint64_t l) override { m_inner->unlock(s, l); }
 
     private:
         PowerLossFileSystem& m_fs;
-        std::unique_ptr<dbase::File> m_inner;
         std::shared_ptr<Node> m_node;
     };
 

@@ -37,35 +37,23 @@ public:
     std::unique_ptr<dbase::File> open(const std::string& path, dbase::OpenMode mode) override;
 };
 
-class FaultyRecordFile final : public dbase::File {
+class FaultyRecordFile final : public dbase::ForwardingFile {
 public:
     FaultyRecordFile(RecordFault& owner, std::unique_ptr<dbase::File> inner)
-        : dbase::File(inner->path()), m_owner(owner), m_inner(std::move(inner))
+        : ForwardingFile(std::move(inner)), m_owner(owner)
     {
     }
-    std::size_t readAt(std::uint64_t o, void* b, std::size_t n) override { return m_inner->readAt(o, b, n); }
     void writeAt(std::uint64_t o, const void* b, std::size_t n) override
     {
         if (m_owner.recno && o == m_owner.headerLength + (m_owner.recno - 1) * m_owner.recordLength) {
             m_owner.recno = 0;
             throw dbase::IoError(path(), "write", ENOSPC);
         }
-        m_inner->writeAt(o, b, n);
+        ForwardingFile::writeAt(o, b, n);
     }
-    std::uint64_t size() override { return m_inner->size(); }
-    void truncate(std::uint64_t s) override { m_inner->truncate(s); }
-    void sync() override { m_inner->sync(); }
-    dbase::FileStamp stamp() override { return m_inner->stamp(); }
-    bool tryLock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override
-    {
-        return m_inner->tryLock(s, l, k);
-    }
-    void lock(std::uint64_t s, std::uint64_t l, dbase::LockKind k) override { m_inner->lock(s, l, k); }
-    void unlock(std::uint64_t s, std::uint64_t l) override { m_inner->unlock(s, l); }
 
 private:
     RecordFault& m_owner;
-    std::unique_ptr<dbase::File> m_inner;
 };
 
 std::unique_ptr<dbase::File> RecordFault::open(const std::string& path, dbase::OpenMode mode)
