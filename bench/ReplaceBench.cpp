@@ -7,6 +7,7 @@
 // matches every tenth book, another every book. With confirmation, the time
 // from an answer to the next question. The page cache is warm.
 #include "BenchSupport.h"
+#include "MessageOnlyDialogs.h"
 
 #include "db/BookDatabase.h"
 #include "db/BookReplace.h"
@@ -27,7 +28,7 @@ namespace f = db::fields;
 
 // Answers every question at once, alternating Yes and No, and keeps how long the
 // program took from each answer to the next question.
-class AnsweringDialogs final : public platform::Dialogs {
+class AnsweringDialogs final : public MessageOnlyDialogs {
 public:
     std::vector<double> gaps;
     int questions = 0;
@@ -44,18 +45,6 @@ public:
     }
     void restart() { m_answered.reset(); }
     const platform::ScriptedDialogs& rest() const { return m_rest; }
-
-    void beep() override {}
-    QString openFile(const platform::FileDialogOptions&) override { return {}; }
-    QString saveFile(const platform::FileDialogOptions&) override { return {}; }
-    QString chooseDirectory(const QString&, const QString&) override { return {}; }
-    std::optional<QFont> chooseFont(const QFont&) override { return {}; }
-    std::optional<platform::FontChoice> chooseFontWithColor(const QFont&, const QColor&) override
-    {
-        return {};
-    }
-    std::optional<QColor> chooseColor(const QColor&) override { return {}; }
-    bool printerSetup(QPrinter&) override { return false; }
 
 private:
     platform::ScriptedDialogs m_rest;

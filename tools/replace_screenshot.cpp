@@ -3,6 +3,7 @@
 // Saves the Search and Replace window before a run and during a confirmed run
 // (with its counters part-way and the question in front), over 3,000 made-up
 // books of which every seventh is fiction, to OUT_DIR as PNG files.
+#include "../bench/MessageOnlyDialogs.h"
 #include "app/TSearchAndReplace.h"
 #include "db/BookDatabase.h"
 #include "platform/QtDialogs.h"
@@ -31,7 +32,7 @@ void save(QWidget* window, const QString& file)
 
 // The real question boxes for the tenth confirmation, saved with the window and answered
 // Yes; every other question answered Yes at once.
-class PictureDialogs final : public platform::Dialogs {
+class PictureDialogs final : public MessageOnlyDialogs {
 public:
     QWidget* window = nullptr;
     QString out;
@@ -53,17 +54,6 @@ public:
         });
         return m_real.message(caption, text, buttons, defaultButton, icon);
     }
-    void beep() override {}
-    QString openFile(const platform::FileDialogOptions&) override { return {}; }
-    QString saveFile(const platform::FileDialogOptions&) override { return {}; }
-    QString chooseDirectory(const QString&, const QString&) override { return {}; }
-    std::optional<QFont> chooseFont(const QFont&) override { return {}; }
-    std::optional<platform::FontChoice> chooseFontWithColor(const QFont&, const QColor&) override
-    {
-        return {};
-    }
-    std::optional<QColor> chooseColor(const QColor&) override { return {}; }
-    bool printerSetup(QPrinter&) override { return false; }
 
 private:
     platform::QtDialogs m_real;
