@@ -1,4 +1,5 @@
 #include "ModalWindow.h"
+#include "ReportWindowFixture.h"
 #include "TestRegistry.h"
 #include "db/BookTable.h"
 #include "db/FieldText.h"
@@ -36,47 +37,6 @@ using platform::Button;
 
 namespace {
 
-// A report file with the eight built-ins, and what the design windows are handed.
-struct Design {
-    QTemporaryDir dir;
-    db::BookTable table;
-    settings::Settings settings;
-    platform::ScriptedDialogs dialogs;
-    settings::NumberText numbers;
-    db::ShortDateText dates;
-    QPrinter printer;
-    ReportDefinition current;
-    QStringList titles;
-    std::unique_ptr<ReportServices> services;
-
-    Design()
-    {
-        for (int n = 1; n <= kFieldCount; ++n)
-            titles << QString::fromLatin1(fieldName(n).data());
-        services = std::make_unique<ReportServices>(
-            ReportServices{dialogs, table, settings, numbers, dates, printer, current,
-                           ensureReportFile(dir.path().toStdString()), [] { return false; },
-                           [] { return std::array<int, 4>{}; }, [this] { return titles; }, nullptr,
-                           [] { return QStringList(); }});
-    }
-    QByteArray bytes() const
-    {
-        QFile f(QString::fromStdString(services->reportFile));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    QByteArray record(int i) const { return bytes().mid(i * int(kDefinitionSize), int(kDefinitionSize)); }
-    // Reads report i as the report list does before opening the window.
-    std::unique_ptr<TUserReport> open(int i)
-    {
-        current = *ReportFile(services->reportFile).read(i);
-        return std::make_unique<TUserReport>(*services, false, i);
-    }
-    QString lastMessage() const
-    {
-        return dialogs.transcript().empty() ? QString() : dialogs.transcript().back().text;
-    }
-};
-
 QList<int> widths(const ReportLine& line)
 {
     QList<int> out;
@@ -98,7 +58,7 @@ private slots:
     // cut item returns with its name.
     void widthSwitchSequence()
     {
-        Design d;
+        ReportWindows d;
         d.current = newDefinition();
         d.current.width = 150;
         d.current.lines[0][0] = {"Title", 1, 60, ""};
@@ -138,7 +98,7 @@ private slots:
     {
         QFETCH(int, from);
         QFETCH(bool, asked);
-        Design d;
+        ReportWindows d;
         d.current = newDefinition();
         d.current.width = from;
         TUserReport w(*d.services, true, -1);
@@ -165,7 +125,7 @@ private slots:
     void rename()
     {
         QFETCH(int, answer);
-        Design d;
+        ReportWindows d;
         const QByteArray before = d.bytes();
         auto w = d.open(2);
         w->show();
@@ -234,7 +194,7 @@ private slots:
     {
         QFETCH(QString, box);
         QFETCH(QString, text);
-        Design d;
+        ReportWindows d;
         const QByteArray before = d.bytes();
         auto w = d.open(0);
         w->show();
@@ -252,7 +212,7 @@ private slots:
     // The entry is found by the stored name, whatever the user titled the fields.
     void partSelectsByStoredName()
     {
-        Design d;
+        ReportWindows d;
         d.titles[0] = "Author"; // the title of field 1 (Title)
         d.titles[1] = "Written by";
         ReportLine line;
@@ -299,7 +259,7 @@ private slots:
         QFETCH(QString, width);
         QFETCH(QString, label);
         QFETCH(QString, message);
-        Design d;
+        ReportWindows d;
         ReportLine line;
         line[0] = {kLabel, 0, 30, "Old"};
         line[1] = {kFiller, 0, 60, ""};
@@ -318,7 +278,7 @@ private slots:
     // list.
     void newReportThroughTheWindows()
     {
-        Design d;
+        ReportWindows d;
         TMyReport list;
         list.setServices(*d.services);
         QVERIFY(list.NewButton->isEnabled());
@@ -378,7 +338,7 @@ private slots:
     // At the 800 screen size (factor 1.25) the boxes, the canvas and the window are scaled once.
     void layoutWindowScaled()
     {
-        Design d;
+        ReportWindows d;
         d.settings.windowSize = 800; // the offscreen screen is 800 x 600
         d.current = newDefinition();
         d.current.lineCount = 2;
@@ -396,7 +356,7 @@ private slots:
     // Every underlined letter of a window is its own and leads somewhere; Escape closes it.
     void mnemonics()
     {
-        Design d;
+        ReportWindows d;
         d.current = newDefinition();
         ReportLine line = d.current.lines[0];
         TUserReport definition(*d.services, true, -1);
@@ -430,7 +390,7 @@ private slots:
     // The font dialog's answer is stored with whole points; the colour comes from its own button.
     void fonts()
     {
-        Design d;
+        ReportWindows d;
         d.current = newDefinition();
         TReportFonts fonts(*d.services);
         QFont chosen(QStringLiteral("Liberation Serif"));

@@ -1,6 +1,7 @@
 #include "../reportengine/ReportTestSupport.h"
 #include "BookFixture.h"
 #include "ModalWindow.h"
+#include "ReportWindowFixture.h"
 #include "TestRegistry.h"
 #include "db/BookTable.h"
 #include "db/FieldText.h"
@@ -72,40 +73,20 @@ private slots:
     // not replace, and the grid's record left where it was.
     void reportList()
     {
-        QTemporaryDir dir;
-        const std::string books = dir.filePath("BOOKS.DBF").toStdString();
+        ReportWindows d;
+        const std::string books = d.dir.filePath("BOOKS.DBF").toStdString();
         makeBooks(books, {"Zeta", "Alpha", "Mid"});
-        db::BookTable table;
-        table.adopt(dbase::Table::open(books));
-        table.gotoRow(1);
-        settings::Settings settings;
-        settings.lastReport = 20;
-        platform::ScriptedDialogs dialogs;
-        settings::NumberText numbers;
-        db::ShortDateText dates;
-        QPrinter printer;
-        ReportDefinition current;
-        const std::string urp = ensureReportFile(dir.path().toStdString());
-        QStringList titles;
+        d.table.adopt(dbase::Table::open(books));
+        d.table.gotoRow(1);
+        d.settings.lastReport = 20;
+        const std::string urp = d.services->reportFile;
+        d.titles.clear();
         for (int i = 1; i <= 36; ++i)
-            titles << QString("Field %1").arg(i);
-        ReportServices services{dialogs,
-                                table,
-                                settings,
-                                numbers,
-                                dates,
-                                printer,
-                                current,
-                                urp,
-                                [] { return false; },
-                                [] {
-                                    return std::array<int, 4>{2, 0, 0, 0};
-                                },
-                                [titles] { return titles; },
-                                nullptr,
-                                [books] { return QStringList{QString::fromStdString(books)}; }};
+            d.titles << QString("Field %1").arg(i);
+        d.services->sortFields = [] { return std::array<int, 4>{2, 0, 0, 0}; };
+        d.services->programFiles = [books] { return QStringList{QString::fromStdString(books)}; };
         TMyReport list;
-        list.setServices(services);
+        list.setServices(*d.services);
         list.show();
         QCOMPARE(list.ReportBox->count(), 8);
         QVERIFY(list.ReportBox->selectedItems().isEmpty()); // the saved position lies beyond the list
@@ -113,20 +94,20 @@ private slots:
         QVERIFY(list.ExportEntire->isChecked());
         QVERIFY(!list.ExportSearch->isEnabled());
         list.DoIt(OutputMode::Preview);
-        QCOMPARE(dialogs.transcript().back().text, "No Report has been selected.  Please choose one.");
+        QCOMPARE(d.dialogs.transcript().back().text, "No Report has been selected.  Please choose one.");
 
         list.ReportBox->setCurrentRow(5); // Library Checkout: ungrouped
         const QByteArray before = fileBytes(urp);
         for (const std::string& own : {urp, books}) {
-            dialogs.expectSaveFile(QString::fromStdString(own));
+            d.dialogs.expectSaveFile(QString::fromStdString(own));
             list.FileButtonClick();
-            QVERIFY(dialogs.transcript().back().text.contains("keeps its own data"));
+            QVERIFY(d.dialogs.transcript().back().text.contains("keeps its own data"));
         }
         QCOMPARE(fileBytes(urp), before);
         QCOMPARE(fileBytes(books).size(), QFile(QString::fromStdString(books)).size());
 
-        const QString text = dir.filePath("books.txt");
-        dialogs.expectSaveFile(text);
+        const QString text = d.dir.filePath("books.txt");
+        d.dialogs.expectSaveFile(text);
         QString completed;
         whenShown(
             [&completed](QWidget* modal) {
@@ -150,16 +131,16 @@ private slots:
         QVERIFY(lines[1].startsWith("Zeta")); // the table's order, its physical one here
         QVERIFY(lines[2].startsWith("Alpha"));
         QVERIFY(lines[3].startsWith("Mid"));
-        QCOMPARE(table.currentRow(), 1);
-        QCOMPARE(current.name, "Library Checkout Report");
+        QCOMPARE(d.table.currentRow(), 1);
+        QCOMPARE(d.current.name, "Library Checkout Report");
 
         // With no printer the PDF file is asked for first; cancelling runs nothing and says nothing.
-        const std::size_t messages = dialogs.transcript().size();
-        dialogs.expectSaveFile(QString());
+        const std::size_t messages = d.dialogs.transcript().size();
+        d.dialogs.expectSaveFile(QString());
         list.DoIt(OutputMode::Printer);
-        QCOMPARE(dialogs.transcript().size(), messages);
-        const QString pdf = dir.filePath("books.pdf");
-        dialogs.expectSaveFile(pdf);
+        QCOMPARE(d.dialogs.transcript().size(), messages);
+        const QString pdf = d.dir.filePath("books.pdf");
+        d.dialogs.expectSaveFile(pdf);
         whenShown(
             [](QWidget* modal) {
                 if (auto* status = qobject_cast<TReportForm*>(modal)) {
@@ -171,43 +152,27 @@ private slots:
             &list);
         list.DoIt(OutputMode::Printer);
         QVERIFY(QFile::exists(pdf));
-        QVERIFY(printer.outputFileName().isEmpty());
+        QVERIFY(d.printer.outputFileName().isEmpty());
         list.close();
-        QCOMPARE(settings.lastReport, 5);
-        QVERIFY(dialogs.problems().isEmpty());
+        QCOMPARE(d.settings.lastReport, 5);
+        QVERIFY(d.dialogs.problems().isEmpty());
     }
 
     // Keyboard alone: each underlined letter does its button's work, Enter views
     // the selected report, Escape leaves and keeps the selection.
     void reportListKeys()
     {
-        QTemporaryDir dir;
-        const std::string books = dir.filePath("BOOKS.DBF").toStdString();
+        ReportWindows d;
+        const std::string books = d.dir.filePath("BOOKS.DBF").toStdString();
         makeBooks(books, {"Zeta", "Alpha"});
-        db::BookTable table;
-        table.adopt(dbase::Table::open(books));
-        settings::Settings settings;
-        platform::ScriptedDialogs dialogs;
-        settings::NumberText numbers;
-        db::ShortDateText dates;
-        QPrinter printer;
-        ReportDefinition current;
+        d.table.adopt(dbase::Table::open(books));
+        d.titles.clear();
         QStringList help;
-        ReportServices services{dialogs,
-                                table,
-                                settings,
-                                numbers,
-                                dates,
-                                printer,
-                                current,
-                                ensureReportFile(dir.path().toStdString()),
-                                [] { return true; },
-                                [] { return std::array<int, 4>{}; },
-                                [] { return QStringList(); },
-                                [&help](const QString& keyword) { help << keyword; },
-                                nullptr};
+        d.services->searchOn = [] { return true; };
+        d.services->showHelp = [&help](const QString& keyword) { help << keyword; };
+        d.services->programFiles = nullptr;
         TMyReport list;
-        list.setServices(services);
+        list.setServices(*d.services);
         list.show();
         QVERIFY(QTest::qWaitForWindowActive(&list));
         QVERIFY(list.ExportSearch->isChecked());
@@ -221,12 +186,12 @@ private slots:
         list.ReportBox->setFocus();
         QTest::keyClick(list.ReportBox, Qt::Key_Down); // from the last report, the first
         QCOMPARE(list.ReportBox->currentRow(), 1);
-        dialogs.expectSaveFile(QString()); // the text file's name, cancelled
+        d.dialogs.expectSaveFile(QString()); // the text file's name, cancelled
         QTest::keyClick(&list, Qt::Key_F, Qt::AltModifier);
-        QTRY_VERIFY(dialogs.problems().isEmpty());
-        dialogs.expectSaveFile(QString()); // no system printer: the PDF file's name, cancelled
+        QTRY_VERIFY(d.dialogs.problems().isEmpty());
+        d.dialogs.expectSaveFile(QString()); // no system printer: the PDF file's name, cancelled
         QTest::keyClick(&list, Qt::Key_P, Qt::AltModifier);
-        QTRY_VERIFY(dialogs.problems().isEmpty());
+        QTRY_VERIFY(d.dialogs.problems().isEmpty());
 
         QStringList windows;
         whenShown(
@@ -248,7 +213,7 @@ private slots:
         QCOMPARE(windows, QStringList({"TReportForm", "TMyPreview"}));
         QTest::keyClick(&list, Qt::Key_Escape);
         QVERIFY(!list.isVisible());
-        QCOMPARE(settings.lastReport, 1);
+        QCOMPARE(d.settings.lastReport, 1);
         list.show();
         QVERIFY(QTest::qWaitForWindowActive(&list));
         QTest::keyClick(&list, Qt::Key_X, Qt::AltModifier);
