@@ -402,9 +402,6 @@ int Run::exportFile()
             QStringLiteral("%1 is one of the program's own files and cannot be written over.").arg(target));
         return kFailed;
     }
-    if (!openDatabase(database))
-        return kFailed;
-    const settings::Settings& settings = m_main->settings();
     QString format = option("format");
     if (format.isEmpty())
         format = QFileInfo(target).suffix().compare(QLatin1String("dbf"), Qt::CaseInsensitive) == 0
@@ -421,8 +418,6 @@ int Run::exportFile()
         printError(QStringLiteral("--encoding is utf-8 or windows-1252, not \"%1\".").arg(encoding));
         return kUsage;
     }
-    options.windows1252 =
-        encoding.isEmpty() ? settings.exportEncoding == 2 : encoding == QLatin1String("windows-1252");
     if (isSet("fields")) {
         for (const QString& item : option("fields").split(QLatin1Char(','))) {
             bool isNumber = false;
@@ -435,7 +430,14 @@ int Run::exportFile()
             }
             options.fields.push_back(field);
         }
-    } else {
+    }
+    // Nothing is opened, let alone made, before the command line is known to be right.
+    if (!openDatabase(database))
+        return kFailed;
+    const settings::Settings& settings = m_main->settings();
+    options.windows1252 =
+        encoding.isEmpty() ? settings.exportEncoding == 2 : encoding == QLatin1String("windows-1252");
+    if (!isSet("fields")) {
         for (int field = 0; field < db::kBookFieldCount; ++field)
             if (settings.fields[std::size_t(field)].exported)
                 options.fields.push_back(field);
@@ -567,8 +569,16 @@ int Run::check()
     const std::string path = QFile::encodeName(database).toStdString();
     dbase::IntegrityReport report = dbase::checkTable(path);
     if (isSet("repair") && !report.clean()) {
-        report = dbase::repairTable(path);
-        remakeOrderTag(path, report);
+        try {
+            report = dbase::repairTable(path);
+            remakeOrderTag(path, report);
+        } catch (const dbase::DatabaseError& error) {
+            // What is wrong is still worth knowing when it cannot be mended here.
+            std::fputs(report.text().c_str(), stdout);
+            printError(
+                QStringLiteral("The table could not be repaired: %1").arg(QString::fromUtf8(error.what())));
+            return kFailed;
+        }
     }
     std::fputs(report.text().c_str(), stdout);
     return report.clean() ? 0 : kFailed;
@@ -654,24 +664,24 @@ int Run::restore()
         printError(QStringLiteral("The file %1 does not exist.").arg(file));
         return kFailed;
     }
+    const QString suffix = QFileInfo(file).suffix().toUpper();
+    if (suffix != QLatin1String("DBF") && suffix != QLatin1String("LST") && suffix != QLatin1String("URP")) {
+        printError(
+            QStringLiteral("restore takes a database (.DBF), a list file (.LST) or a report file (.URP)."));
+        return kUsage;
+    }
     if (!openDatabase({}))
         return kFailed;
     m_dialogs.setFile(file);
     db::Backup::Hooks hooks;
     db::Backup backup(m_main->database(), m_main->bookTable(), m_dialogs, fromPath(m_paths.dataDir), hooks);
-    const QString suffix = QFileInfo(file).suffix().toUpper();
     bool done = false;
     if (suffix == QLatin1String("DBF"))
         done = backup.restoreDatabase(QFileInfo(file).absolutePath());
     else if (suffix == QLatin1String("LST"))
         done = backup.restoreLists(QFileInfo(file).absolutePath());
-    else if (suffix == QLatin1String("URP"))
+    else
         done = backup.restoreReports(QFileInfo(file).absolutePath());
-    else {
-        printError(
-            QStringLiteral("restore takes a database (.DBF), a list file (.LST) or a report file (.URP)."));
-        return kUsage;
-    }
     return done && !m_dialogs.errorShown() ? 0 : kFailed;
 }
 
@@ -694,13 +704,19 @@ QString commandSummary()
     return text;
 }
 
+// A first word that is no option (nor the window's /BROWSE) is meant as a command, known or not.
 bool isCommandLineCommand(int argc, char** argv)
 {
-    return argc > 1 && findCommand(QString::fromLocal8Bit(argv[1]));
+    return argc > 1 && argv[1][0] != '-' && argv[1][0] != '/' && argv[1][0] != '\0';
 }
 
 int runCommandLine(int argc, char** argv)
 {
+    if (!findCommand(QString::fromLocal8Bit(argv[1]))) {
+        printError(QStringLiteral("\"%1\" is not a command.  shelvano --help lists the commands.")
+                       .arg(QString::fromLocal8Bit(argv[1])));
+        return kUsage;
+    }
     // The commands show nothing; they need no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

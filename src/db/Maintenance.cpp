@@ -77,6 +77,13 @@ bool Maintenance::run(Work work)
     try {
         // Held for the whole work: the open is the test that nobody else uses the file.
         exclusive = CommandGuard::openExclusive(path, false, m_fs);
+    } catch (const dbase::IoError& error) {
+        // Not another program's hold but the system's refusal (a read-only medium): its reason is the news.
+        guard.restore();
+        showError((pack ? QStringLiteral("Unable to pack table.  ")
+                        : QStringLiteral("Unable to reindex table.  ")) +
+                  QString::fromUtf8(error.what()));
+        return false;
     } catch (const dbase::DatabaseError&) {
         guard.restore();
         showError(pack ? kPackInUse : kRebuildInUse);

@@ -178,6 +178,21 @@ private slots:
         QCOMPARE(table->recordCount(), 3u);
     }
 
+    // The repair refused (another program has the table): the findings are still printed, nothing changes.
+    void refusedRepairStillReports()
+    {
+        Folder folder;
+        const QString master = folder.file("MASTER.DBF");
+        patchFile(master.toStdString(), 4, QByteArray("\x09\x00\x00\x00", 4));
+        const QByteArray before = bytesOf(master);
+        HeldTable held(master.toStdString(), "shared");
+        Result result = folder.run({"check", master, "--repair"});
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.out.contains("counts 9 records"), qPrintable(result.out));
+        QVERIFY2(result.err.contains("could not be repaired"), qPrintable(result.err));
+        QCOMPARE(bytesOf(master), before);
+    }
+
     void exitStatuses_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -199,6 +214,12 @@ private slots:
             << QStringList{"check", "/nonexistent/X.DBF"} << 1 << "does not exist";
         QTest::newRow("unknown report")
             << QStringList{"report", "Nope", "--text", "r.txt"} << 1 << "no report named";
+        QTest::newRow("unknown command") << QStringList{"bogus"} << 2 << "\"bogus\" is not a command";
+        QTest::newRow("bad format") << QStringList{"export", "x.txt", "--format", "pdf"} << 2
+                                    << "text or dbase";
+        QTest::newRow("bad field") << QStringList{"export", "x.txt", "--fields", "TITLE,SHOE"} << 2
+                                   << "\"SHOE\"";
+        QTest::newRow("restore of another kind") << QStringList{"restore", "IN.TXT"} << 2 << "restore takes";
         QTest::newRow("own file as target")
             << QStringList{"export", "SHVBOOK.URP"} << 1 << "program's own files";
     }
@@ -217,6 +238,9 @@ private slots:
         QCOMPARE(result.status, status);
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
         QCOMPARE(bytesOf(folder.file("MASTER.DBF")), before);
+        // A command not understood opens nothing, so the database gets no index made for it.
+        if (status == 2)
+            QVERIFY(!QFile::exists(folder.file("MASTER.MDX")));
     }
 
     void databaseHeldElsewhereIsRefused()

@@ -161,6 +161,27 @@ private slots:
         QVERIFY(books.events.contains("viewer"));
     }
 
+    // A medium that refuses writes is not another program's hold: the system's reason is shown.
+    void readOnlyMediumIsNamed()
+    {
+        struct ReadOnly : FaultyFileSystem {
+            std::unique_ptr<dbase::File> open(const std::string& path, dbase::OpenMode mode) override
+            {
+                if (mode != dbase::OpenMode::ReadOnly)
+                    throw dbase::IoError(path, "open", EROFS);
+                return FaultyFileSystem::open(path, mode);
+            }
+        } fs;
+        Books books;
+        books.dialogs.expectQuestion("index files to become corrupted", Button::Yes);
+        QVERIFY(!books.maintenance(fs).MenuRebuildClick());
+        const QStringList errors = messagesOf(books.dialogs, "Error");
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].startsWith("Unable to reindex table.  ") && errors[0].contains(strerror(EROFS)),
+                 qPrintable(errors[0]));
+        QVERIFY(books.table.isOpen());
+    }
+
     void answeringNoChangesNothing()
     {
         Books books;
