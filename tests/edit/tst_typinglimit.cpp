@@ -1,6 +1,7 @@
 #include "BookFixture.h"
 #include "TempDir.h"
 #include "TestRegistry.h"
+#include "ViewerFixture.h"
 #include "db/FieldText.h"
 #include "edit/DateMask.h"
 #include "edit/PickLists.h"
@@ -18,40 +19,6 @@
 namespace {
 
 constexpr int kYearPub = 2, kCost = 6, kValue = 7, kPages = 23;
-
-// The viewer grid over one book, editing allowed, money shown as the edit window shows it.
-struct Grid {
-    TempDir dir;
-    db::BookTable table;
-    db::ShortDateText dates;
-    QStringList messages;
-    db::BookGridModel model{table, dates, [this](const QString& m) { messages << m; }};
-    QTableView view;
-    settings::Settings settings;
-    settings::SharedFonts fonts = settings::makeSharedFonts(settings);
-
-    Grid()
-    {
-        makeBooks(dir.path("B.DBF"), {"Alpha"});
-        table.adopt(dbase::Table::open(dir.path("B.DBF")));
-        view.setModel(&model);
-        model.setCellWriter(edit::gridCellWriter(dates, {}));
-        settings.fieldEditing = true;
-        edit::ViewerHooks hooks;
-        hooks.writeMoney = [](double value) { return QLocale(QLocale::English).toString(value, 'f', 2); };
-        hooks.pickList = [](int) { return QStringList(); };
-        edit::applyViewerOptions(view, model, settings, fonts, false, hooks);
-        view.resize(700, 200);
-        view.show();
-    }
-    void store(int field, const QString& text)
-    {
-        table.table().edit();
-        db::setFieldText(table.table(), field, text, dates);
-        table.table().post();
-    }
-    QString stored(int field) { return db::fieldText(table.table(), field, dates); }
-};
 
 } // namespace
 
@@ -153,18 +120,27 @@ private slots:
         QFETCH(int, field);
         QFETCH(QString, value);
         QFETCH(QString, shown);
-        Grid g;
-        g.store(field, value);
-        const QString before = g.stored(field);
+        // One book, editing allowed, money shown as the edit window shows it.
+        Viewer g({"Alpha"});
+        g.model.setCellWriter(edit::gridCellWriter(g.dates, {}));
+        g.settings.fieldEditing = true;
+        g.hooks.writeMoney = [](double v) { return QLocale(QLocale::English).toString(v, 'f', 2); };
+        g.hooks.pickList = [](int) { return QStringList(); };
+        g.apply();
+        dbase::Table& t = g.table.table();
+        t.edit();
+        db::setFieldText(t, field, value, g.dates);
+        t.post();
+        const QString before = db::fieldText(t, field, g.dates);
         const QModelIndex cell = g.model.index(0, g.model.columnOf(field));
-        g.view.setCurrentIndex(cell);
-        g.view.edit(cell);
-        auto* editor = g.view.viewport()->findChild<QLineEdit*>();
+        g.grid.setCurrentIndex(cell);
+        g.grid.edit(cell);
+        auto* editor = g.grid.viewport()->findChild<QLineEdit*>();
         QVERIFY(editor);
         QCOMPARE(editor->text(), shown);
         QTest::keyClick(editor, Qt::Key_Return);
         QCoreApplication::processEvents(); // the editor is closed from the event loop
-        QCOMPARE(g.stored(field), before);
+        QCOMPARE(db::fieldText(t, field, g.dates), before);
         QCOMPARE(g.messages, QStringList());
     }
 
