@@ -4,11 +4,9 @@
 // under the default colours, "Midnight Black" and "Desert Sunset", and the tip of the
 // day, to OUT_DIR as PNG files. With --dark the desktop's palette is a dark one, to
 // show that the windows keep their light base. DATA_DIR holds the database to show.
-#include "app/ProgramWindows.h"
+#include "ScreenshotProgram.h"
 #include "app/TColorConfig.h"
 #include "app/TTipOfDay.h"
-#include "platform/Screen.h"
-#include "platform/ScriptedDialogs.h"
 #include "settings/ColorScheme.h"
 #include "settings/WindowLook.h"
 
@@ -54,15 +52,11 @@ int main(int argc, char** argv)
     const std::filesystem::path data = argv[1];
     const QString out = QString::fromLocal8Bit(argv[2]);
     const QString stem = out + (dark ? QStringLiteral("/dark-") : QStringLiteral("/"));
-    platform::ScriptedDialogs dialogs;
-    dialogs.setThrowOnUnexpected(false);
-    platform::FixedScreen screen(QSize(1280, 1024));
-    ProgramWindows windows(dialogs, screen, platform::AppPaths{data, data / "config"}, false);
+    ScreenshotProgram program(data);
+    auto& [dialogs, screen, windows] = program;
     TMain& main = windows.main;
-    if (!main.startUp())
+    if (!program.start())
         return 1;
-    main.resize(800, 560);
-    main.show();
     bool ok = true;
     const struct {
         int entry;

@@ -3,14 +3,12 @@
 // Saves the backup and restore windows (each choice of what to copy, with a
 // removable volume in the list whether or not the machine has one) and every
 // question and refusal of the maintenance commands to OUT_DIR as PNG files.
-#include "app/ProgramWindows.h"
+#include "ScreenshotProgram.h"
 #include "app/TMyBackup.h"
 #include "app/TMyRestore.h"
 #include "db/LegacyConversion.h"
 #include "db/Maintenance.h"
 #include "platform/QtDialogs.h"
-#include "platform/Screen.h"
-#include "platform/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -60,16 +58,12 @@ int main(int argc, char** argv)
     const std::filesystem::path data = argv[1];
     const QString dataDir = QString::fromLocal8Bit(argv[1]);
     const QString out = QString::fromLocal8Bit(argv[2]);
-    platform::ScriptedDialogs scripted;
-    scripted.setThrowOnUnexpected(false);
     platform::QtDialogs dialogs;
-    platform::FixedScreen screen(QSize(1280, 1024));
-    ProgramWindows windows(scripted, screen, platform::AppPaths{data, data / "config"}, false);
-    TMain& main = windows.main;
-    if (!main.startUp())
+    ScreenshotProgram program(data);
+    platform::FixedScreen& screen = program.screen;
+    TMain& main = program.windows.main;
+    if (!program.start())
         return 1;
-    main.resize(800, 560);
-    main.show();
 
     db::Backup backup(main.database(), main.bookTable(), dialogs, dataDir, {});
     // A stick that is a directory here, so that the tree has something to show.

@@ -3,16 +3,14 @@
 // Saves every window the program has so far to OUT_DIR as PNG files, for looking
 // at the layout after a change. DATA_DIR holds the database to show (its
 // MASTER.DBF, or the one a SHVBOOK.INI in DATA_DIR/config names).
+#include "ScreenshotProgram.h"
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
-#include "app/ProgramWindows.h"
 #include "db/FieldValues.h"
 #include "edit/TMyEditBox.h"
 #include "edit/TViewConfig.h"
 #include "exchange/TMyExport.h"
 #include "exchange/TMyImport.h"
-#include "platform/Screen.h"
-#include "platform/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QStyle>
@@ -56,15 +54,11 @@ int main(int argc, char** argv)
     }
     const std::filesystem::path data = argv[1];
     const QString out = QString::fromLocal8Bit(argv[2]);
-    platform::ScriptedDialogs dialogs;
-    dialogs.setThrowOnUnexpected(false);
-    platform::FixedScreen screen(QSize(1280, 1024));
-    ProgramWindows windows(dialogs, screen, platform::AppPaths{data, data / "config"}, false);
+    ScreenshotProgram program(data);
+    auto& [dialogs, screen, windows] = program;
     TMain& main = windows.main;
-    if (!main.startUp())
+    if (!program.start())
         return 1;
-    main.resize(800, 560);
-    main.show();
     bool ok = true;
     for (int mode = 1; mode <= 3; ++mode) {
         main.DoAccessMode(mode);
