@@ -55,7 +55,7 @@ std::vector<std::string> titles(int n, const std::string& stem = "book")
 }
 
 // The books in a new table, with its two tags unless `indexed` is false.
-void makeIndexed(const std::string& path, const std::vector<std::string>& books, bool indexed = true)
+void makeSample(const std::string& path, const std::vector<std::string>& books, bool indexed = true)
 {
     Table::create(path, sampleFields());
     auto table = Table::open(path, Access::Exclusive);
@@ -220,7 +220,7 @@ private slots:
         QFETCH(QString, message);
         TempDir dir;
         const std::string path = dir.path("D.DBF");
-        makeIndexed(path, titles(800)); // larger than 65000 bytes
+        makeSample(path, titles(800)); // larger than 65000 bytes
         patch(path, offset, bytes.toStdString());
         if (offset2 >= 0)
             patch(path, offset2, bytes2.toStdString());
@@ -276,8 +276,7 @@ private slots:
         QFETCH(int, padding);
         TempDir dir;
         const std::string path = dir.path("P.DBF");
-        Table::create(path, sampleFields());
-        appendBooks(*Table::open(path, Access::Exclusive), {"one", "two"});
+        makeSample(path, {"one", "two"}, false);
         std::string file = readBytes(path);
         file.insert(kHeader, std::string(padding, '\0'));
         file[8] = static_cast<char>((kHeader + padding) & 0xff);
@@ -295,7 +294,7 @@ private slots:
     {
         TempDir dir;
         const std::string path = dir.path("C.DBF");
-        makeIndexed(path, {"a", "b"});
+        makeSample(path, {"a", "b"});
         std::string file = readBytes(path);
         file.pop_back();
         file += recordBytes("c") + recordBytes("d").substr(0, 40);
@@ -325,7 +324,7 @@ private slots:
         TempDir dir;
         const std::string path = dir.path("I.DBF");
         std::vector<std::string> books = titles(30);
-        makeIndexed(path, books);
+        makeSample(path, books);
         if (crash == "pack") {
             std::string oldIndex = readBytes(dir.path("I.MDX"));
             {
@@ -389,7 +388,7 @@ private slots:
     {
         TempDir dir;
         const std::string path = dir.path("O.DBF");
-        makeIndexed(path, {"b", "a"});
+        makeSample(path, {"b", "a"});
         auto table = Table::open(path);
         table->setOrder("T");
         QCOMPARE(walk(*table), (std::vector<std::string>{"a", "b"}));
@@ -414,7 +413,7 @@ private slots:
         QFETCH(bool, indexed);
         TempDir dir;
         const std::string path = dir.path("B.DBF");
-        makeIndexed(path, titles(20), indexed);
+        makeSample(path, titles(20), indexed);
         SmallDisk disk(dir.dir(), 8000);
         std::vector<std::string> posted = titles(20);
         {
@@ -455,7 +454,7 @@ private slots:
         QFETCH(bool, indexed);
         TempDir dir;
         const std::string path = dir.path("A.DBF");
-        makeIndexed(path, titles(5), indexed);
+        makeSample(path, titles(5), indexed);
         SmallDisk disk(dir.dir(), 3000);
         auto table = Table::open(path, Access::Shared, disk);
         try {
@@ -487,7 +486,7 @@ private slots:
         QFETCH(QString, work);
         TempDir dir;
         const std::string path = dir.path("X.DBF");
-        makeIndexed(path, titles(1500));
+        makeSample(path, titles(1500));
         {
             auto table = Table::open(path, Access::Exclusive);
             for (int i = 0; i < 100; ++i)
@@ -524,7 +523,7 @@ private slots:
     {
         TempDir dir;
         const std::string path = dir.path("S.DBF");
-        makeIndexed(path, titles(50));
+        makeSample(path, titles(50));
         patch(path, 14, "\x01"); // the index must be rebuilt, which needs room
         writeBytes(path + ".pack", std::string(200000, 'x'));
         writeBytes(dir.path("S.MDX.rebuild"), std::string(200000, 'y'));
@@ -553,7 +552,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         TempDir dir;
         const std::string path = dir.path("F.DBF");
-        makeIndexed(path, {"b", "c", "a"});
+        makeSample(path, {"b", "c", "a"});
         std::string file = readBytes(path);
         if (offset < 0)
             file.pop_back();
@@ -581,7 +580,7 @@ private slots:
     void encryptedTableIsRefused()
     {
         TempDir dir;
-        makeIndexed(dir.path("E.DBF"), {"a"});
+        makeSample(dir.path("E.DBF"), {"a"});
         patch(dir.path("E.DBF"), 15, "\x01");
         try {
             Table::open(dir.path("E.DBF"), Access::ReadOnly);
@@ -611,8 +610,7 @@ private slots:
         QFETCH(QString, warning);
         TempDir dir;
         const std::string path = dir.path("W.DBF");
-        Table::create(path, sampleFields());
-        appendBooks(*Table::open(path, Access::Exclusive), {"a", "b", "c"});
+        makeSample(path, {"a", "b", "c"}, false);
         std::unique_ptr<FileSystem> media;
         if (situation == "flag") {
             patch(path, kHeader + kRecord, "X");
