@@ -181,7 +181,9 @@ private:
 
     // Opens the database in the main window (not shown); false after saying why.
     bool openDatabase(const QString& database);
-    QString databaseArgument(int position) const;
+    // The database the command works on: the argument at `position` (none when
+    // negative), else --db, else the default.
+    QString databaseFor(int position) const;
     // The database the settings name, else the data directory's default.
     QString defaultDatabase() const;
     settings::Settings storedSettings() const;
@@ -223,13 +225,13 @@ QString Run::defaultDatabase() const
     return db::defaultDatabasePath(fromPath(m_paths.dataDir));
 }
 
-QString Run::databaseArgument(int position) const
+QString Run::databaseFor(int position) const
 {
-    if (position < m_arguments.size())
+    if (position >= 0 && position < m_arguments.size())
         return absolute(m_arguments[position]);
     if (isSet("db"))
         return absolute(option("db"));
-    return {};
+    return defaultDatabase();
 }
 
 bool Run::isProgramFile(const QString& path, const QString& database) const
@@ -329,7 +331,7 @@ int Run::importFile()
         printError(QStringLiteral("The file %1 does not exist.").arg(file));
         return kFailed;
     }
-    const QString database = databaseArgument(1).isEmpty() ? defaultDatabase() : databaseArgument(1);
+    const QString database = databaseFor(1);
     if (isProgramFile(file, database)) {
         printError(QStringLiteral("%1 is one of the program's own files and cannot be imported.").arg(file));
         return kFailed;
@@ -396,7 +398,7 @@ int Run::importFile()
 int Run::exportFile()
 {
     const QString target = absolute(m_arguments[0]);
-    const QString database = databaseArgument(1).isEmpty() ? defaultDatabase() : databaseArgument(1);
+    const QString database = databaseFor(1);
     if (isProgramFile(target, database)) {
         printError(
             QStringLiteral("%1 is one of the program's own files and cannot be written over.").arg(target));
@@ -476,7 +478,7 @@ int Run::report()
         return kUsage;
     }
     const QString target = absolute(option(pdf ? "pdf" : "text"));
-    const QString database = databaseArgument(99).isEmpty() ? defaultDatabase() : databaseArgument(99);
+    const QString database = databaseFor(-1);
     if (isProgramFile(target, database)) {
         printError(
             QStringLiteral("%1 is one of the program's own files and cannot be written over.").arg(target));
@@ -559,9 +561,7 @@ int Run::report()
 
 int Run::check()
 {
-    QString database = databaseArgument(0);
-    if (database.isEmpty())
-        database = defaultDatabase();
+    const QString database = databaseFor(0);
     if (!QFileInfo(database).isFile()) {
         printError(QStringLiteral("The database %1 does not exist.").arg(database));
         return kFailed;
@@ -625,7 +625,7 @@ void Run::remakeOrderTag(const std::string& path, dbase::IntegrityReport& report
 
 int Run::maintain(TMain::Command command)
 {
-    if (!openDatabase(databaseArgument(0)))
+    if (!openDatabase(databaseFor(0)))
         return kFailed;
     m_main->action(command)->trigger();
     if (m_dialogs.errorShown())
@@ -648,7 +648,7 @@ int Run::backup()
         printError(QStringLiteral("The directory %1 does not exist.").arg(directory));
         return kFailed;
     }
-    if (!openDatabase(databaseArgument(1)))
+    if (!openDatabase(databaseFor(1)))
         return kFailed;
     db::Backup::Hooks hooks;
     db::Backup backup(m_main->database(), m_main->bookTable(), m_dialogs, fromPath(m_paths.dataDir), hooks);
