@@ -37,22 +37,12 @@ void check(bool condition, const std::string& what)
 }
 
 // The real file system, counting the reads that reach it.
-class CountingFileSystem : public dbase::FileSystem {
+class CountingFileSystem : public dbase::ForwardingFileSystem {
 public:
     std::uint64_t reads = 0;
     std::unique_ptr<dbase::File> open(const std::string& path, dbase::OpenMode mode) override
     {
         return std::make_unique<CountingFile>(reads, dbase::defaultFileSystem().open(path, mode));
-    }
-    bool exists(const std::string& path) override { return dbase::defaultFileSystem().exists(path); }
-    void rename(const std::string& from, const std::string& to) override
-    {
-        dbase::defaultFileSystem().rename(from, to);
-    }
-    void remove(const std::string& path) override { dbase::defaultFileSystem().remove(path); }
-    void syncDirectory(const std::string& directory) override
-    {
-        dbase::defaultFileSystem().syncDirectory(directory);
     }
 
 private:

@@ -104,6 +104,26 @@ public:
 // The real file system (POSIX calls, open-file-description locks). Lives for the whole process.
 FileSystem& defaultFileSystem();
 
+// A file system that hands every call to the real one; stand-ins for tests and
+// benchmarks override the calls they change.
+class ForwardingFileSystem : public FileSystem {
+public:
+    std::unique_ptr<File> open(const std::string& path, OpenMode mode) override
+    {
+        return defaultFileSystem().open(path, mode);
+    }
+    bool exists(const std::string& path) override { return defaultFileSystem().exists(path); }
+    void rename(const std::string& from, const std::string& to) override
+    {
+        defaultFileSystem().rename(from, to);
+    }
+    void remove(const std::string& path) override { defaultFileSystem().remove(path); }
+    void syncDirectory(const std::string& directory) override
+    {
+        defaultFileSystem().syncDirectory(directory);
+    }
+};
+
 // The directory part of a path (everything before the last '/'), "." when there is none.
 std::string directoryOf(const std::string& path);
 

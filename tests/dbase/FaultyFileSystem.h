@@ -10,7 +10,7 @@
 #include <limits>
 #include <memory>
 
-class FaultyFileSystem : public dbase::FileSystem {
+class FaultyFileSystem : public dbase::ForwardingFileSystem {
 public:
     // Bytes that may still be written; negative = unlimited.
     std::int64_t budget = -1;
@@ -20,16 +20,10 @@ public:
     {
         return std::make_unique<FaultyFile>(*this, dbase::defaultFileSystem().open(path, mode));
     }
-    bool exists(const std::string& path) override { return dbase::defaultFileSystem().exists(path); }
     void rename(const std::string& from, const std::string& to) override
     {
         spend(1, to);
         dbase::defaultFileSystem().rename(from, to);
-    }
-    void remove(const std::string& path) override { dbase::defaultFileSystem().remove(path); }
-    void syncDirectory(const std::string& directory) override
-    {
-        dbase::defaultFileSystem().syncDirectory(directory);
     }
 
     // Returns how many of n bytes may be written, throwing when none may.

@@ -23,7 +23,7 @@ std::string readBytes(const std::string& path)
 }
 
 // The real file system, counting reads of each file and noting every path opened.
-class CountingFileSystem : public FileSystem {
+class CountingFileSystem : public ForwardingFileSystem {
 public:
     std::set<std::string> opened;
     std::size_t reads = 0;
@@ -34,16 +34,6 @@ public:
     {
         opened.insert(path);
         return std::make_unique<CountingFile>(*this, defaultFileSystem().open(path, mode));
-    }
-    bool exists(const std::string& path) override { return defaultFileSystem().exists(path); }
-    void rename(const std::string& from, const std::string& to) override
-    {
-        defaultFileSystem().rename(from, to);
-    }
-    void remove(const std::string& path) override { defaultFileSystem().remove(path); }
-    void syncDirectory(const std::string& directory) override
-    {
-        defaultFileSystem().syncDirectory(directory);
     }
 
 private:

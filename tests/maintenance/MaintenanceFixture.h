@@ -86,7 +86,7 @@ private:
 // The real file system on a disk that fills up: writes that grow a file fail with
 // ENOSPC once `room` bytes of growth are spent; writes inside a file still succeed.
 // With `failFlush`, flushing a file to the device fails, as a pulled stick does.
-class FillingFileSystem : public dbase::FileSystem {
+class FillingFileSystem : public dbase::ForwardingFileSystem {
 public:
     std::int64_t room = 0;
     bool failFlush = false;
@@ -94,16 +94,6 @@ public:
     std::unique_ptr<dbase::File> open(const std::string& path, dbase::OpenMode mode) override
     {
         return std::make_unique<FillingFile>(*this, dbase::defaultFileSystem().open(path, mode));
-    }
-    bool exists(const std::string& path) override { return dbase::defaultFileSystem().exists(path); }
-    void rename(const std::string& from, const std::string& to) override
-    {
-        dbase::defaultFileSystem().rename(from, to);
-    }
-    void remove(const std::string& path) override { dbase::defaultFileSystem().remove(path); }
-    void syncDirectory(const std::string& directory) override
-    {
-        dbase::defaultFileSystem().syncDirectory(directory);
     }
 
 private:

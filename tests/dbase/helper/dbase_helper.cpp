@@ -83,7 +83,7 @@ int appendForever(const std::string& path, bool batch, const std::string& prefix
 // The real file system, telling the test the moment a packed file has
 // replaced the table, so that it can kill this process between that rename
 // and the index rebuild that follows.
-class SignallingFileSystem : public FileSystem {
+class SignallingFileSystem : public ForwardingFileSystem {
 public:
     SignallingFileSystem(std::string table, int pauseMs) : m_table(std::move(table)), m_pauseMs(pauseMs) {}
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override
@@ -96,7 +96,6 @@ public:
         }
         return file;
     }
-    bool exists(const std::string& path) override { return defaultFileSystem().exists(path); }
     void rename(const std::string& from, const std::string& to) override
     {
         defaultFileSystem().rename(from, to);
@@ -105,11 +104,6 @@ public:
             std::fflush(stdout);
             usleep(static_cast<useconds_t>(m_pauseMs) * 1000);
         }
-    }
-    void remove(const std::string& path) override { defaultFileSystem().remove(path); }
-    void syncDirectory(const std::string& directory) override
-    {
-        defaultFileSystem().syncDirectory(directory);
     }
 
 private:
