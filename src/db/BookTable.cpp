@@ -259,30 +259,16 @@ bool BookTable::gotoRow(int row)
     return true;
 }
 
-// Puts the table back on `recno` after reading other rows; no current record stays none.
-static void returnTo(dbase::Table& table, std::uint32_t recno, bool hadRecord)
-{
-    if (hadRecord)
-        table.gotoBookmark(recno);
-}
-
 bool BookTable::readRows(int first, int count, const std::function<void(int, const dbase::Table&)>& visit)
 {
     dbase::Table& t = table();
     if (t.editing())
         return false;
-    std::uint32_t keep = t.recno();
-    bool hadRecord = !t.isEmpty() && keep != 0;
-    int end = std::min(rowCount(), first + count);
-    try {
-        for (int row = std::max(0, first); row < end; ++row)
-            if (t.gotoBookmark(recnoAt(row)))
-                visit(row, t);
-    } catch (...) {
-        returnTo(t, keep, hadRecord);
-        throw;
-    }
-    returnTo(t, keep, hadRecord);
+    const int from = std::clamp(first, 0, rowCount());
+    const int end = std::clamp(first + count, from, rowCount());
+    const std::vector<std::uint32_t> recnos(m_rows.begin() + from, m_rows.begin() + end);
+    t.readRecords(recnos,
+                  [&](std::size_t i, const dbase::Table& on) { visit(from + static_cast<int>(i), on); });
     return true;
 }
 

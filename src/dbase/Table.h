@@ -3,6 +3,7 @@
 #include "Field.h"
 #include "FileSystem.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -122,6 +123,14 @@ public:
     // Record numbers of every visible record in the current order, read under
     // one lock with one sequential scan; the current record does not move.
     std::vector<std::uint32_t> visibleRecords();
+
+    // Shows `visit` the table on each of `recnos` in turn, with the record's place in
+    // `recnos`, under one lock and one check for other programs' changes. A record
+    // gotoBookmark() would refuse (gone, deleted, filtered out) is skipped. The current
+    // record does not move, also when `visit` throws. Throws DatabaseError while a
+    // record is being edited or appended.
+    using RecordVisitor = std::function<void(std::size_t index, const Table& table)>;
+    void readRecords(const std::vector<std::uint32_t>& recnos, const RecordVisitor& visit);
 
     // Exact count of records that are not deleted and pass the filter.
     std::uint32_t recordCount();
