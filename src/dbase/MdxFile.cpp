@@ -643,6 +643,18 @@ void MdxFile::invalidate()
     d->load();
 }
 
+MdxPages& MdxFile::pages()
+{
+    return d->pages;
+}
+
+TagLayout& MdxFile::layout(int tag)
+{
+    Impl::Tag& t = d->checked(tag);
+    d->refuseUnusable(t);
+    return t.layout;
+}
+
 int MdxFile::compareKeys(int tag, std::string_view a, std::string_view b) const
 {
     const Impl::Tag& t = d->checked(tag);

@@ -13,6 +13,11 @@
 
 namespace dbase {
 
+namespace mdx {
+class MdxPages;
+struct TagLayout;
+} // namespace mdx
+
 struct IndexEntry {
     std::string key;
     std::uint32_t recno = 0;
@@ -94,6 +99,11 @@ public:
     void invalidate();
     // Ordering of two keys of a tag, honouring its type and direction.
     int compareKeys(int tag, std::string_view a, std::string_view b) const;
+
+    // The blocks and the layout of a usable tag, for read-only walks over its
+    // leaves (MdxScan.h). layout() throws as navigation does.
+    mdx::MdxPages& pages();
+    mdx::TagLayout& layout(int tag);
 
 private:
     struct Impl;
