@@ -9,6 +9,21 @@
 
 namespace dbase {
 
+namespace {
+
+std::string what(const std::exception_ptr& failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "An unknown error occurred.";
+    }
+}
+
+} // namespace
+
 // ---------------------------------------------------------------- locking
 
 OperationLock::OperationLock(Table::Impl& table, LockKind kind) : m_table(table)
@@ -39,28 +54,46 @@ OperationLock::~OperationLock()
     }
 }
 
-void Table::beginBatch()
+void Table::beginBatch(BatchFailure onFailure)
 {
     if (d->batchDepth == 0)
         d->requireWritable("change records");
-    if (d->batchDepth++ > 0 || !d->sharedAccess())
+    if (d->batchDepth++ > 0)
         return;
-    try {
-        d->dbf->lock(locks::kHeader, 1, LockKind::Write);
-        d->syncWithDisk();
-    } catch (...) {
-        --d->batchDepth;
-        throw;
+    if (d->sharedAccess()) {
+        try {
+            d->dbf->lock(locks::kHeader, 1, LockKind::Write);
+            d->syncWithDisk();
+        } catch (...) {
+            --d->batchDepth;
+            throw;
+        }
     }
+    d->beginTakeBack(onFailure == BatchFailure::TakeBackAppends);
 }
 
 void Table::endBatch()
 {
     if (d->batchDepth == 0 || --d->batchDepth > 0)
         return;
-    // What succeeded is written even when a post failed: its records are on the disk.
     std::exception_ptr failure = std::exchange(d->batchFailure, nullptr);
     bool dirty = std::exchange(d->batchDirty, false);
+    // The index goes first, so that a failure there comes before the header commits the records.
+    if (!failure && d->batchStart.takeBackOnFailure && !d->batchStart.abandoned)
+        failure = d->flushBatchIndex();
+    if (d->batchStart.abandoned || (failure && d->batchStart.takeBackOnFailure)) {
+        if (d->batchStart.abandoned)
+            failure = nullptr; // the caller gave up for a reason it knows
+        std::exception_ptr undone = d->takeBackBatch();
+        if (d->sharedAccess())
+            d->dbf->unlock(locks::kHeader, 1);
+        if (failure && undone)
+            throw DatabaseError(what(failure) + " " + what(undone));
+        if (failure || undone)
+            std::rethrow_exception(failure ? failure : undone);
+        return;
+    }
+    // What succeeded is written even when a post failed: its records are on the disk.
     try {
         if ((dirty || failure) && !d->stale) {
             d->writeChanges();

@@ -17,6 +17,10 @@ enum class OpenMode;
 
 enum class Access { Shared, Exclusive, ReadOnly };
 
+// What a batch that fails leaves: the records written before the failure, or
+// nothing it appended (an import that must be whole or not at all).
+enum class BatchFailure { KeepWhatSucceeded, TakeBackAppends };
+
 // A calendar date; year 0 means "no date".
 struct Date {
     int year = 0, month = 0, day = 0;
@@ -123,6 +127,17 @@ public:
     // Record numbers of every visible record in the current order, read under
     // one lock with one sequential scan; the current record does not move.
     std::vector<std::uint32_t> visibleRecords();
+    // The same, asking `carryOn` now and then: when it answers false the walk stops and
+    // the answer is empty. Safe to run on another thread on an open of its own.
+    std::vector<std::uint32_t> visibleRecords(const std::function<bool()>& carryOn);
+    // The first `count` records of visibleRecords(), each checked on its own, looking at
+    // no more than `examine` entries of the order: a screenful at the cost of a screenful.
+    // `complete` tells that the walk reached the end of the order.
+    struct VisiblePrefix {
+        std::vector<std::uint32_t> records;
+        bool complete = false;
+    };
+    VisiblePrefix firstVisibleRecords(std::size_t count, std::size_t examine);
 
     // Shows `visit` the table on each of `recnos` in turn, with the record's place in
     // `recnos`, under one lock and one check for other programs' changes. A record
@@ -163,9 +178,18 @@ public:
     // A batch of changes (an import, a bulk replace): holds the table's write
     // lock from beginBatch() to the matching endBatch(), so other programs
     // wait and each post skips taking the lock and re-reading the header.
-    // Every post is still written through at once. Batches nest.
-    void beginBatch();
+    // Every post is still written through at once. Batches nest; the
+    // outermost one decides what a failure leaves. With TakeBackAppends,
+    // endBatch() after a failed post, or whose own writes fail, takes back
+    // every record the batch appended before it throws the failure.
+    void beginBatch(BatchFailure onFailure = BatchFailure::KeepWhatSucceeded);
     void endBatch();
+    // Ends the batch instead of endBatch() when the caller gives up: every
+    // record the batch appended is taken back (the file cut back, their keys
+    // out of the tags), so the table holds what it held before; changes made
+    // in place stay. Throws DatabaseError when the disk refuses even that; the
+    // index is then left to be rebuilt.
+    void abandonBatch();
 
     // Removes deleted records and rebuilds every tag (exclusive open).
     void pack();

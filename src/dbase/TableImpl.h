@@ -99,6 +99,15 @@ struct Table::Impl {
     bool holdsExclusive = false; // every lock of an exclusive open is ours (an exclusive open, or a repair)
     std::exception_ptr batchFailure; // the first write that failed inside the current batch
     std::string writeRefusal;        // why this table must not be written; empty when it may
+    // Where the current batch began, so that its appends can be taken back (TableTakeBack.cpp).
+    struct BatchStart {
+        std::uint32_t records = 0;           // records the table held before the batch
+        bool indexTrusted = false;           // the index held their keys and no others
+        std::optional<FileStamp> indexStamp; // the index file then
+        bool indexFlushed = false;           // the batch's end tried to write the index
+        bool takeBackOnFailure = false;
+        bool abandoned = false;
+    } batchStart;
     std::vector<std::string> warnings;
     bool oddFlagReported = false;
 
@@ -183,6 +192,11 @@ struct Table::Impl {
     void maintainTags(std::uint32_t n, const char* before, const char* after);
     void appendLocked();
     void takeBackAppend(std::uint32_t count, bool keysTouched, bool headerTried);
+    void beginTakeBack(bool takeBackOnFailure);
+    bool dropKeysOfFailedAppend(std::uint32_t n);
+    std::exception_ptr flushBatchIndex();
+    std::exception_ptr takeBackBatch();
+    bool indexUntouched(const BatchStart& begun);
     void postLocked();
     int buildTag(MdxFile& index, const TagDefinition& definition, int tag);
     std::uint32_t copyLiveRecords(File& out);

@@ -5,6 +5,7 @@
 #include "dbase/DatabaseError.h"
 #include "dbase/FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <limits>
@@ -55,6 +56,63 @@ private:
 
     private:
         FaultyFileSystem& m_fs;
+    };
+};
+
+// A disk with `room` bytes free: a write that would grow the files past it
+// stores what fits and fails (ENOSPC), while overwriting bytes costs nothing
+// and cutting or removing a file gives its bytes back, as on a real disk.
+class FullDisk : public dbase::ForwardingFileSystem {
+public:
+    explicit FullDisk(std::int64_t free) : room(free) {}
+    std::int64_t room;
+
+    std::unique_ptr<dbase::File> open(const std::string& path, dbase::OpenMode mode) override
+    {
+        return std::make_unique<DiskFile>(*this, dbase::defaultFileSystem().open(path, mode));
+    }
+    void rename(const std::string& from, const std::string& to) override
+    {
+        if (exists(to))
+            remove(to);
+        dbase::defaultFileSystem().rename(from, to);
+    }
+    void remove(const std::string& path) override
+    {
+        room += static_cast<std::int64_t>(
+            dbase::defaultFileSystem().open(path, dbase::OpenMode::ReadOnly)->size());
+        dbase::defaultFileSystem().remove(path);
+    }
+
+private:
+    class DiskFile : public dbase::ForwardingFile {
+    public:
+        DiskFile(FullDisk& disk, std::unique_ptr<dbase::File> inner)
+            : ForwardingFile(std::move(inner)), m_disk(disk)
+        {
+        }
+        void writeAt(std::uint64_t o, const void* b, std::size_t n) override
+        {
+            const std::uint64_t size = inner().size();
+            const std::uint64_t fits =
+                size + static_cast<std::uint64_t>(std::max<std::int64_t>(m_disk.room, 0));
+            const std::size_t allowed =
+                static_cast<std::size_t>(std::min<std::uint64_t>(n, fits > o ? fits - o : 0));
+            if (allowed > 0)
+                inner().writeAt(o, b, allowed);
+            m_disk.room -= static_cast<std::int64_t>(std::max(size, o + allowed) - size);
+            if (allowed < n)
+                throw dbase::IoError(path(), "write", ENOSPC);
+        }
+        void truncate(std::uint64_t s) override
+        {
+            const std::uint64_t size = inner().size();
+            inner().truncate(s);
+            m_disk.room += static_cast<std::int64_t>(size) - static_cast<std::int64_t>(s);
+        }
+
+    private:
+        FullDisk& m_disk;
     };
 };
 

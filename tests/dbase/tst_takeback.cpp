@@ -1,0 +1,125 @@
+// A batch that fails or is given up takes back every record it appended.
+#include "FaultyFileSystem.h"
+#include "TableFixture.h"
+#include "TempDir.h"
+#include "TestRegistry.h"
+
+#include "dbase/DatabaseError.h"
+
+#include <QTest>
+#include <algorithm>
+#include <filesystem>
+
+using namespace dbase;
+
+namespace {
+
+std::vector<std::string> titles(int n, const std::string& stem)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < n; ++i)
+        out.push_back(stem + " " + std::to_string((i * 7919) % 1009));
+    return out;
+}
+
+std::vector<std::string> upperSorted(std::vector<std::string> v)
+{
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+enum class Failure { DiskFillsWhileAdding, IndexFillsTheDiskAtTheEnd, CallerGivesUp };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Failure)
+
+class TakeBackTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void failedBatchLeavesTheTableAsItWas_data()
+    {
+        QTest::addColumn<Failure>("failure");
+        QTest::addColumn<bool>("indexed");
+        QTest::addColumn<int>("adding");
+        QTest::addColumn<int>("room");
+        QTest::newRow("disk fills while adding") << Failure::DiskFillsWhileAdding << true << 3000 << 60000;
+        QTest::newRow("disk fills, no index") << Failure::DiskFillsWhileAdding << false << 3000 << 60000;
+        QTest::newRow("index fills the disk at the end")
+            << Failure::IndexFillsTheDiskAtTheEnd << true << 400 << 0;
+        QTest::newRow("caller gives up") << Failure::CallerGivesUp << true << 300 << -1;
+        QTest::newRow("caller gives up, no index") << Failure::CallerGivesUp << false << 300 << -1;
+    }
+
+    // The file is cut back to the old count with its end mark, the tags hold
+    // the old keys only, and the table takes new records at once.
+    void failedBatchLeavesTheTableAsItWas()
+    {
+        QFETCH(Failure, failure);
+        QFETCH(bool, indexed);
+        QFETCH(int, adding);
+        QFETCH(int, room);
+        TempDir dir;
+        const std::string path = dir.path("B.DBF");
+        const std::vector<std::string> before = titles(20, "BOOK");
+        Table::create(path, sampleFields());
+        {
+            auto table = Table::open(path, Access::Exclusive);
+            appendBooks(*table, before);
+            if (indexed)
+                table->addTag("T", "TITLE");
+        }
+        const auto bytesBefore = std::filesystem::file_size(path);
+        // Room for the records but not for the blocks the index grows by.
+        FullDisk disk(room >= 0 ? room : std::int64_t(1) << 40);
+        if (failure == Failure::IndexFillsTheDiskAtTheEnd)
+            disk.room = adding * 91;
+        auto table = Table::open(path, Access::Shared, disk);
+        auto other = Table::open(path, Access::Shared); // a second user of the table
+        if (indexed)
+            table->setOrder("T");
+        table->beginBatch(BatchFailure::TakeBackAppends);
+        try {
+            appendBooks(*table, titles(adding, "NEW"));
+            if (failure == Failure::CallerGivesUp)
+                table->abandonBatch();
+            else
+                table->endBatch();
+            QVERIFY(failure == Failure::CallerGivesUp);
+        } catch (const IoError& e) {
+            QCOMPARE(e.errorNumber(), ENOSPC);
+            QVERIFY(failure != Failure::CallerGivesUp);
+            if (table->editing())
+                table->cancel();
+            if (failure == Failure::DiskFillsWhileAdding)
+                QVERIFY_THROWS_EXCEPTION(IoError, table->endBatch());
+        }
+        QCOMPARE(std::filesystem::file_size(path), bytesBefore);
+        QCOMPARE(table->indexError(), std::string());
+        QCOMPARE(table->order(), std::string(indexed ? "T" : ""));
+        QCOMPARE(walk(*table), indexed ? upperSorted(before) : before);
+        QCOMPARE(table->physicalCount(), 20u);
+        for (Table* reader : {table.get(), other.get()}) {
+            if (indexed)
+                reader->setOrder("T");
+            QCOMPARE(walk(*reader), indexed ? upperSorted(before) : before);
+            QCOMPARE(reader->indexError(), std::string());
+        }
+        disk.room = std::int64_t(1) << 40;
+        appendBooks(*table, {"AFTER"});
+        std::vector<std::string> after = before;
+        after.push_back("AFTER");
+        table.reset();
+        other.reset();
+        auto exclusive = Table::open(path, Access::Exclusive);
+        QVERIFY(exclusive->warnings().empty());
+        if (indexed)
+            exclusive->setOrder("T");
+        QCOMPARE(walk(*exclusive), indexed ? upperSorted(after) : after);
+        QCOMPARE(exclusive->physicalCount(), 21u);
+    }
+};
+
+REGISTER_TEST(TakeBackTest)
+#include "tst_takeback.moc"
