@@ -559,12 +559,13 @@ void TMain::connectTable()
     });
     connect(&m_table, &db::BookTable::rowInserted, this, &TMain::updateEmptyHint);
     connect(&m_table, &db::BookTable::rowRemoved, this, &TMain::updateEmptyHint);
+    connect(&m_table, &db::BookTable::rowsCompleted, this, &TMain::DisplayCount);
 }
 
 void TMain::updateEmptyHint()
 {
     // Only an empty catalogue: a search that finds nothing is ended, so it never shows here.
-    const bool empty = m_table.isOpen() && !m_table.hasFilter() && m_table.rowCount() == 0;
+    const bool empty = m_table.isOpen() && !m_table.hasFilter() && m_table.rowsKnown() == 0;
     if (empty) {
         m_emptyHint->setText(m_browse
                                  ? QStringLiteral("This catalogue has no books yet.")
@@ -615,7 +616,8 @@ void TMain::syncGridToTable(int row)
 void TMain::updateNavigator()
 {
     const int row = m_table.currentRow();
-    const int last = m_table.rowCount() - 1;
+    // Until the map is complete there are more rows than it holds: none of them is the last.
+    const int last = m_table.rowsComplete() ? m_table.rowCount() - 1 : m_table.rowsKnown();
     const bool editing = m_table.isOpen() && m_table.editing();
     const bool readOnly = m_browse || !m_table.isOpen() || m_table.readOnly();
     m_navigator->setState(row <= 0, row >= last, last < 0, editing, readOnly);
@@ -977,7 +979,9 @@ bool TMain::eventFilter(QObject* watched, QEvent* event)
 
 void TMain::DisplayCount()
 {
-    m_countLabel->setText(QString::number(m_table.isOpen() ? m_table.rowCount() : 0));
+    // The count waits for the whole map: blank until it is complete (rowsCompleted).
+    const bool counted = !m_table.isOpen() || m_table.rowsComplete();
+    m_countLabel->setText(counted ? QString::number(m_table.isOpen() ? m_table.rowCount() : 0) : QString());
     updateNavigator();
     updateEmptyHint();
 }

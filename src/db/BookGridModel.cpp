@@ -55,6 +55,9 @@ void BookGridModel::connectTable()
         forget();
         endInsertRows();
     });
+    connect(&m_table, &BookTable::aboutToAppendRows, this,
+            [this](int first, int last) { beginInsertRows({}, first, last); });
+    connect(&m_table, &BookTable::rowsAppended, this, [this] { endInsertRows(); });
     connect(&m_table, &BookTable::rowChanged, this, [this](int row) {
         forget();
         emitRowChanged(row);
@@ -70,7 +73,7 @@ void BookGridModel::emitRowChanged(int row)
 
 int BookGridModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : m_table.rowCount();
+    return parent.isValid() ? 0 : m_table.rowsKnown(); // grows as the book table completes its map
 }
 
 int BookGridModel::columnCount(const QModelIndex& parent) const
@@ -223,7 +226,7 @@ void BookGridModel::readBlock(int row) const
     if (!read)
         return;
     // A record another program removed has no values: it stays blank until the table is refreshed.
-    for (int r = first; r < std::min(first + kReadBlock, m_table.rowCount()); ++r) {
+    for (int r = first; r < std::min(first + kReadBlock, m_table.rowsKnown()); ++r) {
         CachedRow& cached = remember(m_table.recnoAt(r));
         for (const GridColumn& column : m_columns)
             cached.read.set(std::size_t(column.field));

@@ -5,13 +5,56 @@
 #include "dbase/DatabaseError.h"
 #include "dbase/Values.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
 
 namespace db {
 
+namespace {
+
+// A screenful on the tallest screen and the grid's read-ahead, with room to spare.
+constexpr std::size_t kFirstRows = 256;
+// Entries of the order looked at for them before giving up and walking it all
+// (a table whose first records in the order are nearly all deleted).
+constexpr std::size_t kFirstRowsExamined = 4096;
+// Below this the whole walk takes a few milliseconds: not worth a thread.
+constexpr std::uint32_t kCompleteLaterDefault = 20000;
+std::uint32_t completeLaterFrom = kCompleteLaterDefault;
+
+} // namespace
+
+// The walk of the whole order on another thread. Its results are read only
+// after the thread has been joined.
+struct BookTable::Completion {
+    std::uint64_t number = 0;
+    std::atomic<bool> stop{false};
+    std::vector<std::uint32_t> rows;
+    std::exception_ptr error;
+    std::thread thread;
+
+    ~Completion()
+    {
+        stop = true;
+        if (thread.joinable())
+            thread.join();
+    }
+};
+
 BookTable::BookTable(dbase::FileSystem& fs, QObject* parent) : QObject(parent), m_fs(fs) {}
 
-BookTable::~BookTable() = default;
+BookTable::~BookTable()
+{
+    cancelCompletion();
+}
+
+void BookTable::setCompleteLaterFrom(std::uint32_t records)
+{
+    completeLaterFrom = records ? records : kCompleteLaterDefault;
+}
 
 dbase::Table& BookTable::table()
 {
@@ -130,13 +173,173 @@ std::vector<std::uint32_t> BookTable::walk(dbase::Table& table)
 
 void BookTable::adopt(std::unique_ptr<dbase::Table> table, dbase::RecordFilter filter)
 {
-    table->setFilter(filter);
-    std::vector<std::uint32_t> rows = walk(*table);
+    const bool wasCompleting = m_completion != nullptr;
+    cancelCompletion();
+    std::vector<std::uint32_t> rows;
+    bool later = false;
+    try {
+        table->setFilter(filter);
+        later = mapFirstRows(*table, static_cast<bool>(filter), rows);
+        // On the first row, which has a row: no one waits for the map to learn where it is.
+        if (later)
+            table->gotoBookmark(rows.front());
+    } catch (...) {
+        if (wasCompleting)
+            startCompletion(); // the table shown stays, and so does the completion of its map
+        throw;
+    }
     m_filter = std::move(filter);
     m_order = table->order();
     m_path = table->path();
-    install(std::move(table), std::move(rows));
+    emit aboutToReset();
+    m_table = std::move(table);
+    if (later)
+        startCompletion();
+    setRows(std::move(rows));
     settleOn(0);
+}
+
+// Maps the first rows of `table` into `rows`; true when the rest is left to a completion.
+// A table in an exclusive open, with a filter (which may not be called from another
+// thread) or a small one is walked whole at once.
+bool BookTable::mapFirstRows(dbase::Table& table, bool filtered, std::vector<std::uint32_t>& rows)
+{
+    if (table.access() == dbase::Access::Exclusive || filtered || table.physicalCount() < completeLaterFrom) {
+        rows = walk(table);
+        return false;
+    }
+    dbase::Table::VisiblePrefix prefix = table.firstVisibleRecords(kFirstRows + 1, kFirstRowsExamined);
+    if (prefix.complete) {
+        rows = std::move(prefix.records);
+        return false;
+    }
+    if (prefix.records.size() <= kFirstRows) {
+        rows = walk(table);
+        return false;
+    }
+    prefix.records.pop_back(); // known to exist: the map is never complete with these rows alone
+    rows = std::move(prefix.records);
+    return true;
+}
+
+void BookTable::startCompletion()
+{
+    auto completion = std::make_unique<Completion>();
+    completion->number = ++m_completions;
+    Completion* c = completion.get();
+    const std::string path = m_path;
+    const std::string order = m_order;
+    dbase::FileSystem& fs = m_fs;
+    c->thread = std::thread([this, c, path, order, &fs] {
+        try {
+            auto own = dbase::Table::openIgnoringIndex(path, dbase::Access::ReadOnly, fs);
+            if (!order.empty())
+                own->setOrder(order);
+            c->rows = own->visibleRecords([c] { return !c->stop.load(std::memory_order_relaxed); });
+            if (c->stop)
+                return;
+        } catch (...) {
+            c->error = std::current_exception();
+        }
+        // Completed from the event loop when nothing has asked for the map before.
+        QMetaObject::invokeMethod(
+            this,
+            [this, number = c->number] {
+                if (m_completion && m_completion->number == number)
+                    finishCompletionQuietly();
+            },
+            Qt::QueuedConnection);
+    });
+    m_completion = std::move(completion);
+    // Every key press, click or wheel turn waits for the map: Ctrl+End in the grid goes
+    // to the real last book, a command counts every row.
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
+}
+
+void BookTable::cancelCompletion()
+{
+    if (!m_completion)
+        return;
+    m_completion.reset(); // stops and joins the walk
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeEventFilter(this);
+}
+
+void BookTable::completeRows() const
+{
+    if (m_completion)
+        const_cast<BookTable*>(this)->finishCompletion();
+}
+
+void BookTable::finishCompletion()
+{
+    std::unique_ptr<Completion> c = std::move(m_completion);
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->removeEventFilter(this);
+    c->thread.join();
+    std::vector<std::uint32_t> rows = std::move(c->rows);
+    const bool failed = c->error != nullptr;
+    c.reset();
+    if (failed) {
+        // The other open failed (the index damaged since, the file gone, ...): our own
+        // walk gives the map or the error a walk gives.
+        try {
+            rows = walk(*m_table);
+        } catch (...) {
+            resetRows({});
+            emit currentRowChanged(-1);
+            emit rowsCompleted();
+            throw;
+        }
+    }
+    joinRows(std::move(rows));
+}
+
+void BookTable::finishCompletionQuietly() noexcept
+{
+    try {
+        finishCompletion();
+    } catch (...) {
+        // The map is left empty, as after a failed rebuild(); the next command that reads
+        // the table meets the error itself.
+    }
+}
+
+// The completed map: its first rows are those shown, unless another program changed the
+// table in between, when it replaces them.
+void BookTable::joinRows(std::vector<std::uint32_t> rows)
+{
+    const bool extends =
+        rows.size() >= m_rows.size() && std::equal(m_rows.begin(), m_rows.end(), rows.begin());
+    if (!extends) {
+        const std::uint32_t keep = m_table->recno();
+        resetRows(std::move(rows));
+        settleOn(std::max(0, rowOf(keep)));
+    } else if (rows.size() > m_rows.size()) {
+        emit aboutToAppendRows(rowsKnown(), static_cast<int>(rows.size()) - 1);
+        m_rows = std::move(rows);
+        emit rowsAppended();
+    }
+    emit rowsCompleted();
+}
+
+bool BookTable::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+        if (m_completion)
+            finishCompletionQuietly();
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 // The reset signals enclose every change, so that views never see a new table with an old map.
@@ -163,6 +366,7 @@ void BookTable::setRows(std::vector<std::uint32_t> rows)
 
 void BookTable::close()
 {
+    cancelCompletion();
     m_lastRecno = m_table ? m_table->recno() : 0;
     install(nullptr, {});
     emit currentRowChanged(-1);
@@ -186,6 +390,7 @@ void BookTable::reopen()
 
 void BookTable::setFilter(dbase::RecordFilter filter)
 {
+    cancelCompletion(); // the walk would give the rows of the filter before
     m_filter = std::move(filter);
     if (!m_table)
         return;
@@ -195,6 +400,7 @@ void BookTable::setFilter(dbase::RecordFilter filter)
 
 void BookTable::setOrder(const std::string& tagName)
 {
+    cancelCompletion();
     table().setOrder(tagName);
     m_order = m_table->order();
     rebuild();
@@ -202,6 +408,7 @@ void BookTable::setOrder(const std::string& tagName)
 
 void BookTable::rebuild()
 {
+    cancelCompletion(); // walked again here, at once
     dbase::Table& t = table();
     if (t.editing())
         t.post();
@@ -219,9 +426,17 @@ void BookTable::rebuild()
     settleOn(std::max(0, rowOf(keep)));
 }
 
+int BookTable::rowCount() const
+{
+    completeRows();
+    return rowsKnown();
+}
+
 std::uint32_t BookTable::recnoAt(int row) const
 {
-    return row >= 0 && row < rowCount() ? m_rows[static_cast<std::size_t>(row)] : 0;
+    if (row >= rowsKnown())
+        completeRows();
+    return row >= 0 && row < rowsKnown() ? m_rows[static_cast<std::size_t>(row)] : 0;
 }
 
 int BookTable::rowOf(std::uint32_t recno) const
@@ -231,6 +446,10 @@ int BookTable::rowOf(std::uint32_t recno) const
     if (recnoAt(m_hint) == recno)
         return m_hint;
     auto found = std::find(m_rows.begin(), m_rows.end(), recno);
+    if (found == m_rows.end() && !rowsComplete()) {
+        completeRows();
+        found = std::find(m_rows.begin(), m_rows.end(), recno);
+    }
     if (found == m_rows.end())
         return -1;
     m_hint = static_cast<int>(found - m_rows.begin());
@@ -249,7 +468,7 @@ bool BookTable::gotoRow(int row)
     dbase::Table& t = table();
     if (t.editing())
         post();
-    if (row < 0 || row >= rowCount())
+    if (row < 0 || (row >= rowsKnown() && row >= rowCount()))
         return false;
     if (!t.gotoBookmark(recnoAt(row))) {
         rebuild(); // another program deleted or changed it: the map is out of date
@@ -264,8 +483,8 @@ bool BookTable::readRows(int first, int count, const std::function<void(int, con
     dbase::Table& t = table();
     if (t.editing())
         return false;
-    const int from = std::clamp(first, 0, rowCount());
-    const int end = std::clamp(first + count, from, rowCount());
+    const int from = std::clamp(first, 0, rowsKnown());
+    const int end = std::clamp(first + count, from, rowsKnown());
     const std::vector<std::uint32_t> recnos(m_rows.begin() + from, m_rows.begin() + end);
     t.readRecords(recnos,
                   [&](std::size_t i, const dbase::Table& on) { visit(from + static_cast<int>(i), on); });
@@ -274,6 +493,7 @@ bool BookTable::readRows(int first, int count, const std::function<void(int, con
 
 void BookTable::append()
 {
+    completeRows(); // the new record's row goes where the whole map puts it
     dbase::Table& t = table();
     if (t.editing())
         post();
@@ -283,6 +503,7 @@ void BookTable::append()
 
 void BookTable::edit()
 {
+    completeRows(); // posting moves the record's row to where the whole map puts it
     table().edit();
 }
 
@@ -298,6 +519,7 @@ void BookTable::cancel()
 
 void BookTable::post()
 {
+    completeRows();
     dbase::Table& t = table();
     if (!t.editing())
         return;
@@ -346,6 +568,7 @@ void BookTable::placePosted(std::uint32_t recno, int oldRow)
 
 void BookTable::deleteCurrent()
 {
+    completeRows();
     dbase::Table& t = table();
     if (m_appending && t.editing()) {
         cancel();
@@ -386,7 +609,9 @@ void BookTable::settleOn(int row)
         emit currentRowChanged(-1);
         return;
     }
-    row = std::clamp(row, 0, rowCount() - 1);
+    if (row >= rowsKnown())
+        completeRows();
+    row = std::clamp(row, 0, rowsKnown() - 1);
     m_table->gotoBookmark(recnoAt(row));
     emit currentRowChanged(row);
 }

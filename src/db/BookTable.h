@@ -25,6 +25,13 @@ class DateText;
 // rebuild() walk the whole order again. Changes made on table() directly, and
 // other programs' changes, are seen after the next rebuild().
 //
+// adopt() of a large table in a shared or read-only open without a filter maps
+// the first rows at once and completes the map on another thread, on an open
+// of its own: the window paints before a million books are walked. Whatever
+// needs rows beyond those (rowCount(), rowOf() of a later record, a row past
+// them, any change, any key press, click or wheel turn in the program) waits
+// for the map first; the grid paints from rowsKnown() meanwhile.
+//
 // The signals are emitted synchronously around each change of the map, in the
 // pairs a QAbstractItemModel needs (aboutTo… before, the other after).
 class BookTable : public QObject {
@@ -89,7 +96,15 @@ public:
     // the map is left empty and the error is thrown.
     void rebuild();
 
-    int rowCount() const { return static_cast<int>(m_rows.size()); }
+    int rowCount() const; // every row: waits for the map to be complete
+    // Rows of the map so far, without waiting; all of them once rowsComplete().
+    // While the map is incomplete there is at least one row more than these.
+    int rowsKnown() const { return static_cast<int>(m_rows.size()); }
+    bool rowsComplete() const { return !m_completion; }
+    // Waits until the map holds every row. On failure the map is left empty and the error thrown.
+    void completeRows() const;
+    // Tables from this many records on are mapped a screenful first. For tests.
+    static void setCompleteLaterFrom(std::uint32_t records);
     std::uint32_t recnoAt(int row) const; // 0 out of range
     int rowOf(std::uint32_t recno) const; // -1 when the record has no row
     int currentRow() const;               // -1 when there is no current record
@@ -97,8 +112,8 @@ public:
     // `row` is out of range or its record has gone (the map is then rebuilt).
     bool gotoRow(int row);
 
-    // Reads `count` rows from `first`: `visit` sees the table on each row's
-    // record in turn. The current record is put back afterwards, also when
+    // Reads `count` rows from `first`, among the rows known so far: `visit` sees the table
+    // on each row's record in turn. The current record is put back afterwards, also when
     // `visit` throws. While a record is being edited or appended nothing is
     // visited (moving would post it) and the answer is false.
     bool readRows(int first, int count, const std::function<void(int row, const dbase::Table&)>& visit);
@@ -121,9 +136,24 @@ signals:
     void rowChanged(int row);
     void allRowsChanged();
     void currentRowChanged(int row);
+    // Rows added at the end as the map is completed, rows first to last.
+    void aboutToAppendRows(int first, int last);
+    void rowsAppended();
+    // The map holds every row now (also when its completion changed it, or failed).
+    void rowsCompleted();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct Completion;
     static std::vector<std::uint32_t> walk(dbase::Table& table);
+    bool mapFirstRows(dbase::Table& table, bool filtered, std::vector<std::uint32_t>& rows);
+    void startCompletion();
+    void cancelCompletion();
+    void finishCompletion();
+    void finishCompletionQuietly() noexcept;
+    void joinRows(std::vector<std::uint32_t> rows);
     void install(std::unique_ptr<dbase::Table> table, std::vector<std::uint32_t> rows);
     void resetRows(std::vector<std::uint32_t> rows);
     void setRows(std::vector<std::uint32_t> rows);
@@ -134,6 +164,8 @@ private:
 
     dbase::FileSystem& m_fs;
     std::unique_ptr<dbase::Table> m_table;
+    std::unique_ptr<Completion> m_completion; // the walk completing the map; none when complete
+    std::uint64_t m_completions = 0;          // completions started, to tell a late report from a stale one
     std::string m_path;
     std::string m_order;
     dbase::RecordFilter m_filter;

@@ -1,6 +1,7 @@
 // Moving about a table: records as read from the file, visibility, and the
 // walks in physical and index order.
 #include "DatabaseError.h"
+#include "MdxScan.h"
 #include "TableImpl.h"
 #include "Values.h"
 
@@ -29,6 +30,37 @@ const char* RecordWindow::get(File& file, const DbfHeader& header, std::uint32_t
 }
 
 namespace {
+
+[[noreturn]] void truncated(const File& file, std::uint32_t recno)
+{
+    throw DatabaseError("The table " + file.path() + " is truncated: record " + std::to_string(recno) +
+                        " is missing.");
+}
+
+// Whole-table scans read this much at a time, bypassing the record window:
+// a walk for the deletion marks costs a read call per megabyte, not per 64 KiB.
+constexpr std::size_t kScanBytes = std::size_t(1) << 20;
+
+// Shows `visit` every record from the first, read in large sequential reads;
+// stops when `visit` returns false. Returns whether it saw them all.
+template <class Visit> bool scanRecords(Table::Impl& t, Visit&& visit)
+{
+    const std::size_t length = t.header.recordLength;
+    const std::size_t perRead = std::max<std::size_t>(1, kScanBytes / length);
+    std::vector<char> buffer(perRead * length);
+    for (std::uint32_t n = 1; n <= t.dataRecords;) {
+        const std::size_t want = std::min<std::size_t>(perRead, std::size_t(t.dataRecords - n) + 1);
+        const std::uint64_t offset = t.header.headerLength + std::uint64_t(n - 1) * length;
+        const std::size_t got = t.dbf->readAt(offset, buffer.data(), want * length) / length;
+        if (got == 0)
+            truncated(*t.dbf, n);
+        for (std::size_t i = 0; i < got; ++i)
+            if (!visit(n + std::uint32_t(i), buffer.data() + i * length))
+                return false;
+        n += std::uint32_t(got);
+    }
+    return true;
+}
 
 class RawRecordView final : public RecordView {
 public:
@@ -65,8 +97,10 @@ const char* Table::Impl::recordAt(std::uint32_t n, bool scan)
 void Table::Impl::buildAccepted()
 {
     std::vector<std::uint8_t> result(std::size_t(dataRecords) + 1, 0);
-    for (std::uint32_t n = 1; n <= dataRecords; ++n)
-        result[n] = accepts(n, recordAt(n, true)) ? 1 : 0;
+    scanRecords(*this, [&](std::uint32_t n, const char* rec) {
+        result[n] = accepts(n, rec) ? 1 : 0;
+        return true;
+    });
     accepted = std::move(result);
     acceptedValid = true;
 }
@@ -456,14 +490,28 @@ std::uint32_t Table::recordCount()
 
 std::vector<std::uint32_t> Table::visibleRecords()
 {
+    return visibleRecords([] { return true; });
+}
+
+std::vector<std::uint32_t> Table::visibleRecords(const std::function<bool()>& carryOn)
+{
     OperationLock lock(*d, LockKind::Read);
-    if (d->filter && !d->acceptedValid)
-        d->buildAccepted();
+    // How often the walks ask carryOn: rarely enough to cost nothing.
+    constexpr std::uint32_t kAskEvery = 16384;
+    std::uint32_t steps = 0;
+    auto goOn = [&] { return ++steps % kAskEvery != 0 || carryOn(); };
     std::vector<std::uint8_t> live;
-    if (!d->filter) {
+    if (d->filter) {
+        if (!d->acceptedValid)
+            d->buildAccepted();
+    } else {
         live.assign(std::size_t(d->dataRecords) + 1, 0);
-        for (std::uint32_t n = 1; n <= d->dataRecords; ++n)
-            live[n] = d->live(n, d->recordAt(n, true));
+        bool whole = scanRecords(*d, [&](std::uint32_t n, const char* rec) {
+            live[n] = d->live(n, rec) ? 1 : 0;
+            return goOn();
+        });
+        if (!whole)
+            return {};
     }
     const std::vector<std::uint8_t>& ok = d->filter ? d->accepted : live;
     auto shown = [&](std::uint32_t n) { return n >= 1 && n <= d->dataRecords && n < ok.size() && ok[n]; };
@@ -472,12 +520,42 @@ std::vector<std::uint32_t> Table::visibleRecords()
         for (std::uint32_t n = 1; n <= d->dataRecords; ++n)
             if (shown(n))
                 out.push_back(n);
-    } else {
-        for (auto e = d->mdx->first(d->order); e; e = d->mdx->after(d->order, *e))
-            if (shown(e->recno))
-                out.push_back(e->recno);
+        return out;
     }
+    bool whole = true;
+    scanTag(*d->mdx, d->order, [&](std::uint32_t n) {
+        if (shown(n))
+            out.push_back(n);
+        return whole = goOn();
+    });
+    if (!whole)
+        return {};
     return out;
+}
+
+Table::VisiblePrefix Table::firstVisibleRecords(std::size_t count, std::size_t examine)
+{
+    OperationLock lock(*d, LockKind::Read);
+    VisiblePrefix prefix;
+    std::size_t examined = 0;
+    auto take = [&](std::uint32_t n) {
+        if (prefix.records.size() == count || examined++ == examine)
+            return false;
+        if (d->visible(n))
+            prefix.records.push_back(n);
+        return true;
+    };
+    if (d->order < 0) {
+        std::uint32_t n = 1;
+        while (n <= d->dataRecords && take(n))
+            ++n;
+        prefix.complete = n > d->dataRecords;
+    } else {
+        bool stopped = false;
+        scanTag(*d->mdx, d->order, [&](std::uint32_t n) { return !(stopped = !take(n)); });
+        prefix.complete = !stopped;
+    }
+    return prefix;
 }
 
 void Table::setFilter(RecordFilter filter)

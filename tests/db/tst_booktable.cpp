@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QTest>
 
 namespace {
@@ -34,6 +35,22 @@ std::vector<std::uint32_t> freshWalk(const std::string& path, const std::string&
         rows.push_back(table->recno());
     return rows;
 }
+
+// The map a separate open gives in one walk.
+std::vector<std::uint32_t> visibleOf(const std::string& path, const std::string& order,
+                                     dbase::RecordFilter filter)
+{
+    auto table = dbase::Table::open(path);
+    table->setOrder(order);
+    table->setFilter(filter);
+    return table->visibleRecords();
+}
+
+// Tables of a few hundred books are mapped a screenful first while it lives.
+struct CompleteLater {
+    CompleteLater() { db::BookTable::setCompleteLaterFrom(1); }
+    ~CompleteLater() { db::BookTable::setCompleteLaterFrom(0); }
+};
 
 } // namespace
 
@@ -111,6 +128,101 @@ private slots:
             QCOMPARE(model.data(model.index(current, 0)).toString(), title);
         model.data(model.index(table.rowCount() - 1, 0)); // painting other rows keeps the current record
         QCOMPARE(table.currentRow(), current);
+    }
+
+    // A large table shows its first rows at once and completes the map on another thread;
+    // whatever needs the whole map waits for it, and the completed map is the one walk's.
+    void mapCompletedLater_data()
+    {
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<bool>("filtered");
+        QTest::addColumn<QString>("asks");
+        QTest::addColumn<bool>("later");
+        // clang-format off
+        QTest::newRow("tag, event loop")       << "BYTITLE" << false << "loop"  << true;
+        QTest::newRow("tag, count")            << "BYTITLE" << false << "count" << true;
+        QTest::newRow("tag, last row")         << "BYTITLE" << false << "last"  << true;
+        QTest::newRow("tag, row of the last")  << "BYTITLE" << false << "rowOf" << true;
+        QTest::newRow("tag, key press")        << "BYTITLE" << false << "key"   << true;
+        QTest::newRow("tag, append")           << "BYTITLE" << false << "append" << true;
+        QTest::newRow("FOR tag, last row")     << "EVEN"    << false << "last"  << true;
+        QTest::newRow("physical, count")       << ""        << false << "count" << true;
+        QTest::newRow("filter: all at once")   << "BYTITLE" << true  << "count" << false;
+        QTest::newRow("reorder cancels")       << "BYTITLE" << false << "order" << true;
+        // clang-format on
+    }
+
+    void mapCompletedLater()
+    {
+        QFETCH(QString, order);
+        QFETCH(bool, filtered);
+        QFETCH(QString, asks);
+        QFETCH(bool, later);
+        char name[] = "tst_db";
+        char* argv[] = {name};
+        int argc = 1;
+        QCoreApplication app(argc, argv); // for the report from the other thread and the key press
+        TempDir dir;
+        std::string path = dir.path("B.DBF");
+        std::vector<std::string> titles;
+        for (int i = 0; i < 700; ++i) // titles out of physical order; some begin with X
+            titles.push_back((i % 11 == 0 ? "X" : "") + std::to_string((i * 7919) % 1000));
+        makeBooks(path, titles);
+        {
+            auto table = dbase::Table::open(path, dbase::Access::Exclusive);
+            table->addTag("BYTITLE", "UPPER(TITLE)");
+            table->addTag("EVEN", "UPPER(TITLE)", "VAL(RIGHT(TRIM(TITLE),1)) < 5");
+            for (std::uint32_t n = 3; n <= 700; n += 5) { // deleted ones, the first rows among them
+                table->gotoBookmark(n);
+                table->deleteRecord();
+            }
+        }
+        const dbase::RecordFilter filter = filtered ? dbase::RecordFilter(notX) : dbase::RecordFilter();
+        std::vector<std::uint32_t> expected = visibleOf(path, order.toStdString(), filter);
+        CompleteLater completeLater;
+        auto opened = dbase::Table::open(path);
+        opened->setOrder(order.toStdString());
+        db::BookTable table;
+        db::BookGridModel model(table, m_dates, {});
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        table.adopt(std::move(opened), filter);
+        QCOMPARE(!table.rowsComplete(), later);
+        if (later) {
+            QCOMPARE(table.rowsKnown(), 256);
+            QCOMPARE(model.rowCount(), 256);
+            QCOMPARE(table.recnoAt(0), expected.front());
+            QCOMPARE(table.currentRow(), 0);
+            QVERIFY(!table.rowsComplete()); // the first rows are there without waiting
+        }
+        if (asks == "loop") {
+            QTRY_VERIFY(table.rowsComplete());
+        } else if (asks == "count") {
+            QCOMPARE(table.rowCount(), int(expected.size()));
+        } else if (asks == "last") {
+            QVERIFY(table.gotoRow(table.rowCount() - 1));
+            QCOMPARE(table.recno(), expected.back());
+        } else if (asks == "rowOf") {
+            QCOMPARE(table.rowOf(expected.back()), int(expected.size()) - 1);
+        } else if (asks == "key") {
+            QEvent press(QEvent::KeyPress);
+            QObject anyWindow;
+            QCoreApplication::sendEvent(&anyWindow, &press);
+            QVERIFY(table.rowsComplete());
+        } else if (asks == "append") {
+            table.append();
+            table.table().setText(0, "ZZZ");
+            table.post();
+            expected.push_back(table.table().recno());
+            QCOMPARE(table.currentRow(), int(expected.size()) - 1);
+        } else if (asks == "order") {
+            table.setOrder("EVEN");
+            expected = visibleOf(path, "EVEN", filter);
+        }
+        QVERIFY(table.rowsComplete());
+        QCOMPARE(rowsOf(table), expected);
+        QCOMPARE(model.rowCount(), int(expected.size()));
+        QCoreApplication::processEvents(); // a late report from the other thread changes nothing
+        QCOMPARE(rowsOf(table), expected);
     }
 
     // A change of columns shows the rows already read without reading them again; fields not
