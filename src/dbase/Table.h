@@ -138,17 +138,6 @@ public:
         bool complete = false;
     };
     VisiblePrefix firstVisibleRecords(std::size_t count, std::size_t examine);
-    // The same, asking `carryOn` now and then: when it answers false the walk stops and
-    // the answer is empty. Safe to run on another thread on an open of its own.
-    std::vector<std::uint32_t> visibleRecords(const std::function<bool()>& carryOn);
-    // The first `count` records of visibleRecords(), each checked on its own, looking at
-    // no more than `examine` entries of the order: a screenful at the cost of a screenful.
-    // `complete` tells that the walk reached the end of the order.
-    struct VisiblePrefix {
-        std::vector<std::uint32_t> records;
-        bool complete = false;
-    };
-    VisiblePrefix firstVisibleRecords(std::size_t count, std::size_t examine);
 
     // Shows `visit` the table on each of `recnos` in turn, with the record's place in
     // `recnos`, under one lock and one check for other programs' changes. A record
