@@ -4,15 +4,19 @@
 #include "MdxTree.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <exception>
+#include <system_error>
+#include <utility>
 
 namespace dbase::mdx {
 
 namespace {
 
-// About 75,000 entries of the longest keys a run. Measured on a million
-// books: 8 MB and 24 MB runs sort in the same time, and the block cache,
-// not the run, then sets the build's peak (28 MB).
+// About 75,000 entries of the longest keys a run, two runs in memory at
+// once. Measured on a million books: 8 MB and 24 MB runs sort in the same
+// time, and the build's peak stays near 40 MB with the block cache.
 constexpr std::size_t kDefaultRunBytes = 8u << 20;
 std::size_t runBytes = kDefaultRunBytes;
 
@@ -20,8 +24,20 @@ std::size_t runBytes = kDefaultRunBytes;
 constexpr std::size_t kTransferBytes = 256u << 10;
 constexpr std::size_t kLeastMergeBuffer = 16u << 10;
 
+// Eight bytes as a number that orders like the bytes do.
+std::uint64_t bigEndianWord(const std::uint8_t* bytes)
+{
+    std::uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    if constexpr (std::endian::native == std::endian::little)
+        word = __builtin_bswap64(word);
+    return word;
+}
+
 std::uint64_t bigEndianPrefix(const std::uint8_t* key, std::size_t length)
 {
+    if (length >= 8)
+        return bigEndianWord(key);
     std::uint64_t prefix = 0;
     for (std::size_t i = 0; i < 8; ++i)
         prefix = prefix << 8 | (i < length ? key[i] : 0);
@@ -30,7 +46,8 @@ std::uint64_t bigEndianPrefix(const std::uint8_t* key, std::size_t length)
 
 } // namespace
 
-// A sorted run in the spill file, read a buffer at a time during the merge.
+// A sorted run in the spill file, read a buffer at a time during the merge;
+// the last run stays whole in its buffer.
 struct KeySorter::Run {
     std::uint64_t offset = 0; // next unread byte in the file
     std::uint64_t end = 0;
@@ -55,12 +72,15 @@ KeySorter::KeySorter(const std::string& indexPath, const TagLayout& layout, Spil
     }
     // Reserved, not touched: only what a run uses becomes resident, and no
     // growth ever holds two copies.
-    m_keys.reserve(m_runEntries * m_length);
-    m_items.reserve(m_runEntries);
+    m_filling.keys.reserve(m_runEntries * m_length);
+    m_filling.items.reserve(m_runEntries);
 }
 
 KeySorter::~KeySorter()
 {
+    // The sorting thread works on this object's memory, even when adding failed.
+    if (m_sorter.joinable())
+        m_sorter.join();
     if (!m_spill)
         return;
     m_spill.reset();
@@ -78,12 +98,23 @@ std::uint64_t KeySorter::prefixOf(const std::uint8_t* key) const
     return m_layout.descending ? ~prefix : prefix;
 }
 
-// Character keys longer than 8 bytes: the rest of the key after the prefix.
+// Character keys longer than 8 bytes: the rest of the key after the prefix,
+// eight bytes at a time, as keys sharing a prefix mostly differ soon after it.
 int KeySorter::restCompare(const std::uint8_t* a, const std::uint8_t* b) const
 {
     if (m_layout.type != 'C' || m_length <= 8)
         return 0;
-    const int result = std::memcmp(a + 8, b + 8, m_length - 8);
+    std::size_t at = 8;
+    int result = 0;
+    for (; at + 8 <= m_length; at += 8) {
+        const std::uint64_t wordA = bigEndianWord(a + at), wordB = bigEndianWord(b + at);
+        if (wordA != wordB) {
+            result = wordA < wordB ? -1 : 1;
+            break;
+        }
+    }
+    if (result == 0 && at < m_length)
+        result = std::memcmp(a + at, b + at, m_length - at);
     return m_layout.descending ? -result : result;
 }
 
@@ -101,88 +132,157 @@ void KeySorter::add(std::string_view key, std::uint32_t recno)
         throw DatabaseError("The key of record " + decimal(recno) + " for tag " + m_layout.name +
                             " of the index file " + m_indexPath + " is " + decimal(key.size()) +
                             " bytes long; the tag's keys have " + decimal(m_length) + ".");
-    if (m_items.size() == m_runEntries)
-        spillRun();
-    const std::size_t at = m_keys.size();
-    m_keys.resize(at + m_length);
-    std::uint8_t* out = m_keys.data() + at;
+    if (m_filling.items.size() == m_runEntries)
+        handOff();
+    const std::size_t at = m_filling.keys.size();
+    m_filling.keys.resize(at + m_length);
+    std::uint8_t* out = m_filling.keys.data() + at;
     const std::size_t copied = std::min(key.size(), m_length);
     std::memcpy(out, key.data(), copied);
     std::memset(out + copied, ' ', m_length - copied);
-    m_items.push_back({prefixOf(out), recno, std::uint32_t(m_items.size())});
+    m_filling.items.push_back({prefixOf(out), recno, std::uint32_t(m_filling.items.size())});
 }
 
-void KeySorter::sortRun()
+void KeySorter::sortBatch(Batch& batch) const
 {
-    const std::uint8_t* keys = m_keys.data();
+    const std::uint8_t* keys = batch.keys.data();
     const std::size_t length = m_length;
-    std::sort(m_items.begin(), m_items.end(), [&](const Item& a, const Item& b) {
+    std::sort(batch.items.begin(), batch.items.end(), [&](const Item& a, const Item& b) {
         return less(a, keys + a.index * length, b, keys + b.index * length);
     });
 }
 
-// Writes the run in memory to the spill file as sorted records of key and record number.
-void KeySorter::spillRun()
+// Sorts the run and lays it out as the spill file holds it: records of key
+// and record number in order, so that writing it is one copy.
+void KeySorter::sortAndPack(Batch& batch) const
 {
-    if (m_items.empty())
+    sortBatch(batch);
+    const std::size_t record = m_length + 4;
+    batch.packed.resize(batch.items.size() * record);
+    std::uint8_t* out = batch.packed.data();
+    for (const Item& item : batch.items) {
+        std::memcpy(out, batch.keys.data() + std::size_t(item.index) * m_length, m_length);
+        put32(out + m_length, item.recno);
+        out += record;
+    }
+    batch.items.clear();
+    batch.keys.clear();
+}
+
+// A full run goes to the sorting thread while the next one fills; the run
+// sorted before it is written first. All file work stays on this thread.
+void KeySorter::handOff()
+{
+    awaitSorted();
+    std::swap(m_filling, m_sorting);
+    m_filling.keys.reserve(m_runEntries * m_length);
+    m_filling.items.reserve(m_runEntries);
+    m_sortedWaiting = true;
+    try {
+        m_sorter = std::thread([this] {
+            try {
+                sortAndPack(m_sorting);
+            } catch (...) {
+                m_sortFailure = std::current_exception(); // out of memory: raised where it is awaited
+            }
+        });
+    } catch (const std::system_error&) {
+        sortAndPack(m_sorting); // no thread to be had: sorted here instead
+    }
+}
+
+void KeySorter::awaitSorted()
+{
+    if (m_sorter.joinable())
+        m_sorter.join();
+    if (m_sortFailure)
+        std::rethrow_exception(std::exchange(m_sortFailure, nullptr));
+    if (m_sortedWaiting) {
+        m_sortedWaiting = false;
+        writeRun(m_sorting);
+    }
+}
+
+// Writes a packed run to the spill file.
+void KeySorter::writeRun(Batch& batch)
+{
+    if (batch.packed.empty())
         return;
-    sortRun();
     if (!m_spill)
         m_spill = m_place.fs->open(m_place.path, OpenMode::CreateReadWrite);
-    const std::size_t record = m_length + 4;
-    std::vector<std::uint8_t> out;
-    out.reserve(std::max(kTransferBytes / record, std::size_t(1)) * record);
     Run run;
     run.offset = m_spillEnd;
-    for (const Item& item : m_items) {
-        const std::size_t at = out.size();
-        out.resize(at + record);
-        std::memcpy(out.data() + at, m_keys.data() + std::size_t(item.index) * m_length, m_length);
-        put32(out.data() + at + m_length, item.recno);
-        if (out.size() + record > out.capacity()) {
-            m_spill->writeAt(m_spillEnd, out.data(), out.size());
-            m_spillEnd += out.size();
-            out.clear();
-        }
-    }
-    m_spill->writeAt(m_spillEnd, out.data(), out.size());
-    m_spillEnd += out.size();
+    m_spill->writeAt(m_spillEnd, batch.packed.data(), batch.packed.size());
+    m_spillEnd += batch.packed.size();
     run.end = m_spillEnd;
     m_runs.push_back(std::move(run));
-    m_items.clear();
-    m_keys.clear();
+    std::vector<std::uint8_t>().swap(batch.packed); // made again by the sorting thread
 }
 
 void KeySorter::finish()
 {
-    if (m_runs.empty()) {
-        sortRun();
+    if (m_runs.empty() && !m_sortedWaiting) {
+        sortBatch(m_filling);
         return;
     }
-    spillRun();
-    std::vector<Item>().swap(m_items);
-    std::vector<std::uint8_t>().swap(m_keys);
+    // The last run is sorted here while the thread finishes the one before,
+    // and is merged from memory.
+    sortAndPack(m_filling);
+    awaitSorted();
+    Run last;
+    last.buffer = std::move(m_filling.packed);
+    m_filling = Batch();
+    m_sorting = Batch();
     m_merging = true;
+    m_current.resize(m_length);
     const std::size_t record = m_length + 4;
     const std::size_t share = std::max(runBytes / m_runs.size(), kLeastMergeBuffer);
     const std::size_t records = std::max<std::size_t>(std::min(share, kTransferBytes) / record, 1);
-    auto later = [this](std::size_t a, std::size_t b) {
-        return less(m_runs[b].item, m_runs[b].buffer.data() + m_runs[b].at, m_runs[a].item,
-                    m_runs[a].buffer.data() + m_runs[a].at);
-    };
-    for (std::size_t r = 0; r < m_runs.size(); ++r) {
-        Run& run = m_runs[r];
+    for (Run& run : m_runs) {
         run.buffer.resize(records * record);
-        run.at = run.filled = 0;
         const std::size_t n = std::size_t(std::min<std::uint64_t>(run.buffer.size(), run.end - run.offset));
         m_spill->readExact(run.offset, run.buffer.data(), n);
         run.offset += n;
         run.filled = n;
+    }
+    if (!last.buffer.empty()) {
+        last.filled = last.buffer.size();
+        m_runs.push_back(std::move(last));
+    }
+    for (std::size_t r = 0; r < m_runs.size(); ++r) {
+        Run& run = m_runs[r];
+        run.at = 0;
         const std::uint8_t* key = run.buffer.data();
         run.item = {prefixOf(key), get32(key + m_length), 0};
         m_heap.push_back(r);
     }
-    std::make_heap(m_heap.begin(), m_heap.end(), later);
+    for (std::size_t i = m_heap.size(); i-- > 0;)
+        siftDown(i);
+}
+
+bool KeySorter::runBefore(std::size_t a, std::size_t b) const
+{
+    const Run& x = m_runs[a];
+    const Run& y = m_runs[b];
+    return less(x.item, x.buffer.data() + x.at, y.item, y.buffer.data() + y.at);
+}
+
+// Moves the run at heap position `i` down to where its current entry belongs.
+void KeySorter::siftDown(std::size_t i)
+{
+    const std::size_t size = m_heap.size();
+    for (;;) {
+        std::size_t least = i;
+        const std::size_t left = 2 * i + 1, right = left + 1;
+        if (left < size && runBefore(m_heap[left], m_heap[least]))
+            least = left;
+        if (right < size && runBefore(m_heap[right], m_heap[least]))
+            least = right;
+        if (least == i)
+            return;
+        std::swap(m_heap[i], m_heap[least]);
+        i = least;
+    }
 }
 
 // The smallest entry of all runs; its key is copied, as the run's buffer moves on.
@@ -190,14 +290,9 @@ bool KeySorter::nextMerged(Item& item, const std::uint8_t*& key)
 {
     if (m_heap.empty())
         return false;
-    auto later = [this](std::size_t a, std::size_t b) {
-        return less(m_runs[b].item, m_runs[b].buffer.data() + m_runs[b].at, m_runs[a].item,
-                    m_runs[a].buffer.data() + m_runs[a].at);
-    };
-    std::pop_heap(m_heap.begin(), m_heap.end(), later);
-    Run& run = m_runs[m_heap.back()];
+    Run& run = m_runs[m_heap.front()];
     item = run.item;
-    m_current.assign(run.buffer.data() + run.at, run.buffer.data() + run.at + m_length);
+    std::memcpy(m_current.data(), run.buffer.data() + run.at, m_length);
     key = m_current.data();
     const std::size_t record = m_length + 4;
     run.at += record;
@@ -210,12 +305,14 @@ bool KeySorter::nextMerged(Item& item, const std::uint8_t*& key)
     }
     if (run.at == run.filled) {
         std::vector<std::uint8_t>().swap(run.buffer);
+        m_heap.front() = m_heap.back();
         m_heap.pop_back();
-        return true;
+    } else {
+        const std::uint8_t* now = run.buffer.data() + run.at;
+        run.item = {prefixOf(now), get32(now + m_length), 0};
     }
-    const std::uint8_t* now = run.buffer.data() + run.at;
-    run.item = {prefixOf(now), get32(now + m_length), 0};
-    std::push_heap(m_heap.begin(), m_heap.end(), later);
+    if (!m_heap.empty())
+        siftDown(0);
     return true;
 }
 
@@ -227,10 +324,10 @@ bool KeySorter::next(const std::uint8_t*& key, std::uint32_t& recno)
             if (!nextMerged(item, key))
                 return false;
         } else {
-            if (m_next == m_items.size())
+            if (m_next == m_filling.items.size())
                 return false;
-            item = m_items[m_next++];
-            key = m_keys.data() + std::size_t(item.index) * m_length;
+            item = m_filling.items[m_next++];
+            key = m_filling.keys.data() + std::size_t(item.index) * m_length;
         }
         // A unique tag keeps the first of equal keys; an entry given twice is kept once.
         const bool repeated = m_havePrevious && item.prefix == m_previous.prefix &&

@@ -7,8 +7,10 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace dbase::mdx {
@@ -77,8 +79,9 @@ struct SpillPlace {
 };
 
 // Takes the entries of a new tag in any order and gives them back in tag
-// order, thinned for unique tags. At most one run of entries is held in
-// memory: full runs are sorted and written to the spill file, then merged.
+// order, thinned for unique tags. At most two runs of entries are held in
+// memory: while one is filled, the full one before it is sorted on a second
+// thread, then written to the spill file; the runs are merged at the end.
 // The spill file also holds the child lists of the tree build, and is
 // removed when the sorter goes.
 class KeySorter {
@@ -109,12 +112,24 @@ private:
         std::uint32_t recno;
         std::uint32_t index;
     };
+    // The entries of one run: keys in input order, items sorted once the run
+    // is, then the whole run packed in order for the spill file.
+    struct Batch {
+        std::vector<std::uint8_t> keys; // keyLength bytes each
+        std::vector<Item> items;
+        std::vector<std::uint8_t> packed; // keyLength bytes and a record number each
+    };
     struct Run;
     std::uint64_t prefixOf(const std::uint8_t* key) const;
     int restCompare(const std::uint8_t* a, const std::uint8_t* b) const;
     bool less(const Item& a, const std::uint8_t* keyA, const Item& b, const std::uint8_t* keyB) const;
-    void sortRun();
-    void spillRun();
+    void sortBatch(Batch& batch) const;
+    void sortAndPack(Batch& batch) const;
+    void handOff();
+    void awaitSorted();
+    void writeRun(Batch& batch);
+    bool runBefore(std::size_t a, std::size_t b) const;
+    void siftDown(std::size_t i);
     bool nextMerged(Item& item, const std::uint8_t*& key);
 
     std::string m_indexPath;
@@ -123,8 +138,11 @@ private:
     SpillPlace m_place;
     std::size_t m_length;
     std::size_t m_runEntries;
-    std::vector<std::uint8_t> m_keys; // keyLength bytes each, in input order
-    std::vector<Item> m_items;
+    Batch m_filling;                  // the run being added to
+    Batch m_sorting;                  // the full run before it, sorted by m_sorter
+    std::thread m_sorter;             // joinable while it sorts m_sorting
+    bool m_sortedWaiting = false;     // m_sorting holds a sorted run not yet written
+    std::exception_ptr m_sortFailure; // what stopped the sorting thread
     std::unique_ptr<File> m_spill;
     std::uint64_t m_spillEnd = 0;
     std::vector<Run> m_runs;
