@@ -248,12 +248,13 @@ ImportResult writeImport(dbase::Table& target, ImportSource& source, const Impor
                          const ImportConverter& converter, const std::function<void(long long)>& progress)
 {
     ImportResult result;
-    std::vector<std::uint32_t> appended;
     std::vector<ImportValue> values;
     ImportConverter::Value value;
     const int count = std::min<int>(source.fieldCount(), static_cast<int>(map.size()));
     source.restart();
-    target.beginBatch();
+    // A failure anywhere takes every record of the import back: the table
+    // shows the books it had before, with no deleted records left behind.
+    target.beginBatch(dbase::BatchFailure::TakeBackAppends);
     bool batch = true;
     try {
         while (source.next(values)) {
@@ -269,41 +270,27 @@ ImportResult writeImport(dbase::Table& target, ImportSource& source, const Impor
                     converter.store(target, field, value);
             }
             target.post();
-            appended.push_back(target.recno());
             if (++result.records; progress && (result.records & 255) == 0)
                 progress(result.records);
         }
         batch = false;
-        target.endBatch();
+        target.endBatch(); // a failure of its own writes takes the records back too
     } catch (...) {
-        // Take the appended records back: through the target itself, and the ones
-        // its filter hides through a handle of our own.
-        std::vector<std::uint32_t> hidden;
+        if (!batch)
+            throw;
+        std::string undone;
         try {
-            if (target.editing())
-                target.cancel();
-            if (batch)
-                target.endBatch();
-        } catch (const dbase::DatabaseError&) {
-            // The batch's end repeats the failure that brought us here; its lock is given up all the same.
+            target.abandonBatch();
+        } catch (const dbase::DatabaseError& e) {
+            undone = e.what();
         }
+        if (undone.empty())
+            throw;
         try {
-            for (std::uint32_t recno : appended) {
-                if (target.gotoBookmark(recno))
-                    target.deleteRecord();
-                else
-                    hidden.push_back(recno);
-            }
-            if (!hidden.empty()) {
-                auto undo = dbase::Table::open(target.path(), dbase::Access::Shared);
-                for (std::uint32_t recno : hidden)
-                    if (undo->gotoBookmark(recno))
-                        undo->deleteRecord();
-            }
-        } catch (const dbase::DatabaseError&) {
-            // The first failure is the one to report; the disk may be refusing every write now.
+            throw;
+        } catch (const std::exception& failure) {
+            throw dbase::DatabaseError(std::string(failure.what()) + " " + undone);
         }
-        throw;
     }
     if (progress)
         progress(result.records);

@@ -101,7 +101,7 @@ struct ImportResult {
 
 // Appends one record per source record to `target` under one batch, leaving
 // values that do not convert empty. `progress` sees the count now and then.
-// On failure the records appended so far are deleted again and the error is
+// On failure the records appended so far are taken back and the error is
 // thrown: nothing half-imported stays behind.
 ImportResult writeImport(dbase::Table& target, ImportSource& source, const ImportMap& map,
                          const ImportConverter& converter,

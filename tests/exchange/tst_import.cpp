@@ -1,4 +1,5 @@
 #include "ExchangeTestSupport.h"
+#include "FaultyFileSystem.h"
 #include "TestRegistry.h"
 #include "db/BookImport.h"
 #include "db/BookSchema.h"
@@ -324,6 +325,38 @@ private slots:
         check->regenerateIndexes();
         check->setOrder("NewIndex");
         QCOMPARE(check->recordCount(), 1u);
+    }
+
+    // A disk that stays full refuses every write after the failure too: the
+    // records are still taken back, and the table and its index are as before.
+    void fullDiskLeavesTheTableAsItWas()
+    {
+        TempDir dir;
+        const std::string path = dir.path("B.DBF");
+        makeBooks(path, {"kept"});
+        addTag(path, "NewIndex", "UPPER(TITLE)");
+        const QByteArray before = fileBytes(path);
+        QByteArray text;
+        for (int i = 0; i < 2000; ++i)
+            text += "\"book " + QByteArray::number(i) + "\",\"author\"\r\n";
+        exchange::MemoryByteSource bytes(std::string_view(text.constData(), text.size()));
+        exchange::DelimitedImportSource source(bytes, 2, false);
+        FullDisk disk(40000);
+        auto target = dbase::Table::open(path, dbase::Access::Shared, disk);
+        target->setOrder("NewIndex");
+        const std::string order = target->order();
+        db::ImportConverter converter(*target, *m_dates, u'/', 2026);
+        QVERIFY_THROWS_EXCEPTION(dbase::IoError, db::writeImport(*target, source, {0, 1}, converter));
+        const QByteArray after =
+            fileBytes(path); // the header's change counter moved on, so others look again
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(after.mid(4, 4), before.mid(4, 4));
+        QCOMPARE(after.mid(32), before.mid(32));
+        QCOMPARE(target->order(), order);
+        QCOMPARE(target->physicalCount(), 1u);
+        auto other = dbase::Table::open(path, dbase::Access::Shared);
+        other->setOrder("NewIndex");
+        QCOMPARE(other->recordCount(), 1u);
     }
 };
 
