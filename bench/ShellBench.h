@@ -79,8 +79,13 @@ public:
     explicit MainWindowBench(const ShellFiles& files);
     ~MainWindowBench();
 
-    // Starts the window on the master database, shows it and waits for the grid to paint.
-    void start();
+    struct StartTimes {
+        double paint = 0;    // the window made and started to its grid's first paint
+        double wholeMap = 0; // the same to the row map holding every book
+    };
+    // Starts the window on the master database, shows it and waits for the grid to paint,
+    // then for the row map to be complete.
+    StartTimes start();
     int rowCount() const;
 
     struct Screenfuls {

@@ -159,8 +159,10 @@ void run(std::uint32_t records, const std::string& program, const fs::path& dire
     QApplication::setPalette(QApplication::style()->standardPalette());
 
     bench::MainWindowBench window(files);
-    window.start();
+    const bench::MainWindowBench::StartTimes started = window.start();
     memory.firstPaintMb = peakMegabytes();
+    printLine("# in this process: the grid painted " + secondsText(started.paint) +
+              " after the window was made, the whole row map there " + secondsText(started.wholeMap));
     checkRows(window, records, "after start-up");
     printOpens(n, window.openOthers(kRuns));
     checkRows(window, records, "after the switch");
