@@ -169,25 +169,30 @@ void KeySorter::sortAndPack(Batch& batch) const
     batch.keys.clear();
 }
 
-// A full run goes to the sorting thread while the next one fills; the run
-// sorted before it is written first. All file work stays on this thread.
+// A full run goes to the sorting thread, which sorts it and writes it to the
+// spill file while the next one fills. The file is opened here, so that the
+// file system is only ever asked for files by one thread.
 void KeySorter::handOff()
 {
     awaitSorted();
+    if (!m_spill)
+        m_spill = m_place.fs->open(m_place.path, OpenMode::CreateReadWrite);
     std::swap(m_filling, m_sorting);
     m_filling.keys.reserve(m_runEntries * m_length);
     m_filling.items.reserve(m_runEntries);
-    m_sortedWaiting = true;
+    m_handedOff = true;
     try {
         m_sorter = std::thread([this] {
             try {
                 sortAndPack(m_sorting);
+                writeRun(m_sorting);
             } catch (...) {
-                m_sortFailure = std::current_exception(); // out of memory: raised where it is awaited
+                m_sortFailure = std::current_exception(); // raised where the run is awaited
             }
         });
     } catch (const std::system_error&) {
-        sortAndPack(m_sorting); // no thread to be had: sorted here instead
+        sortAndPack(m_sorting); // no thread to be had: done here instead
+        writeRun(m_sorting);
     }
 }
 
@@ -197,31 +202,23 @@ void KeySorter::awaitSorted()
         m_sorter.join();
     if (m_sortFailure)
         std::rethrow_exception(std::exchange(m_sortFailure, nullptr));
-    if (m_sortedWaiting) {
-        m_sortedWaiting = false;
-        writeRun(m_sorting);
-    }
 }
 
 // Writes a packed run to the spill file.
 void KeySorter::writeRun(Batch& batch)
 {
-    if (batch.packed.empty())
-        return;
-    if (!m_spill)
-        m_spill = m_place.fs->open(m_place.path, OpenMode::CreateReadWrite);
     Run run;
     run.offset = m_spillEnd;
     m_spill->writeAt(m_spillEnd, batch.packed.data(), batch.packed.size());
     m_spillEnd += batch.packed.size();
     run.end = m_spillEnd;
     m_runs.push_back(std::move(run));
-    std::vector<std::uint8_t>().swap(batch.packed); // made again by the sorting thread
+    std::vector<std::uint8_t>().swap(batch.packed); // made again for the next run
 }
 
 void KeySorter::finish()
 {
-    if (m_runs.empty() && !m_sortedWaiting) {
+    if (!m_handedOff) {
         sortBatch(m_filling);
         return;
     }

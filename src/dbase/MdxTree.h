@@ -80,8 +80,8 @@ struct SpillPlace {
 
 // Takes the entries of a new tag in any order and gives them back in tag
 // order, thinned for unique tags. At most two runs of entries are held in
-// memory: while one is filled, the full one before it is sorted on a second
-// thread, then written to the spill file; the runs are merged at the end.
+// memory: while one is filled, the full one before it is sorted and written
+// to the spill file on a second thread; the runs are merged at the end.
 // The spill file also holds the child lists of the tree build, and is
 // removed when the sorter goes.
 class KeySorter {
@@ -139,9 +139,9 @@ private:
     std::size_t m_length;
     std::size_t m_runEntries;
     Batch m_filling;                  // the run being added to
-    Batch m_sorting;                  // the full run before it, sorted by m_sorter
-    std::thread m_sorter;             // joinable while it sorts m_sorting
-    bool m_sortedWaiting = false;     // m_sorting holds a sorted run not yet written
+    Batch m_sorting;                  // the full run before it, sorted and written by m_sorter
+    std::thread m_sorter;             // joinable while it works on m_sorting
+    bool m_handedOff = false;         // a run went to the sorting thread: the runs are merged
     std::exception_ptr m_sortFailure; // what stopped the sorting thread
     std::unique_ptr<File> m_spill;
     std::uint64_t m_spillEnd = 0;

@@ -1,5 +1,6 @@
 // Large-table behaviour at small scale: tag builds that outgrow one sorted
 // run, and how much of the files a post or a walk reads.
+#include "FaultyFileSystem.h"
 #include "TableFixture.h"
 #include "TempDir.h"
 #include "TestRegistry.h"
@@ -146,6 +147,41 @@ private slots:
         for (table->first(); !table->eof(); table->next())
             inTag.push_back(table->recno());
         QCOMPARE(inTag, expected);
+    }
+
+    void failedRunWriteReachesTheCaller_data()
+    {
+        QTest::addColumn<int>("budget"); // bytes the disk takes before it is full
+        QTest::newRow("first run") << 1500;
+        QTest::newRow("a later run") << 30000;
+    }
+
+    // Runs are written by the sorting thread: the disk's error must reach the
+    // caller as it would from this thread, and the spill file must go with it.
+    void failedRunWriteReachesTheCaller()
+    {
+        QFETCH(int, budget);
+        TempDir dir;
+        const std::string path = dir.path("X.DBF");
+        fillTable(path, 3000);
+        Table::open(path, Access::Exclusive)->addTag("Y", "YEARPUB");
+        MdxFile::setSortRunBytes(4096); // about 90 entries a run
+        FaultyFileSystem fs;
+        {
+            auto table = Table::open(path, Access::Exclusive, fs);
+            fs.budget = budget;
+            try {
+                table->addTag("K", "TITLE");
+                QFAIL("the tag was built on a full disk");
+            } catch (const IoError& e) {
+                QVERIFY2(std::string(e.what()).find("X.MDX.sort") != std::string::npos, e.what());
+            }
+        }
+        QVERIFY(!std::filesystem::exists(dir.path("X.MDX.sort")));
+        auto table = Table::open(path, Access::Exclusive);
+        QVERIFY(!table->hasTag("K"));
+        table->addTag("K", "TITLE");
+        QCOMPARE(table->recordCount(), 3000u);
     }
 
     // A tag of two values: nearly every separator has the edited entry's key.
