@@ -1,5 +1,6 @@
 #include "EngineBench.h"
 
+#include "BenchSupport.h"
 #include "dbase/DatabaseError.h"
 #include "dbase/Table.h"
 
@@ -78,7 +79,9 @@ Measurement EngineBench::append()
     std::filesystem::remove(m_mdx);
     std::vector<BookRecord> batch;
     Stopwatch watch;
+    double cpu = 0;
     watch.resume();
+    double cpuFrom = cpuSecondsNow();
     Table::create(m_dbf, db::bookFieldSpecs());
     Table::open(m_dbf, Access::Exclusive)->addTag(kTagName, kTagExpression);
     auto table = Table::open(m_dbf, Access::Shared);
@@ -86,8 +89,10 @@ Measurement EngineBench::append()
     table->beginBatch();
     for (std::uint32_t first = 0; first < m_records; first += kBatchSize) {
         watch.pause();
+        cpu += cpuSecondsNow() - cpuFrom;
         batch.resize(std::min<std::size_t>(kBatchSize, m_records - first));
         m_generator.generate(first, batch);
+        cpuFrom = cpuSecondsNow();
         watch.resume();
         for (const BookRecord& book : batch) {
             table->append();
@@ -99,6 +104,7 @@ Measurement EngineBench::append()
     table->endBatch();
     table.reset();
     watch.pause();
+    m_appendCpuSeconds = cpu + cpuSecondsNow() - cpuFrom;
     return {watch.seconds()};
 }
 

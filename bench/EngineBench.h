@@ -33,6 +33,8 @@ public:
     Measurement openWithTagRebuilt();
     // Reads from the files per post in the last postEdits().
     double readsPerPost() const { return m_readsPerPost; }
+    // Processor seconds (user and system) of the last append(), the books' making left out.
+    double appendCpuSeconds() const { return m_appendCpuSeconds; }
 
 private:
     void deleteEveryTenthRecord();
@@ -43,6 +45,7 @@ private:
     const BookGenerator& m_generator;
     bool m_deletedSaved = false; // copies of the files with every 10th record deleted exist
     double m_readsPerPost = 0;
+    double m_appendCpuSeconds = 0;
 };
 
 } // namespace bench

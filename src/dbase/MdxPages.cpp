@@ -71,57 +71,77 @@ std::uint8_t* MdxPages::editHeader(int offset, int length)
 
 MdxPages::Block* MdxPages::find(std::uint32_t page)
 {
-    Recent& recent = m_recent[(page / kPagesPerBlock) % m_recent.size()];
-    if (recent.block && recent.page == page) {
-        recent.block->used = ++m_clock;
-        return recent.block;
-    }
-    auto it = m_blocks.find(page);
-    if (it == m_blocks.end())
+    Block* block = cached(page);
+    if (block)
+        block->used = ++m_clock;
+    return block;
+}
+
+std::unique_ptr<MdxPages::Block> MdxPages::spareBlock()
+{
+    if (m_spare.empty())
+        return std::make_unique<Block>();
+    std::unique_ptr<Block> block = std::move(m_spare.back());
+    m_spare.pop_back();
+    return block;
+}
+
+MdxPages::Block* MdxPages::adopt(std::uint32_t page, std::unique_ptr<Block> block)
+{
+    if (page >= m_byPage.size())
+        m_byPage.resize(std::max<std::size_t>(std::size_t(page) + 1, m_endPage), nullptr);
+    block->used = ++m_clock;
+    block->page = page;
+    block->dirty = false;
+    Block* raw = block.get();
+    m_byPage[page] = raw;
+    m_blocks.push_back(std::move(block));
+    return raw;
+}
+
+// The block at `page`, read from the file when not cached; nullptr when the file ends first.
+MdxPages::Block* MdxPages::load(std::uint32_t page)
+{
+    if (Block* block = find(page))
+        return block;
+    std::unique_ptr<Block> block = spareBlock();
+    if (m_file.readAt(std::uint64_t(page) * kPageSize, block->data.data(), kBlockSize) != kBlockSize) {
+        m_spare.push_back(std::move(block));
         return nullptr;
-    it->second->used = ++m_clock;
-    recent = {page, it->second.get()};
-    return it->second.get();
+    }
+    return adopt(page, std::move(block));
 }
 
 const std::uint8_t* MdxPages::read(std::uint32_t page)
 {
-    if (Block* block = find(page))
-        return block->data.data();
-    auto block = std::make_unique<Block>();
-    if (m_file.readAt(std::uint64_t(page) * kPageSize, block->data.data(), kBlockSize) != kBlockSize)
-        return nullptr;
-    block->used = ++m_clock;
-    return m_blocks.emplace(page, std::move(block)).first->second->data.data();
+    Block* block = load(page);
+    return block ? block->data.data() : nullptr;
 }
 
 std::uint8_t* MdxPages::edit(std::uint32_t page)
 {
-    if (!read(page))
+    Block* block = load(page);
+    if (!block)
         return nullptr;
-    Block& block = *m_blocks.find(page)->second;
-    markDirty(page, block);
-    return block.data.data();
+    markDirty(*block);
+    return block->data.data();
 }
 
 std::uint8_t* MdxPages::fresh(std::uint32_t page)
 {
     Block* block = find(page);
-    if (!block) {
-        auto made = std::make_unique<Block>();
-        made->used = ++m_clock;
-        block = m_blocks.emplace(page, std::move(made)).first->second.get();
-    }
+    if (!block)
+        block = adopt(page, spareBlock());
     block->data.fill(0);
-    markDirty(page, *block);
+    markDirty(*block);
     return block->data.data();
 }
 
-void MdxPages::markDirty(std::uint32_t page, Block& block)
+void MdxPages::markDirty(Block& block)
 {
     if (!block.dirty) {
         block.dirty = true;
-        m_dirty.push_back(page);
+        m_dirty.push_back(block.page);
     }
 }
 
@@ -218,7 +238,7 @@ void MdxPages::flush()
         writeBlocks(pages);
     } catch (...) {
         for (std::uint32_t page : pages)
-            if (m_blocks[page]->dirty)
+            if (cached(page)->dirty)
                 m_dirty.push_back(page);
         throw;
     }
@@ -237,15 +257,15 @@ void MdxPages::writeBlocks(std::vector<std::uint32_t>& pages)
             ++run;
         const std::uint64_t offset = std::uint64_t(pages[i]) * kPageSize;
         if (run == 1) {
-            m_file.writeAt(offset, m_blocks[pages[i]]->data.data(), kBlockSize);
+            m_file.writeAt(offset, cached(pages[i])->data.data(), kBlockSize);
         } else {
             buffer.resize(run * kBlockSize);
             for (std::size_t k = 0; k < run; ++k)
-                std::memcpy(buffer.data() + k * kBlockSize, m_blocks[pages[i + k]]->data.data(), kBlockSize);
+                std::memcpy(buffer.data() + k * kBlockSize, cached(pages[i + k])->data.data(), kBlockSize);
             m_file.writeAt(offset, buffer.data(), buffer.size());
         }
         for (std::size_t k = 0; k < run; ++k)
-            m_blocks[pages[i + k]]->dirty = false;
+            cached(pages[i + k])->dirty = false;
         m_diskPages = std::max(m_diskPages, pages[i + run - 1] + kPagesPerBlock);
         i += run;
     }
@@ -281,20 +301,35 @@ void MdxPages::evictClean(std::size_t target)
     if (m_blocks.size() <= target)
         return;
     std::vector<std::pair<std::uint64_t, std::uint32_t>> clean;
-    for (const auto& [page, block] : m_blocks)
+    for (const auto& block : m_blocks)
         if (!block->dirty)
-            clean.emplace_back(block->used, page);
+            clean.emplace_back(block->used, block->page);
     const std::size_t excess = std::min(clean.size(), m_blocks.size() - target);
     std::nth_element(clean.begin(), clean.begin() + excess, clean.end());
     for (std::size_t i = 0; i < excess; ++i)
-        m_blocks.erase(clean[i].second);
-    m_recent.fill({});
+        m_byPage[clean[i].second] = nullptr;
+    // Those left without a page go to the spares (as many as the next
+    // evictions free), the rest back to the allocator.
+    const std::size_t keepSpare = m_maxBlocks / 4;
+    std::size_t kept = 0;
+    for (auto& block : m_blocks) {
+        if (m_byPage[block->page] != block.get()) {
+            if (m_spare.size() < keepSpare)
+                m_spare.push_back(std::move(block));
+        } else if (&m_blocks[kept] != &block) {
+            m_blocks[kept++] = std::move(block);
+        } else {
+            ++kept;
+        }
+    }
+    m_blocks.resize(kept);
 }
 
 void MdxPages::dropAll()
 {
     m_blocks.clear();
-    m_recent.fill({});
+    m_byPage.clear();
+    m_spare.clear();
     m_dirty.clear();
     m_headerDirty = 0;
 }

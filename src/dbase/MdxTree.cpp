@@ -131,9 +131,9 @@ void MdxTree::freeNode(std::uint32_t page)
 // Keeps the key flag and the first and last leaf of the header in step
 // with the tree; they can only change when nodes came or went, or when the
 // root is a leaf.
-void MdxTree::finishChange()
+void MdxTree::finishChange(bool rootMayBeLeaf)
 {
-    if (!m_reshaped && !node(root()).leaf)
+    if (!m_reshaped && (!rootMayBeLeaf || !node(root()).leaf))
         return;
     Path path;
     const bool any = first(path);
@@ -234,6 +234,11 @@ void MdxTree::descend(const Probe& probe, Path& path)
         if (path.depth == kMaxDepth)
             loop();
         const Node n = node(page);
+        // The binary search below jumps across the block: ask for all of it
+        // at once rather than one cache miss after another.
+        const int bytes = kNodeItems + n.count * m_layout.itemLength;
+        for (int offset = 64; offset < bytes; offset += 64)
+            __builtin_prefetch(n.data + offset);
         int low = 0, high = n.count;
         if (n.leaf) {
             while (low < high) {
@@ -255,6 +260,9 @@ void MdxTree::descend(const Probe& probe, Path& path)
             }
             int equalEnd = low;
             high = n.count;
+            // Most probes fall between two separators: none equals the key.
+            if (low < n.count && m_order.compare(item(n.data, low) + 4, probe) > 0)
+                high = low;
             while (equalEnd < high) {
                 const int middle = (equalEnd + high) / 2;
                 if (m_order.compare(item(n.data, middle) + 4, probe) <= 0)
@@ -426,7 +434,8 @@ void MdxTree::insert(const std::uint8_t* key, std::uint32_t recno)
     put32(newItem, recno);
     std::memcpy(newItem + 4, key, std::size_t(m_layout.keyLength));
     insertAt(path, path.depth - 1, newItem);
-    finishChange();
+    // Without a split the root is the one the descent began at.
+    finishChange(path.depth == 1);
 }
 
 void MdxTree::writeNode(std::uint32_t page, const std::uint8_t* items, int count, std::uint32_t trailing)

@@ -221,7 +221,8 @@ private:
     std::uint8_t* editTagHeader();
     std::uint32_t allocNode();
     void freeNode(std::uint32_t page);
-    void finishChange();
+    // `rootMayBeLeaf` false: the caller walked down from an interior root.
+    void finishChange(bool rootMayBeLeaf = true);
 
     void descend(const Probe& probe, Path& path);
     struct Edges {

@@ -198,7 +198,9 @@ void Table::Impl::writeRecord(std::uint32_t n, const std::string& bytes, bool ap
 {
     std::uint64_t offset = header.headerLength + std::uint64_t(n - 1) * header.recordLength;
     if (append) {
-        std::string withMark = bytes;
+        // Kept between appends: a fresh copy of every record cost an allocation each.
+        thread_local std::string withMark;
+        withMark.assign(bytes);
         withMark.push_back(static_cast<char>(dbf::kEndMark));
         dbf->writeAt(offset, withMark.data(), withMark.size());
     } else {
@@ -256,12 +258,13 @@ void Table::Impl::appendLocked()
 
 // A post that failed must leave no trace: no part of a record after the last
 // one for other readers to trip over. The index may hold the record's keys
-// by now, so it is left for a rebuild. Best effort: the disk may refuse this too.
+// by now: inside a batch they come out again, else it is left for a rebuild.
+// Best effort: the disk may refuse this too.
 void Table::Impl::takeBackAppend(std::uint32_t count, bool keysTouched, bool headerTried)
 {
     header.recordCount = count;
     dataRecords = std::min(dataRecords, count);
-    if (keysTouched)
+    if (keysTouched && !dropKeysOfFailedAppend(count + 1))
         markIndexStale("a record could not be added to it");
     window.clear();
     acceptedValid = false;
