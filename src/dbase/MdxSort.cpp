@@ -4,9 +4,12 @@
 #include "MdxTree.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <system_error>
 #include <utility>
 
@@ -23,6 +26,11 @@ std::size_t runBytes = kDefaultRunBytes;
 // Spill writes and merge reads go in pieces of about this size.
 constexpr std::size_t kTransferBytes = 256u << 10;
 constexpr std::size_t kLeastMergeBuffer = 16u << 10;
+// The merged entries go to the tree's build in pieces of about this size.
+constexpr std::size_t kChunkBytes = 32u << 10;
+
+// Thrown in the merging thread when the sorter is going away.
+struct MergeStopped {};
 
 // Eight bytes as a number that orders like the bytes do.
 std::uint64_t bigEndianWord(const std::uint8_t* bytes)
@@ -56,6 +64,23 @@ struct KeySorter::Run {
     Item item{}; // the current entry; its key is at buffer + at
 };
 
+// The merging thread and what it hands over: merged entries in a ring of
+// chunks, and a run whose buffer it waits to have read again. The reads of
+// the spill file are this thread's, so that the file system is only used by
+// one thread at a time while the tree is written.
+struct KeySorter::Merger {
+    static constexpr std::size_t kChunks = 4;
+    static constexpr std::size_t kNone = SIZE_MAX;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::array<std::vector<std::uint8_t>, kChunks> chunks; // records of key and record number
+    std::uint64_t produced = 0, consumed = 0;              // chunks filled, chunks given back
+    std::size_t wanted = kNone;
+    bool done = false, stop = false;
+    std::exception_ptr failure;
+    std::thread thread;
+};
+
 void KeySorter::setRunBytes(std::size_t bytes)
 {
     runBytes = bytes ? bytes : kDefaultRunBytes;
@@ -64,7 +89,7 @@ void KeySorter::setRunBytes(std::size_t bytes)
 KeySorter::KeySorter(const std::string& indexPath, const TagLayout& layout, SpillPlace spill)
     : m_indexPath(indexPath), m_layout(layout), m_order(m_layout), m_place(std::move(spill)),
       m_length(std::size_t(layout.keyLength)),
-      m_runEntries(std::max<std::size_t>(runBytes / (m_length + sizeof(Item)), 2))
+      m_runEntries(std::max<std::size_t>(runBytes / (m_length + sizeof(Item)), 2)), m_previousKey(m_length)
 {
     if (!m_place.fs) {
         m_runEntries = SIZE_MAX;
@@ -78,6 +103,15 @@ KeySorter::KeySorter(const std::string& indexPath, const TagLayout& layout, Spil
 
 KeySorter::~KeySorter()
 {
+    if (m_merger) {
+        {
+            std::lock_guard lock(m_merger->mutex);
+            m_merger->stop = true;
+        }
+        m_merger->changed.notify_all();
+        if (m_merger->thread.joinable())
+            m_merger->thread.join();
+    }
     // The sorting thread works on this object's memory, even when adding failed.
     if (m_sorter.joinable())
         m_sorter.join();
@@ -237,10 +271,7 @@ void KeySorter::finish()
     const std::size_t records = std::max<std::size_t>(std::min(share, kTransferBytes) / record, 1);
     for (Run& run : m_runs) {
         run.buffer.resize(records * record);
-        const std::size_t n = std::size_t(std::min<std::uint64_t>(run.buffer.size(), run.end - run.offset));
-        m_spill->readExact(run.offset, run.buffer.data(), n);
-        run.offset += n;
-        run.filled = n;
+        refill(run);
     }
     if (!last.buffer.empty()) {
         last.filled = last.buffer.size();
@@ -255,6 +286,113 @@ void KeySorter::finish()
     }
     for (std::size_t i = m_heap.size(); i-- > 0;)
         siftDown(i);
+    // Merged on a second thread while this one writes the tree.
+    m_merger = std::make_unique<Merger>();
+    try {
+        m_merger->thread = std::thread([this] { mergeRuns(); });
+    } catch (const std::system_error&) {
+        m_merger.reset(); // no thread to be had: merged here instead
+    }
+}
+
+void KeySorter::refill(Run& run)
+{
+    const std::size_t n = std::size_t(std::min<std::uint64_t>(run.buffer.size(), run.end - run.offset));
+    m_spill->readExact(run.offset, run.buffer.data(), n);
+    run.offset += n;
+    run.filled = n;
+    run.at = 0;
+}
+
+// In the merging thread: has the run's next buffer read by the thread taking the entries.
+void KeySorter::awaitRefill(std::size_t run)
+{
+    Merger& m = *m_merger;
+    std::unique_lock lock(m.mutex);
+    m.wanted = run;
+    m.changed.notify_all();
+    m.changed.wait(lock, [&] { return m.stop || m.wanted == Merger::kNone; });
+    if (m.stop)
+        throw MergeStopped{};
+}
+
+void KeySorter::mergeRuns()
+{
+    Merger& m = *m_merger;
+    const std::size_t record = m_length + 4;
+    const std::size_t chunkBytes = std::max<std::size_t>(kChunkBytes / record, 1) * record;
+    try {
+        for (bool more = true; more;) {
+            std::vector<std::uint8_t>* chunk = nullptr;
+            {
+                std::unique_lock lock(m.mutex);
+                m.changed.wait(lock, [&] { return m.stop || m.produced - m.consumed < Merger::kChunks; });
+                if (m.stop)
+                    return;
+                chunk = &m.chunks[m.produced % Merger::kChunks];
+            }
+            chunk->resize(chunkBytes);
+            std::size_t filled = 0;
+            Item item{};
+            const std::uint8_t* key = nullptr;
+            while (filled < chunkBytes && (more = nextMerged(item, key))) {
+                if (repeated(item, key))
+                    continue;
+                std::memcpy(chunk->data() + filled, key, m_length);
+                put32(chunk->data() + filled + m_length, item.recno);
+                filled += record;
+            }
+            chunk->resize(filled);
+            std::lock_guard lock(m.mutex);
+            ++m.produced;
+            m.done = !more;
+            m.changed.notify_all();
+        }
+    } catch (const MergeStopped&) {
+    } catch (...) {
+        std::lock_guard lock(m.mutex);
+        m.failure = std::current_exception();
+        m.changed.notify_all();
+    }
+}
+
+// The next merged entry, reading a run's buffer again whenever the merging thread asks.
+bool KeySorter::nextFromMerger(const std::uint8_t*& key, std::uint32_t& recno)
+{
+    Merger& m = *m_merger;
+    while (m_chunkAt == m_chunkEnd) {
+        std::unique_lock lock(m.mutex);
+        if (m_holdingChunk) {
+            ++m.consumed;
+            m_holdingChunk = false;
+            m.changed.notify_all();
+        }
+        m.changed.wait(lock, [&] {
+            return m.failure || m.wanted != Merger::kNone || m.produced > m.consumed || m.done;
+        });
+        if (m.failure)
+            std::rethrow_exception(m.failure);
+        if (m.wanted != Merger::kNone) {
+            Run& run = m_runs[m.wanted];
+            lock.unlock();
+            refill(run);
+            lock.lock();
+            m.wanted = Merger::kNone;
+            m.changed.notify_all();
+        } else if (m.produced > m.consumed) {
+            const std::vector<std::uint8_t>& chunk = m.chunks[m.consumed % Merger::kChunks];
+            m_chunk = chunk.data();
+            m_chunkAt = 0;
+            m_chunkEnd = chunk.size();
+            m_holdingChunk = true;
+        } else {
+            return false;
+        }
+    }
+    key = m_chunk + m_chunkAt;
+    recno = get32(key + m_length);
+    m_chunkAt += m_length + 4;
+    return true;
 }
 
 bool KeySorter::runBefore(std::size_t a, std::size_t b) const
@@ -287,18 +425,18 @@ bool KeySorter::nextMerged(Item& item, const std::uint8_t*& key)
 {
     if (m_heap.empty())
         return false;
-    Run& run = m_runs[m_heap.front()];
+    const std::size_t index = m_heap.front();
+    Run& run = m_runs[index];
     item = run.item;
     std::memcpy(m_current.data(), run.buffer.data() + run.at, m_length);
     key = m_current.data();
     const std::size_t record = m_length + 4;
     run.at += record;
     if (run.at == run.filled && run.offset < run.end) {
-        const std::size_t n = std::size_t(std::min<std::uint64_t>(run.buffer.size(), run.end - run.offset));
-        m_spill->readExact(run.offset, run.buffer.data(), n);
-        run.offset += n;
-        run.filled = n;
-        run.at = 0;
+        if (m_merger)
+            awaitRefill(index);
+        else
+            refill(run);
     }
     if (run.at == run.filled) {
         std::vector<std::uint8_t>().swap(run.buffer);
@@ -313,8 +451,21 @@ bool KeySorter::nextMerged(Item& item, const std::uint8_t*& key)
     return true;
 }
 
+// A unique tag keeps the first of equal keys; an entry given twice is kept once.
+bool KeySorter::repeated(const Item& item, const std::uint8_t* key)
+{
+    const bool same = m_havePrevious && (m_layout.unique || item.recno == m_previous.recno) &&
+                      item.prefix == m_previous.prefix && restCompare(m_previousKey.data(), key) == 0;
+    m_havePrevious = true;
+    m_previous = item;
+    std::memcpy(m_previousKey.data(), key, m_length);
+    return same;
+}
+
 bool KeySorter::next(const std::uint8_t*& key, std::uint32_t& recno)
 {
+    if (m_merger)
+        return nextFromMerger(key, recno);
     for (;;) {
         Item item{};
         if (m_merging) {
@@ -326,14 +477,7 @@ bool KeySorter::next(const std::uint8_t*& key, std::uint32_t& recno)
             item = m_filling.items[m_next++];
             key = m_filling.keys.data() + std::size_t(item.index) * m_length;
         }
-        // A unique tag keeps the first of equal keys; an entry given twice is kept once.
-        const bool repeated = m_havePrevious && item.prefix == m_previous.prefix &&
-                              restCompare(m_previousKey.data(), key) == 0 &&
-                              (m_layout.unique || item.recno == m_previous.recno);
-        m_havePrevious = true;
-        m_previous = item;
-        m_previousKey.assign(key, key + m_length);
-        if (!repeated) {
+        if (!repeated(item, key)) {
             recno = item.recno;
             return true;
         }

@@ -131,6 +131,12 @@ private:
     bool runBefore(std::size_t a, std::size_t b) const;
     void siftDown(std::size_t i);
     bool nextMerged(Item& item, const std::uint8_t*& key);
+    bool repeated(const Item& item, const std::uint8_t* key);
+    struct Merger;
+    void refill(Run& run);
+    void awaitRefill(std::size_t run);
+    void mergeRuns();
+    bool nextFromMerger(const std::uint8_t*& key, std::uint32_t& recno);
 
     std::string m_indexPath;
     TagLayout m_layout;
@@ -153,6 +159,10 @@ private:
     Item m_previous{};
     std::vector<std::uint8_t> m_previousKey;
     std::vector<std::uint8_t> m_current;
+    std::unique_ptr<Merger> m_merger;      // while the runs are merged on a second thread
+    const std::uint8_t* m_chunk = nullptr; // merged entries taken from it
+    std::size_t m_chunkAt = 0, m_chunkEnd = 0;
+    bool m_holdingChunk = false;
 };
 
 // Operations on the tree of one tag. Cheap to make; holds no state of its
