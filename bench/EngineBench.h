@@ -35,6 +35,11 @@ public:
     double readsPerPost() const { return m_readsPerPost; }
     // Processor seconds (user and system) of the last append(), the books' making left out.
     double appendCpuSeconds() const { return m_appendCpuSeconds; }
+    // Processor seconds of the timed part of the last buildTag() or
+    // openWithTagRebuilt(): all threads, and the calling thread alone (the
+    // build sorts and merges on a second thread).
+    double buildCpuSeconds() const { return m_buildCpuSeconds; }
+    double buildThreadCpuSeconds() const { return m_buildThreadCpuSeconds; }
 
 private:
     void deleteEveryTenthRecord();
@@ -46,6 +51,8 @@ private:
     bool m_deletedSaved = false; // copies of the files with every 10th record deleted exist
     double m_readsPerPost = 0;
     double m_appendCpuSeconds = 0;
+    double m_buildCpuSeconds = 0;
+    double m_buildThreadCpuSeconds = 0;
 };
 
 } // namespace bench
