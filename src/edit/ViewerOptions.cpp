@@ -1,6 +1,7 @@
 #include "ViewerOptions.h"
 
 #include "edit/EditRecord.h"
+#include "edit/GridScrollBar.h"
 #include "edit/PickLists.h"
 #include "edit/TypingLimit.h"
 
@@ -356,6 +357,7 @@ public:
         setObjectName(QString::fromLatin1(kName));
         grid.setItemDelegate(new ViewerDelegate(model, m_look, this));
         grid.installEventFilter(this);
+        installScrollBar(grid);
     }
 
     static GridControl& on(QTableView& grid, db::BookGridModel& model)
@@ -395,6 +397,20 @@ protected:
     }
 
 private:
+    // A jump through the table repaints the old and new places of the handle only. The view's
+    // own connections to its bar go with the bar it replaces; they are made again, once each.
+    static void installScrollBar(QTableView& grid)
+    {
+        auto* bar = new GridScrollBar(Qt::Vertical);
+        grid.setVerticalScrollBar(bar);
+        const auto link = [&grid, bar](const char* signal, const char* slot) {
+            QObject::disconnect(bar, signal, &grid, slot);
+            QObject::connect(bar, signal, &grid, slot);
+        };
+        link(SIGNAL(actionTriggered(int)), SLOT(verticalScrollbarAction(int)));
+        link(SIGNAL(valueChanged(int)), SLOT(verticalScrollbarValueChanged(int)));
+    }
+
     QTableView& m_grid;
     GridLook m_look;
 };
