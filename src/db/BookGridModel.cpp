@@ -153,6 +153,7 @@ void BookGridModel::setColumns(std::vector<GridColumn> columns)
     std::erase_if(columns, [](const GridColumn& c) { return c.field < 0 || c.field >= kBookFieldCount; });
     if (!sameFields(columns, m_columns)) {
         // The rows read stay: they are kept by field, whichever columns show them.
+        m_asked.reset();
         beginResetModel();
         m_columns = std::move(columns);
         endResetModel();
@@ -194,9 +195,11 @@ QString BookGridModel::cellText(int row, int column) const
         const CachedRow* cached = cachedRow(recno);
         return cached && cached->read[std::size_t(field)] ? &cached->values[std::size_t(field)] : nullptr;
     };
+    m_asked.set(std::size_t(field));
     if (const QString* text = known())
         return *text;
-    readBlock(row);
+    // A row read before lacks this field when a column has just come into view: read them all.
+    readBlock(row, cachedRow(recno) != nullptr);
     const QString* text = known();
     // Not read while another record is being edited: it is drawn again once the edit ends.
     return text ? *text : QString();
@@ -208,16 +211,22 @@ const BookGridModel::CachedRow* BookGridModel::cachedRow(std::uint32_t recno) co
     return found == m_rows.end() ? nullptr : &found->second;
 }
 
-// Reads the rows around `row`, mostly below it, as a view paints downwards. Only the
-// fields shown and not yet read are decoded.
-void BookGridModel::readBlock(int row) const
+// Reads the rows around `row`, mostly below it, as a view paints downwards. Of the fields
+// shown and not yet read, only those the view asked for lately are decoded unless `allFields`:
+// a view shows a few of the columns, and decoding the others was most of a jump's reading.
+void BookGridModel::readBlock(int row, bool allFields) const
 {
     int first = std::max(0, row - kReadBlock / 6);
-    bool read = m_table.readRows(first, kReadBlock, [this](int, const dbase::Table& table) {
+    FieldSet wanted;
+    for (const GridColumn& column : m_columns)
+        wanted.set(std::size_t(column.field));
+    if (!allFields && m_asked.any())
+        wanted &= m_asked;
+    bool read = m_table.readRows(first, kReadBlock, [this, &wanted](int, const dbase::Table& table) {
         CachedRow& cached = remember(table.recno());
         for (const GridColumn& column : m_columns) {
             const auto field = std::size_t(column.field);
-            if (!cached.read[field]) {
+            if (wanted[field] && !cached.read[field]) {
                 cached.values[field] = fieldText(table, column.field, m_dates);
                 cached.read.set(field);
             }
@@ -226,11 +235,8 @@ void BookGridModel::readBlock(int row) const
     if (!read)
         return;
     // A record another program removed has no values: it stays blank until the table is refreshed.
-    for (int r = first; r < std::min(first + kReadBlock, m_table.rowsKnown()); ++r) {
-        CachedRow& cached = remember(m_table.recnoAt(r));
-        for (const GridColumn& column : m_columns)
-            cached.read.set(std::size_t(column.field));
-    }
+    for (int r = first; r < std::min(first + kReadBlock, m_table.rowsKnown()); ++r)
+        remember(m_table.recnoAt(r)).read |= wanted;
 }
 
 BookGridModel::CachedRow& BookGridModel::remember(std::uint32_t recno) const

@@ -75,15 +75,16 @@ public:
     void refreshAll();
 
 private:
+    using FieldSet = std::bitset<kBookFieldCount>;
     // The fields of one record read so far, as the grid shows them.
     struct CachedRow {
         std::array<QString, kBookFieldCount> values;
-        std::bitset<kBookFieldCount> read;
+        FieldSet read;
     };
 
     QString cellText(int row, int column) const;
     const CachedRow* cachedRow(std::uint32_t recno) const;
-    void readBlock(int row) const;
+    void readBlock(int row, bool allFields) const;
     CachedRow& remember(std::uint32_t recno) const;
     void forget();
     void report(const QString& message) const;
@@ -100,6 +101,7 @@ private:
     bool m_editable = false;
     mutable std::unordered_map<std::uint32_t, CachedRow> m_rows; // by record number
     mutable std::deque<std::uint32_t> m_age;                     // oldest first
+    mutable FieldSet m_asked; // fields the view asked for since the columns last changed
     mutable bool m_errorReported = false;
 };
 
