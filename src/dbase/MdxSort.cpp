@@ -186,19 +186,43 @@ void KeySorter::sortBatch(Batch& batch) const
     });
 }
 
-// Sorts the run and lays it out as the spill file holds it: records of key
-// and record number in order, so that writing it is one copy.
-void KeySorter::sortAndPack(Batch& batch) const
+// An entry as the spill file holds it: its key, then its record number.
+void KeySorter::pack(const Batch& batch, const Item& item, std::uint8_t* out) const
+{
+    std::memcpy(out, batch.keys.data() + std::size_t(item.index) * m_length, m_length);
+    put32(out + m_length, item.recno);
+}
+
+// A sorted run laid out in memory as the spill file would hold it.
+std::vector<std::uint8_t> KeySorter::packed(const Batch& batch) const
+{
+    const std::size_t record = m_length + 4;
+    std::vector<std::uint8_t> out(batch.items.size() * record);
+    for (std::size_t i = 0; i < batch.items.size(); ++i)
+        pack(batch, batch.items[i], out.data() + i * record);
+    return out;
+}
+
+// Sorts a full run and appends it to the spill file, a piece at a time.
+void KeySorter::spillBatch(Batch& batch)
 {
     sortBatch(batch);
     const std::size_t record = m_length + 4;
-    batch.packed.resize(batch.items.size() * record);
-    std::uint8_t* out = batch.packed.data();
-    for (const Item& item : batch.items) {
-        std::memcpy(out, batch.keys.data() + std::size_t(item.index) * m_length, m_length);
-        put32(out + m_length, item.recno);
-        out += record;
+    std::vector<std::uint8_t> piece(std::max<std::size_t>(kTransferBytes / record, 1) * record);
+    Run run;
+    run.offset = m_spillEnd;
+    std::size_t filled = 0;
+    for (std::size_t i = 0; i < batch.items.size(); ++i) {
+        pack(batch, batch.items[i], piece.data() + filled);
+        filled += record;
+        if (filled == piece.size() || i + 1 == batch.items.size()) {
+            m_spill->writeAt(m_spillEnd, piece.data(), filled);
+            m_spillEnd += filled;
+            filled = 0;
+        }
     }
+    run.end = m_spillEnd;
+    m_runs.push_back(std::move(run));
     batch.items.clear();
     batch.keys.clear();
 }
@@ -218,15 +242,13 @@ void KeySorter::handOff()
     try {
         m_sorter = std::thread([this] {
             try {
-                sortAndPack(m_sorting);
-                writeRun(m_sorting);
+                spillBatch(m_sorting);
             } catch (...) {
                 m_sortFailure = std::current_exception(); // raised where the run is awaited
             }
         });
     } catch (const std::system_error&) {
-        sortAndPack(m_sorting); // no thread to be had: done here instead
-        writeRun(m_sorting);
+        spillBatch(m_sorting); // no thread to be had: done here instead
     }
 }
 
@@ -238,18 +260,6 @@ void KeySorter::awaitSorted()
         std::rethrow_exception(std::exchange(m_sortFailure, nullptr));
 }
 
-// Writes a packed run to the spill file.
-void KeySorter::writeRun(Batch& batch)
-{
-    Run run;
-    run.offset = m_spillEnd;
-    m_spill->writeAt(m_spillEnd, batch.packed.data(), batch.packed.size());
-    m_spillEnd += batch.packed.size();
-    run.end = m_spillEnd;
-    m_runs.push_back(std::move(run));
-    std::vector<std::uint8_t>().swap(batch.packed); // made again for the next run
-}
-
 void KeySorter::finish()
 {
     if (!m_handedOff) {
@@ -257,13 +267,13 @@ void KeySorter::finish()
         return;
     }
     // The last run is sorted here while the thread finishes the one before,
-    // and is merged from memory.
-    sortAndPack(m_filling);
+    // and is merged from memory, laid out once the other run's memory is given back.
+    sortBatch(m_filling);
     awaitSorted();
-    Run last;
-    last.buffer = std::move(m_filling.packed);
-    m_filling = Batch();
     m_sorting = Batch();
+    Run last;
+    last.buffer = packed(m_filling);
+    m_filling = Batch();
     m_merging = true;
     m_current.resize(m_length);
     const std::size_t record = m_length + 4;

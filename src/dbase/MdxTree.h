@@ -112,22 +112,21 @@ private:
         std::uint32_t recno;
         std::uint32_t index;
     };
-    // The entries of one run: keys in input order, items sorted once the run
-    // is, then the whole run packed in order for the spill file.
+    // The entries of one run: keys in input order, items sorted once the run is.
     struct Batch {
         std::vector<std::uint8_t> keys; // keyLength bytes each
         std::vector<Item> items;
-        std::vector<std::uint8_t> packed; // keyLength bytes and a record number each
     };
     struct Run;
     std::uint64_t prefixOf(const std::uint8_t* key) const;
     int restCompare(const std::uint8_t* a, const std::uint8_t* b) const;
     bool less(const Item& a, const std::uint8_t* keyA, const Item& b, const std::uint8_t* keyB) const;
     void sortBatch(Batch& batch) const;
-    void sortAndPack(Batch& batch) const;
+    void pack(const Batch& batch, const Item& item, std::uint8_t* out) const;
+    std::vector<std::uint8_t> packed(const Batch& batch) const;
+    void spillBatch(Batch& batch);
     void handOff();
     void awaitSorted();
-    void writeRun(Batch& batch);
     bool runBefore(std::size_t a, std::size_t b) const;
     void siftDown(std::size_t i);
     bool nextMerged(Item& item, const std::uint8_t*& key);
