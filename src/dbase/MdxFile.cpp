@@ -86,6 +86,15 @@ struct MdxFile::Impl {
     int addTag(const TagDefinition& definition, const std::function<void(const EntrySink&)>& feed,
                SpillPlace spill);
     std::optional<IndexEntry> land(int tag, const Path& path, bool found);
+    void drain();
+
+    // An entry of insertLater() not yet in its tree; its key is in pendingKeys.
+    struct Pending {
+        std::uint64_t order; // KeyOrder::orderedValue() of the key
+        std::uint32_t tag;
+        std::uint32_t recno;
+        std::uint32_t offset;
+    };
 
     std::unique_ptr<File> file;
     std::string tablePath; // checked against the header's table name on every load
@@ -93,7 +102,57 @@ struct MdxFile::Impl {
     std::vector<Tag> tags;
     std::uint64_t modifications = 0;
     Cursor cursor;
+    std::vector<Pending> pending;
+    std::vector<std::uint8_t> pendingKeys;
 };
+
+namespace {
+
+// Entries insertLater() may hold before they go into the trees. At a million
+// books a sweep of this many random keys of 72 bytes touches about half as
+// many leaves as keys, where one insert at a time read and wrote nearly one
+// leaf each; the memory is about what the same number of keys take in blocks.
+constexpr std::size_t kPendingBytes = 16u << 20;
+
+} // namespace
+
+// Puts the waiting entries into their trees, tag by tag in key order (equal
+// keys in the order they came, so a unique tag keeps the same one). When a
+// write fails, those not yet in stay waiting.
+void MdxFile::Impl::drain()
+{
+    if (pending.empty())
+        return;
+    std::vector<std::uint32_t> order(pending.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const Pending& x = pending[a];
+        const Pending& y = pending[b];
+        if (x.tag != y.tag)
+            return x.tag < y.tag;
+        const KeyOrder keys(tags[x.tag].layout);
+        return keys.compare(pendingKeys.data() + x.offset, {pendingKeys.data() + y.offset, y.order, 0}) < 0;
+    });
+    std::size_t done = 0;
+    try {
+        while (done < order.size()) {
+            const Pending& entry = pending[order[done]];
+            tree(int(entry.tag)).insert(pendingKeys.data() + entry.offset, entry.recno);
+            ++done; // in its tree, whatever the trim below does
+            ++modifications;
+            pages.trim();
+        }
+    } catch (...) {
+        std::vector<Pending> left;
+        for (std::size_t i = done; i < order.size(); ++i)
+            left.push_back(pending[order[i]]);
+        pending = std::move(left);
+        throw;
+    }
+    pending.clear();
+    pendingKeys.clear();
+}
 
 void MdxFile::Impl::load()
 {
@@ -454,6 +513,7 @@ TagDefinition checkedDefinition(const std::string& path, TagDefinition definitio
 
 int MdxFile::addTag(const TagDefinition& definition, std::vector<IndexEntry> entries)
 {
+    d->drain();
     return d->addTag(definition,
                      [&](const EntrySink& add) {
                          for (const IndexEntry& entry : entries)
@@ -465,6 +525,7 @@ int MdxFile::addTag(const TagDefinition& definition, std::vector<IndexEntry> ent
 int MdxFile::addTag(const TagDefinition& definition, const std::function<void(const EntrySink&)>& feed,
                     FileSystem& fs, const std::string& spillPath)
 {
+    d->drain();
     return d->addTag(definition, feed, {&fs, spillPath});
 }
 
@@ -510,6 +571,7 @@ int MdxFile::Impl::addTag(const TagDefinition& definition, const std::function<v
 
 void MdxFile::deleteTag(int index)
 {
+    d->drain();
     const std::uint32_t headerPage = d->checked(index).layout.headerPage;
     std::vector<std::uint32_t> nodes;
     // A damaged tag must still be deletable so that it can be built again;
@@ -546,14 +608,29 @@ void MdxFile::deleteTag(int index)
 
 void MdxFile::insert(int tag, std::string_view key, std::uint32_t recno)
 {
+    d->drain();
     const Key normal = d->normalize(d->checked(tag), key);
     d->tree(tag).insert(normal.data(), recno);
     ++d->modifications;
     d->pages.trim();
 }
 
+void MdxFile::insertLater(int tag, std::string_view key, std::uint32_t recno)
+{
+    const Impl::Tag& t = d->checked(tag);
+    const Key normal = d->normalize(t, key);
+    const auto length = std::size_t(t.layout.keyLength);
+    if (d->pendingKeys.size() + length + (d->pending.size() + 1) * sizeof(Impl::Pending) > kPendingBytes)
+        d->drain();
+    const KeyOrder order(t.layout);
+    d->pending.push_back(
+        {order.orderedValue(normal.data()), std::uint32_t(tag), recno, std::uint32_t(d->pendingKeys.size())});
+    d->pendingKeys.insert(d->pendingKeys.end(), normal.data(), normal.data() + length);
+}
+
 bool MdxFile::remove(int tag, std::string_view key, std::uint32_t recno)
 {
+    d->drain();
     const Key normal = d->normalize(d->checked(tag), key);
     const bool removed = d->tree(tag).remove(normal.data(), recno);
     if (removed)
@@ -564,6 +641,7 @@ bool MdxFile::remove(int tag, std::string_view key, std::uint32_t recno)
 
 std::optional<IndexEntry> MdxFile::first(int tag)
 {
+    d->drain();
     Path path;
     const bool found = d->tree(tag).first(path);
     return d->land(tag, path, found);
@@ -571,6 +649,7 @@ std::optional<IndexEntry> MdxFile::first(int tag)
 
 std::optional<IndexEntry> MdxFile::last(int tag)
 {
+    d->drain();
     Path path;
     const bool found = d->tree(tag).last(path);
     return d->land(tag, path, found);
@@ -578,6 +657,7 @@ std::optional<IndexEntry> MdxFile::last(int tag)
 
 std::optional<IndexEntry> MdxFile::after(int tag, const IndexEntry& entry)
 {
+    d->drain();
     MdxTree tree = d->tree(tag);
     const Key from = d->normalize(d->checked(tag), entry.key);
     Path path;
@@ -597,6 +677,7 @@ std::optional<IndexEntry> MdxFile::after(int tag, const IndexEntry& entry)
 
 std::optional<IndexEntry> MdxFile::before(int tag, const IndexEntry& entry)
 {
+    d->drain();
     MdxTree tree = d->tree(tag);
     const Key from = d->normalize(d->checked(tag), entry.key);
     const Probe probe = tree.order().probe(from.data(), entry.recno);
@@ -613,6 +694,7 @@ std::optional<IndexEntry> MdxFile::before(int tag, const IndexEntry& entry)
 
 std::optional<IndexEntry> MdxFile::seek(int tag, std::string_view key)
 {
+    d->drain();
     MdxTree tree = d->tree(tag);
     const Key normal = d->normalize(d->checked(tag), key);
     Path path;
@@ -622,6 +704,7 @@ std::optional<IndexEntry> MdxFile::seek(int tag, std::string_view key)
 
 std::vector<IndexEntry> MdxFile::verify(int tag)
 {
+    d->drain();
     std::vector<IndexEntry> entries = d->tree(tag).verify();
     d->pages.trim();
     return entries;
@@ -629,22 +712,28 @@ std::vector<IndexEntry> MdxFile::verify(int tag)
 
 void MdxFile::flush()
 {
+    d->drain();
     d->pages.flush();
 }
 
 void MdxFile::sync()
 {
+    d->drain();
     d->pages.flush();
     d->file->sync();
 }
 
 void MdxFile::invalidate()
 {
+    // Waiting entries are changes not flushed: forgotten with the cache.
+    d->pending.clear();
+    d->pendingKeys.clear();
     d->load();
 }
 
 MdxPages& MdxFile::pages()
 {
+    d->drain();
     return d->pages;
 }
 

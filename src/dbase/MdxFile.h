@@ -75,6 +75,11 @@ public:
     void deleteTag(int index);
 
     void insert(int tag, std::string_view key, std::uint32_t recno);
+    // As insert(), but the entry may wait in memory (a bounded amount) until
+    // the next other call on this object needs the trees; the waiting entries
+    // then go in key order, so that a run of appends with keys in any order
+    // reads and writes each block once for all its new keys, not once per key.
+    void insertLater(int tag, std::string_view key, std::uint32_t recno);
     // Returns false when the entry is not in the tag.
     bool remove(int tag, std::string_view key, std::uint32_t recno);
 

@@ -221,7 +221,11 @@ void Table::Impl::maintainTags(std::uint32_t n, const char* before, const char* 
             continue;
         if (wasIn)
             mdx->remove(t, oldKey, n);
-        if (isIn)
+        // Appends inside a batch: their keys may wait and go in sorted, the
+        // index being flushed only at the batch's end anyway.
+        if (isIn && !before && batchDepth > 0)
+            mdx->insertLater(t, newKey, n);
+        else if (isIn)
             mdx->insert(t, newKey, n);
     }
 }

@@ -1,12 +1,16 @@
 // The block cache of an index file when the file is many times its bound:
 // blocks evicted, read back and their memory reused must keep their bytes.
+// Entries put in to go in later must be there for whatever looks next.
 #include "MemoryFile.h"
 #include "TestRegistry.h"
 
+#include "dbase/Expression.h"
+#include "dbase/MdxFile.h"
 #include "dbase/MdxPages.h"
 
 #include <QTest>
 #include <algorithm>
+#include <map>
 #include <random>
 
 using namespace dbase;
@@ -94,6 +98,70 @@ private slots:
         const std::uint32_t beyond = pages.endPage() + 64;
         QVERIFY(!pages.read(beyond));
         QVERIFY(!pages.read(beyond));
+    }
+
+    void laterInsertsAreThereForTheNextLook_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("descending");
+        QTest::addColumn<bool>("unique");
+        QTest::newRow("text") << int(ValueType::Character) << false << false;
+        QTest::newRow("text, unique") << int(ValueType::Character) << false << true;
+        QTest::newRow("numbers, descending, unique") << int(ValueType::Numeric) << true << true;
+    }
+
+    // Keys with repeats come in with record numbers out of order; a seek half
+    // way sees those put in so far, and the whole tag ends up as one insert()
+    // at a time would leave it: every entry, or for a unique tag the first
+    // record given for each key.
+    void laterInsertsAreThereForTheNextLook()
+    {
+        QFETCH(int, type);
+        QFETCH(bool, descending);
+        QFETCH(bool, unique);
+        const bool numeric = ValueType(type) == ValueType::Numeric;
+        auto mdx = MdxFile::create(std::make_unique<MemoryFile>(), "TEST");
+        TagDefinition tag;
+        tag.name = "T";
+        tag.expression = "X";
+        tag.keyType = ValueType(type);
+        tag.keyLength = numeric ? 12 : 10;
+        tag.descending = descending;
+        tag.unique = unique;
+        mdx->addTag(tag, std::vector<IndexEntry>{});
+        std::mt19937 random(11);
+        std::vector<std::uint32_t> recnos(3000);
+        for (std::uint32_t i = 0; i < recnos.size(); ++i)
+            recnos[i] = i + 1;
+        std::shuffle(recnos.begin(), recnos.end(), random);
+        std::map<double, std::uint32_t> firstFor; // the record a unique tag keeps, by value
+        std::vector<std::pair<double, std::uint32_t>> all;
+        for (std::size_t i = 0; i < recnos.size(); ++i) {
+            const double value = double(random() % 700);
+            const std::string key = numeric ? numericKey(value) : std::to_string(int(value) + 1000000000);
+            mdx->insertLater(0, key, recnos[i]);
+            firstFor.emplace(value, recnos[i]);
+            all.emplace_back(value, recnos[i]);
+            if (i == recnos.size() / 2) {
+                const auto found = mdx->seek(0, key);
+                QVERIFY(found);
+                QCOMPARE(found->key, key);
+            }
+        }
+        std::vector<std::pair<double, std::uint32_t>> expected;
+        if (unique)
+            expected.assign(firstFor.begin(), firstFor.end());
+        else
+            expected = all;
+        std::sort(expected.begin(), expected.end());
+        if (descending)
+            std::stable_sort(expected.begin(), expected.end(),
+                             [](const auto& a, const auto& b) { return a.first > b.first; });
+        std::vector<std::pair<double, std::uint32_t>> stored;
+        for (const IndexEntry& entry : mdx->verify(0))
+            stored.emplace_back(numeric ? numericKeyValue(entry.key) : std::stod(entry.key) - 1000000000,
+                                entry.recno);
+        QCOMPARE(stored, expected);
     }
 };
 
