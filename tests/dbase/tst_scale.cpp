@@ -1,14 +1,15 @@
 // Large-table behaviour at small scale: tag builds that outgrow one sorted
 // run, and how much of the files a post or a walk reads.
-#include "FaultyFileSystem.h"
 #include "TableFixture.h"
 #include "TempDir.h"
 #include "TestRegistry.h"
 
+#include "dbase/DatabaseError.h"
 #include "dbase/MdxFile.h"
 
 #include <QTest>
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -59,6 +60,54 @@ private:
 
     private:
         CountingFileSystem& m_fs;
+    };
+};
+
+// The real file system, except that a tag's spill file fails its writes once
+// `writesLeft` bytes are written, and its reads once `readsLeft` reads are made.
+class FailingSpill : public ForwardingFileSystem {
+public:
+    std::int64_t writesLeft = -1, readsLeft = -1; // -1: no limit
+    int failed = 0;
+
+    std::unique_ptr<File> open(const std::string& path, OpenMode mode) override
+    {
+        auto inner = defaultFileSystem().open(path, mode);
+        if (!path.ends_with(".sort"))
+            return inner;
+        return std::make_unique<SpillFile>(*this, std::move(inner));
+    }
+
+private:
+    class SpillFile : public ForwardingFile {
+    public:
+        SpillFile(FailingSpill& fs, std::unique_ptr<File> inner) : ForwardingFile(std::move(inner)), m_fs(fs)
+        {
+        }
+        std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) override
+        {
+            if (m_fs.readsLeft == 0)
+                fail("read", EIO);
+            if (m_fs.readsLeft > 0)
+                --m_fs.readsLeft;
+            return ForwardingFile::readAt(offset, buffer, n);
+        }
+        void writeAt(std::uint64_t offset, const void* buffer, std::size_t n) override
+        {
+            if (m_fs.writesLeft >= 0 && m_fs.writesLeft < std::int64_t(n))
+                fail("write", ENOSPC);
+            if (m_fs.writesLeft >= 0)
+                m_fs.writesLeft -= std::int64_t(n);
+            ForwardingFile::writeAt(offset, buffer, n);
+        }
+
+    private:
+        [[noreturn]] void fail(const char* action, int error)
+        {
+            ++m_fs.failed;
+            throw IoError(path(), action, error);
+        }
+        FailingSpill& m_fs;
     };
 };
 
@@ -149,39 +198,39 @@ private slots:
         QCOMPARE(inTag, expected);
     }
 
-    void failedRunWriteReachesTheCaller_data()
+    void failedSpillReachesTheCaller_data()
     {
-        QTest::addColumn<int>("budget"); // bytes the disk takes before it is full
-        QTest::newRow("first run") << 1500;
-        QTest::newRow("a later run") << 30000;
+        QTest::addColumn<int>("writes"); // bytes the spill file takes before its writes fail; -1 all
+        QTest::addColumn<int>("reads");  // reads of it that succeed; -1 all
+        QTest::newRow("first run written") << 0 << -1;
+        QTest::newRow("a later run written") << 100000 << -1;
+        QTest::newRow("a run read again during the merge") << -1 << 8;
     }
 
-    // Runs are written by the sorting thread: the disk's error must reach the
-    // caller as it would from this thread, and the spill file must go with it.
-    void failedRunWriteReachesTheCaller()
+    // Runs are written, and merged, on other threads: a failure of the spill
+    // file must reach the caller as it would from this thread, without the
+    // threads waiting on each other for ever, and the spill file must go.
+    void failedSpillReachesTheCaller()
     {
-        QFETCH(int, budget);
+        QFETCH(int, writes);
+        QFETCH(int, reads);
         TempDir dir;
         const std::string path = dir.path("X.DBF");
-        fillTable(path, 3000);
-        Table::open(path, Access::Exclusive)->addTag("Y", "YEARPUB");
-        MdxFile::setSortRunBytes(4096); // about 90 entries a run
-        FaultyFileSystem fs;
+        fillTable(path, 10000);
+        MdxFile::setSortRunBytes(64 << 10); // 7 runs of about 1400 entries, each read back in 3 pieces
+        FailingSpill fs;
         {
             auto table = Table::open(path, Access::Exclusive, fs);
-            fs.budget = budget;
-            try {
-                table->addTag("K", "TITLE");
-                QFAIL("the tag was built on a full disk");
-            } catch (const IoError& e) {
-                QVERIFY2(std::string(e.what()).find("X.MDX.sort") != std::string::npos, e.what());
-            }
+            fs.writesLeft = writes;
+            fs.readsLeft = reads;
+            QVERIFY_THROWS_EXCEPTION(IoError, table->addTag("K", "TITLE"));
+            QCOMPARE(fs.failed, 1);
         }
         QVERIFY(!std::filesystem::exists(dir.path("X.MDX.sort")));
         auto table = Table::open(path, Access::Exclusive);
         QVERIFY(!table->hasTag("K"));
         table->addTag("K", "TITLE");
-        QCOMPARE(table->recordCount(), 3000u);
+        QCOMPARE(table->recordCount(), 10000u);
     }
 
     // A tag of two values: nearly every separator has the edited entry's key.
