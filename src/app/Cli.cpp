@@ -652,8 +652,11 @@ int Run::backup()
         return kFailed;
     db::Backup::Hooks hooks;
     db::Backup backup(m_main->database(), m_main->bookTable(), m_dialogs, fromPath(m_paths.dataDir), hooks);
-    const bool done = backup.backUpDatabase(directory) && backup.backUpLists(directory) &&
-                      backup.backUpReports(directory) && !m_dialogs.errorShown();
+    // Each part says it succeeded, as the window's three commands must; here the last one says it for all.
+    m_dialogs.setQuiet(true);
+    const bool started = backup.backUpDatabase(directory) && backup.backUpLists(directory);
+    m_dialogs.setQuiet(false);
+    const bool done = started && backup.backUpReports(directory) && !m_dialogs.errorShown();
     return done ? 0 : kFailed;
 }
 
@@ -734,8 +737,8 @@ int runCommandLine(int argc, char** argv)
     const std::map<QString, QString> valueNames = {
         {"db", "DB"},    {"map", "MAP"},   {"fields", "FIELDS"}, {"format", "FORMAT"}, {"encoding", "ENC"},
         {"pdf", "FILE"}, {"text", "FILE"}, {"data-dir", "DIR"},  {"config-dir", "DIR"}};
-    for (const QString& name : {"db", "skip-first", "map", "fields", "format", "encoding", "pdf", "text",
-                                "repair", "data-dir", "config-dir"}) {
+    for (const QString& name : QStringList{"db", "skip-first", "map", "fields", "format", "encoding", "pdf",
+                                           "text", "repair", "data-dir", "config-dir"}) {
         auto value = valueNames.find(name);
         parser.addOption(value == valueNames.end() ? QCommandLineOption(name)
                                                    : QCommandLineOption(name, QString(), value->second));

@@ -109,7 +109,7 @@ private slots:
 
         platform::ScriptedDialogs dialogs;
         platform::FixedScreen screen{QSize(1280, 1024)};
-        TMain main(dialogs, screen, platform::AppPaths{folder.data.dir(), folder.config.dir()}, false);
+        TMain main(dialogs, screen, platform::AppPaths{folder.data.dir(), folder.config.dir(), {}}, false);
         QVERIFY(main.startUp());
         TMyReport list;
         list.setServices(*main.reportServices());
@@ -241,6 +241,17 @@ private slots:
         // A command not understood opens nothing, so the database gets no index made for it.
         if (status == 2)
             QVERIFY(!QFile::exists(folder.file("MASTER.MDX")));
+    }
+
+    // The database, the lists and the reports are backed up in one go, told of once.
+    void backupTellsOfItsSuccessOnce()
+    {
+        Folder folder;
+        TempDir target;
+        Result result = folder.run({"backup", QString::fromStdString(target.dir())});
+        QVERIFY2(result.status == 0, qPrintable(result.err));
+        QCOMPARE(result.err.count("Backup completed successfully."), 1);
+        QVERIFY(QFile::exists(QString::fromStdString(target.path("MASTER.DBF"))));
     }
 
     void databaseHeldElsewhereIsRefused()
