@@ -289,15 +289,14 @@ std::optional<LegacyConversion::Problem> LegacyConversion::check(dbase::Table& o
 }
 
 // Appends every old record under one write lock. A failure half-way (a full
-// disk) marks the books already added deleted again, so that no half conversion
-// stays behind to be doubled by the next one.
+// disk) takes the books already added back, so that no half conversion stays
+// behind to be doubled by the next one.
 std::uint32_t LegacyConversion::write(dbase::Table& old, LegacyVersion version)
 {
     dbase::Table& books = m_table.table();
     const Mapping map = mapping(version);
-    const std::uint32_t before = books.physicalCount();
     std::uint32_t added = 0;
-    books.beginBatch();
+    books.beginBatch(dbase::BatchFailure::TakeBackAppends);
     try {
         for (old.first(); !old.eof(); old.next()) {
             books.append();
@@ -308,15 +307,10 @@ std::uint32_t LegacyConversion::write(dbase::Table& old, LegacyVersion version)
     } catch (const dbase::DatabaseError& error) {
         std::string undone;
         try {
-            books.cancel();
-            for (std::uint32_t recno = before + 1; recno <= books.physicalCount(); ++recno)
-                if (books.gotoBookmark(recno))
-                    books.deleteRecord();
+            books.abandonBatch();
         } catch (const dbase::DatabaseError& again) {
-            undone =
-                std::string("  The books added before the failure could not all be removed: ") + again.what();
+            undone = std::string("  ") + again.what();
         }
-        books.endBatch();
         m_table.rebuild();
         throw dbase::DatabaseError(error.what() + undone);
     }
