@@ -130,7 +130,7 @@ void run(const fs::path& data)
     profile.setValue("Misc", "Show Tips", "No");
     fs::create_directories(data / "config");
     profile.save(data / "config" / "SHVBOOK.INI");
-    ProgramWindows windows(dialogs, screen, platform::AppPaths{data, data / "config"}, false);
+    ProgramWindows windows(dialogs, screen, platform::AppPaths{data, data / "config", {}}, false);
     bench::check(windows.main.startUp(), "the program starts");
     windows.main.show();
     while (!windows.main.windowHandle() || !windows.main.windowHandle()->isExposed())

@@ -15,7 +15,7 @@ struct ScreenshotProgram {
     ProgramWindows windows;
 
     explicit ScreenshotProgram(const std::filesystem::path& data)
-        : windows(dialogs, screen, platform::AppPaths{data, data / "config"}, false)
+        : windows(dialogs, screen, platform::AppPaths{data, data / "config", {}}, false)
     {
         dialogs.setThrowOnUnexpected(false);
     }

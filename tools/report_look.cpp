@@ -132,7 +132,8 @@ int main(int argc, char** argv)
     TMyReport list;
     list.setServices(services);
     list.show();
-    QTest::qWaitForWindowExposed(&list);
+    if (!QTest::qWaitForWindowExposed(&list))
+        qWarning("The report list was not shown on the screen in time; the picture may be blank.");
     list.ReportBox->setCurrentRow(0);
     QTest::qWait(100);
     save(&list, out.filePath("reportlist.png"));

@@ -44,7 +44,7 @@ struct ProgramFixture : ProgramDirs {
     bool show(bool tipAtStart = false)
     {
         windows = std::make_unique<ProgramWindows>(dialogs, screen,
-                                                   platform::AppPaths{data.dir(), config.dir()}, false);
+                                                   platform::AppPaths{data.dir(), config.dir(), {}}, false);
         if (!windows->main.startUp())
             return false;
         if (tipAtStart)

@@ -42,7 +42,8 @@ struct Program : ProgramDirs {
     QString path(const char* name) const { return QString::fromStdString(data.path(name)); }
     bool start(bool browse = false)
     {
-        main = std::make_unique<TMain>(dialogs, screen, platform::AppPaths{data.dir(), config.dir()}, browse);
+        main = std::make_unique<TMain>(dialogs, screen, platform::AppPaths{data.dir(), config.dir(), {}},
+                                       browse);
         return main->startUp();
     }
     // Starts and shows the main window, as the program does.
@@ -157,7 +158,7 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         p.main = std::make_unique<TMain>(
-            p.dialogs, p.screen, platform::AppPaths{p.data.path("plain-file"), p.config.dir()}, false);
+            p.dialogs, p.screen, platform::AppPaths{p.data.path("plain-file"), p.config.dir(), {}}, false);
         QVERIFY(!p.main->startUp());
         QCOMPARE(p.main->exitCode(), 1);
         QCOMPARE(p.captions("Error").size(), 1);

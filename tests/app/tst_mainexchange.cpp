@@ -40,7 +40,7 @@ private slots:
         TempDir data, config;
         platform::ScriptedDialogs dialogs;
         platform::FixedScreen screen(QSize(1280, 1024));
-        TMain main(dialogs, screen, platform::AppPaths{data.dir(), config.dir()}, false);
+        TMain main(dialogs, screen, platform::AppPaths{data.dir(), config.dir(), {}}, false);
         QVERIFY(main.startUp());
         QFile in(QString::fromStdString(data.path("IN.TXT")));
         QVERIFY(in.open(QIODevice::WriteOnly));

@@ -28,7 +28,8 @@ struct Program {
     }
     bool start(bool browse = false)
     {
-        main = std::make_unique<TMain>(dialogs, screen, platform::AppPaths{data.dir(), config.dir()}, browse);
+        main = std::make_unique<TMain>(dialogs, screen, platform::AppPaths{data.dir(), config.dir(), {}},
+                                       browse);
         return main->startUp();
     }
     QString count() const { return main->findChild<QLabel*>("CountLabel")->text(); }
