@@ -117,6 +117,26 @@ BookDatabase::BookDatabase(BookTable& table, platform::Dialogs& dialogs, Databas
                            dbase::FileSystem& fs)
     : m_table(table), m_dialogs(dialogs), m_hooks(std::move(hooks)), m_fs(fs)
 {
+    // The engine drops to physical order by itself when it finds the index stale
+    // (another copy of the program stopped half-way through a change); the rows
+    // show that order from their next walk on.
+    QObject::connect(&m_table, &BookTable::resetDone, &m_watch, [this] { tellOfLostIndex(); });
+}
+
+// Once per table: why the books are in the order they were entered now, and what brings the order back.
+void BookDatabase::tellOfLostIndex()
+{
+    if (m_lostIndexTold || !m_table.isOpen() || m_table.table().indexError().empty())
+        return;
+    m_lostIndexTold = true;
+    showMessage(QStringLiteral("Notice"),
+                QStringLiteral("From now on the books of the database %1 are shown in the order they were "
+                               "entered, and cannot be changed: %2\n\nTo have the sort order back, close the "
+                               "database in every other copy of the program and open it again: a database "
+                               "opened by its only user has its index rebuilt.")
+                    .arg(splitDatabasePath(fromNative(m_table.table().path())).tableName,
+                         QString::fromStdString(m_table.table().indexError())),
+                Icon::Warning);
 }
 
 // ---------------------------------------------------------------- files
@@ -355,7 +375,8 @@ void BookDatabase::makeCurrent(const QString& path, TagStep step)
 
 void BookDatabase::becomeCurrent(const QString& path, std::unique_ptr<dbase::Table> table)
 {
-    const dbase::Table& opened = *table; // lives on in the book table
+    const dbase::Table& opened = *table;            // lives on in the book table
+    m_lostIndexTold = !opened.indexError().empty(); // the open told why already
     m_table.adopt(std::move(table));
     showWarnings(opened);
     m_currentPath = path;

@@ -3,6 +3,7 @@
 #include "db/BookTable.h"
 #include "platform/Dialogs.h"
 
+#include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -117,6 +118,7 @@ private:
     QString sortString() const;
     void showMessage(const QString& caption, const QString& text, platform::Icon icon);
     void showWarnings(const dbase::Table& table);
+    void tellOfLostIndex();
     template <class Work> void thenDisplayCount(Work work);
 
     BookTable& m_table;
@@ -126,6 +128,8 @@ private:
     QString m_currentPath;
     QString m_indexPath;
     std::vector<std::string> m_repairWarnings; // from the exclusive open before the shared one
+    bool m_lostIndexTold = false;              // the user knows why the current table lost its order
+    QObject m_watch;                           // ends the watch on the table's signals with us
 };
 
 } // namespace db

@@ -254,6 +254,27 @@ private slots:
         QCOMPARE(h.titles(), order.isEmpty() ? kPhysical : kSorted);
     }
 
+    // Another copy that stops half-way through an import leaves the index stale: the
+    // books fall back to the order they were entered, and the user is told why once.
+    void lostIndexToldOnce()
+    {
+        Harness h;
+        h.openBooks("A.DBF");
+        QCOMPARE(h.titles(), kSorted);
+        QByteArray bytes = fileBytes(h.file("A.DBF"));
+        const int length = static_cast<uchar>(bytes[10]) | static_cast<uchar>(bytes[11]) << 8;
+        // A whole record past the count and the incomplete mark, as a killed writer leaves them.
+        patchFile(h.file("A.DBF"), bytes.size() - 1, bytes.mid(bytes.size() - 1 - length, length) + "\x1a");
+        patchFile(h.file("A.DBF"), 14, "\x01");
+        h.table.rebuild();
+        h.table.rebuild();
+        QCOMPARE(h.titles(), kPhysical + QStringList{"b"});
+        const QStringList notices = h.messages("Notice");
+        QCOMPARE(notices.size(), 1);
+        QVERIFY2(notices[0].contains("order they were entered") && notices[0].contains("only user"),
+                 qPrintable(notices[0]));
+    }
+
     // The default database: created upper-case when missing, found whatever its case.
     void defaultDatabase()
     {
