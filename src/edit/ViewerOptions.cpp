@@ -17,6 +17,7 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -261,9 +262,31 @@ private:
     {
         if (!m_look.hooks.writeMoney || text.isEmpty() || !db::isMoneyField(m_model.fieldAt(index.column())))
             return text;
+        const std::optional<double> value = plainDecimal(text); // the table's plain decimal text
+        return value ? m_look.hooks.writeMoney(*value) : text;
+    }
+
+    // QString::toDouble()'s value, read without the locale machinery that made it a tenth of
+    // a money cell's paint when the text is digits, a point and a sign, as the table writes them.
+    static std::optional<double> plainDecimal(const QString& text)
+    {
+        char digits[32];
+        const qsizetype size = text.size();
+        bool plain = size < qsizetype(sizeof digits);
+        for (qsizetype i = 0; plain && i < size; ++i) {
+            const char16_t c = text[i].unicode();
+            plain = (c >= u'0' && c <= u'9') || c == u'.' || c == u'-';
+            digits[i] = static_cast<char>(c);
+        }
+        double value = 0;
+        if (plain) {
+            const auto [end, error] = std::from_chars(digits, digits + size, value);
+            if (error == std::errc() && end == digits + size)
+                return value;
+        }
         bool ok = false;
-        const double value = text.toDouble(&ok); // the table's plain decimal text
-        return ok ? m_look.hooks.writeMoney(value) : text;
+        value = text.toDouble(&ok);
+        return ok ? std::optional<double>(value) : std::nullopt;
     }
 
     static QRect checkRect(const QStyleOptionViewItem& option, const QWidget* widget)

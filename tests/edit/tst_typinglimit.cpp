@@ -106,6 +106,8 @@ private slots:
                                              << "1,234,567,890.00";
         QTest::newRow("value with cents") << kValue << "12345678.95"
                                           << "12,345,678.95";
+        QTest::newRow("cost below zero") << kCost << "-0.5"
+                                         << "-0.50";
         QTest::newRow("year beyond the box") << kYearPub << "19960"
                                              << "19960";
         QTest::newRow("pages beyond the box") << kPages << "1234567"
