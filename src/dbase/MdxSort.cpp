@@ -19,7 +19,7 @@ namespace {
 
 // About 75,000 entries of the longest keys a run, two runs in memory at
 // once. Measured on a million books: 8 MB and 24 MB runs sort in the same
-// time, and the build's peak stays near 40 MB with the block cache.
+// time, and the build's peak stays near 35 MB with the block cache.
 constexpr std::size_t kDefaultRunBytes = 8u << 20;
 std::size_t runBytes = kDefaultRunBytes;
 
@@ -65,9 +65,9 @@ struct KeySorter::Run {
 };
 
 // The merging thread and what it hands over: merged entries in a ring of
-// chunks, and a run whose buffer it waits to have read again. The reads of
-// the spill file are this thread's, so that the file system is only used by
-// one thread at a time while the tree is written.
+// chunks, and a run whose buffer it waits to have read again. The thread
+// writing the tree does those reads, so that only one thread ever uses the
+// file system.
 struct KeySorter::Merger {
     static constexpr std::size_t kChunks = 4;
     static constexpr std::size_t kNone = SIZE_MAX;
