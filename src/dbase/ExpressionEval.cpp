@@ -149,10 +149,13 @@ bool compare(const Node& node, const Value& a, const Value& b)
     return false;
 }
 
-Value add(const Value& a, const Value& b)
+// `a` by value: text is appended in place, without a new string per key part.
+Value add(Value a, const Value& b)
 {
-    if (a.type == ValueType::Character)
-        return textValue(a.text + b.text);
+    if (a.type == ValueType::Character) {
+        a.text += b.text;
+        return textValue(std::move(a.text));
+    }
     if (a.type == ValueType::Date)
         return dateValue(shiftDate(a.number, b.number));
     if (b.type == ValueType::Date)
@@ -233,10 +236,12 @@ Value callFunction(const Node& node, const char* record)
     case Function::Lower:
         return textValue(changeCase(std::move(a.text), node.function == Function::Upper));
     case Function::Left:
-        return textValue(a.text.substr(0, count(arg(1).number, a.text.size())));
+        a.text.resize(count(arg(1).number, a.text.size()));
+        return textValue(std::move(a.text));
     case Function::Right: {
         size_t n = count(arg(1).number, a.text.size());
-        return textValue(a.text.substr(a.text.size() - n));
+        a.text.erase(0, a.text.size() - n);
+        return textValue(std::move(a.text));
     }
     case Function::Substr: {
         double length = node.args.size() > 2 ? arg(2).number : HUGE_VAL;

@@ -123,21 +123,42 @@ void MdxFile::Impl::drain()
 {
     if (pending.empty())
         return;
-    std::vector<std::uint32_t> order(pending.size());
-    for (std::uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const Pending& x = pending[a];
-        const Pending& y = pending[b];
-        if (x.tag != y.tag)
-            return x.tag < y.tag;
-        const KeyOrder keys(tags[x.tag].layout);
-        return keys.compare(pendingKeys.data() + x.offset, {pendingKeys.data() + y.offset, y.order, 0}) < 0;
+    // Sorted on the first eight bytes of each key (its value for numbers and
+    // dates) held beside it, the whole keys compared only when those tie.
+    struct Sorted {
+        std::uint64_t prefix;
+        std::uint32_t tag;
+        std::uint32_t index;
+    };
+    std::vector<Sorted> sorted(pending.size());
+    for (std::uint32_t i = 0; i < sorted.size(); ++i) {
+        const Pending& entry = pending[i];
+        const TagLayout& layout = tags[entry.tag].layout;
+        std::uint64_t prefix = entry.order;
+        if (layout.type == 'C') {
+            prefix = 0;
+            const std::uint8_t* key = pendingKeys.data() + entry.offset;
+            for (int k = 0; k < 8; ++k)
+                prefix = prefix << 8 | (k < layout.keyLength ? key[k] : 0);
+        }
+        sorted[i] = {layout.descending ? ~prefix : prefix, entry.tag, i};
+    }
+    std::sort(sorted.begin(), sorted.end(), [&](const Sorted& a, const Sorted& b) {
+        if (a.tag != b.tag)
+            return a.tag < b.tag;
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        const Pending& x = pending[a.index];
+        const Pending& y = pending[b.index];
+        const int order =
+            KeyOrder(tags[a.tag].layout)
+                .compare(pendingKeys.data() + x.offset, {pendingKeys.data() + y.offset, y.order, 0});
+        return order != 0 ? order < 0 : a.index < b.index;
     });
     std::size_t done = 0;
     try {
-        while (done < order.size()) {
-            const Pending& entry = pending[order[done]];
+        while (done < sorted.size()) {
+            const Pending& entry = pending[sorted[done].index];
             tree(int(entry.tag)).insert(pendingKeys.data() + entry.offset, entry.recno);
             ++done; // in its tree, whatever the trim below does
             ++modifications;
@@ -145,8 +166,8 @@ void MdxFile::Impl::drain()
         }
     } catch (...) {
         std::vector<Pending> left;
-        for (std::size_t i = done; i < order.size(); ++i)
-            left.push_back(pending[order[i]]);
+        for (std::size_t i = done; i < sorted.size(); ++i)
+            left.push_back(pending[sorted[i].index]);
         pending = std::move(left);
         throw;
     }
