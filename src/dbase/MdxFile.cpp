@@ -123,10 +123,10 @@ void MdxFile::Impl::drain()
 {
     if (pending.empty())
         return;
-    // Sorted on the first eight bytes of each key (its value for numbers and
-    // dates) held beside it, the whole keys compared only when those tie.
+    // Sorted on the first sixteen bytes of each key (its value for numbers
+    // and dates) held beside it, the whole keys compared only when those tie.
     struct Sorted {
-        std::uint64_t prefix;
+        std::uint64_t prefix[2];
         std::uint32_t tag;
         std::uint32_t index;
     };
@@ -134,20 +134,26 @@ void MdxFile::Impl::drain()
     for (std::uint32_t i = 0; i < sorted.size(); ++i) {
         const Pending& entry = pending[i];
         const TagLayout& layout = tags[entry.tag].layout;
-        std::uint64_t prefix = entry.order;
+        std::uint64_t prefix[2] = {entry.order, 0};
         if (layout.type == 'C') {
-            prefix = 0;
             const std::uint8_t* key = pendingKeys.data() + entry.offset;
-            for (int k = 0; k < 8; ++k)
-                prefix = prefix << 8 | (k < layout.keyLength ? key[k] : 0);
+            prefix[0] = 0;
+            for (int k = 0; k < 16; ++k)
+                prefix[k / 8] = prefix[k / 8] << 8 | (k < layout.keyLength ? key[k] : 0);
         }
-        sorted[i] = {layout.descending ? ~prefix : prefix, entry.tag, i};
+        if (layout.descending) {
+            prefix[0] = ~prefix[0];
+            prefix[1] = ~prefix[1];
+        }
+        sorted[i] = {{prefix[0], prefix[1]}, entry.tag, i};
     }
     std::sort(sorted.begin(), sorted.end(), [&](const Sorted& a, const Sorted& b) {
         if (a.tag != b.tag)
             return a.tag < b.tag;
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
+        if (a.prefix[0] != b.prefix[0])
+            return a.prefix[0] < b.prefix[0];
+        if (a.prefix[1] != b.prefix[1])
+            return a.prefix[1] < b.prefix[1];
         const Pending& x = pending[a.index];
         const Pending& y = pending[b.index];
         const int order =
