@@ -99,6 +99,7 @@ void Table::endBatch()
             d->writeChanges();
             d->makeDurable(); // a batch's end is a point its changes survive a power cut from
         }
+        d->forgetBatchStart();
     } catch (...) {
         d->markIndexStale("the end of a batch of changes could not be written");
         d->stale = true;

@@ -107,6 +107,7 @@ struct Table::Impl {
         bool indexFlushed = false;           // the batch's end tried to write the index
         bool takeBackOnFailure = false;
         bool abandoned = false;
+        bool noted = false; // NAME.batch says where it began, for a crash half-way
     } batchStart;
     std::vector<std::string> warnings;
     bool oddFlagReported = false;
@@ -197,6 +198,9 @@ struct Table::Impl {
     std::exception_ptr flushBatchIndex();
     std::exception_ptr takeBackBatch();
     bool indexUntouched(const BatchStart& begun);
+    void noteBatchStart();
+    void forgetBatchStart();
+    bool cutUnfinishedBatch();
     void postLocked();
     int buildTag(MdxFile& index, const TagDefinition& definition, int tag);
     std::uint32_t copyLiveRecords(File& out);

@@ -330,6 +330,7 @@ void Table::Impl::recoverFromCrash()
     crashPending = crashPending || (header.incomplete && header.productionIndex);
     const bool markWas = header.incomplete;
     const std::uint32_t countWas = header.recordCount;
+    cutUnfinishedBatch();
     std::uint32_t inFile = recordsInFile(stamp.size);
     adoptUnfinishedAppends(inFile);
     std::uint64_t torn = stamp.size - endOfData();
@@ -355,7 +356,7 @@ void Table::Impl::recoverFromCrash()
 // entry may already be there when the index was written before the crash).
 void Table::Impl::adoptUnfinishedAppends(std::uint32_t inFile)
 {
-    if (inFile <= header.recordCount)
+    if (inFile <= header.recordCount || cutUnfinishedBatch())
         return;
     window.clear();
     // A change marked incomplete may have left the index torn: it is rebuilt

@@ -4,17 +4,24 @@
 // Inside a batch the header on the disk keeps the count the batch began
 // with (it is written once, at the end), and the incomplete mark is set when
 // the table has an index. So the appended records are past the count the
-// whole time: cutting them off is safe at any step, and a crash half-way
-// leaves whole records past the count, which the next open adopts as after
-// any crash. Their keys are taken out of the tags in memory, read from the
-// records before these are cut; the index is then flushed and the header
-// written with the old count and the mark cleared. When the disk refuses
-// even that, the records are still cut where it can be done and the index
-// is left for a rebuild, as after any failed change.
+// whole time, and cutting them off is safe at any step. Their keys come out
+// of the tags too: the index cache is forgotten when nothing of it reached
+// the file, else each key is taken out, read from its record before the
+// record is cut. The index is then flushed and the header written with the
+// old count and the mark cleared. When the disk refuses even that, the
+// records are still cut where it can be done and the index is left for a
+// rebuild, as after any failed change.
+//
+// A program killed half-way leaves NAME.batch beside the table, saying the
+// count and change counter the batch began with; the next open finding the
+// header still at both cuts the batch's records off instead of keeping them
+// as a crashed single append's.
+#include "Bytes.h"
 #include "DatabaseError.h"
 #include "TableImpl.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace dbase {
 
@@ -48,6 +55,8 @@ void Table::Impl::beginTakeBack(bool takeBackOnFailure)
     batchStart.records = std::max(header.recordCount, dataRecords);
     batchStart.indexTrusted = mdx && indexError.empty() && !crashPending;
     batchStart.takeBackOnFailure = takeBackOnFailure;
+    if (takeBackOnFailure)
+        noteBatchStart();
     if (batchStart.indexTrusted) {
         try {
             batchStart.indexStamp = fs.open(mdx->path(), OpenMode::ReadOnly)->stamp();
@@ -55,6 +64,77 @@ void Table::Impl::beginTakeBack(bool takeBackOnFailure)
             // Then its keys are taken out one by one.
         }
     }
+}
+
+// A batch that must be whole or not at all leaves NAME.batch beside the table
+// while it runs: the header's count and change counter when it began. The
+// header keeps both on the disk until the batch's end, so a writer that died
+// half-way is known by them, and the records past that count are its batch's.
+void Table::Impl::noteBatchStart()
+{
+    if (dataRecords > header.recordCount)
+        return; // records of a writer that died before are past the count already
+    unsigned char bytes[8];
+    put32(bytes, header.recordCount);
+    put32(bytes + 4, header.changeCounter);
+    try {
+        auto file = fs.open(path + ".batch", OpenMode::CreateReadWrite);
+        file->writeAt(0, bytes, sizeof bytes);
+        file->sync();
+        fs.syncDirectory(directoryOf(path));
+        batchStart.noted = true;
+    } catch (const DatabaseError&) {
+        // On a full disk the batch fails soon and takes its records back while it runs.
+        batchStart.noted = true;
+        forgetBatchStart();
+    }
+}
+
+void Table::Impl::forgetBatchStart()
+{
+    if (!std::exchange(batchStart.noted, false))
+        return;
+    try {
+        fs.remove(path + ".batch");
+    } catch (const DatabaseError&) {
+        // Its count no longer matches the header's: it is ignored and removed by the next repair.
+    }
+}
+
+// Under the write lock, outside a batch of ours: the records past the count
+// belong to a batch that died half-way when NAME.batch matches the header; they go.
+bool Table::Impl::cutUnfinishedBatch()
+{
+    const std::string name = path + ".batch";
+    if (batchDepth > 0 || access == Access::ReadOnly || !fs.exists(name))
+        return false;
+    unsigned char bytes[8] = {};
+    bool matches = false;
+    try {
+        matches = fs.open(name, OpenMode::ReadOnly)->readAt(0, bytes, sizeof bytes) == sizeof bytes &&
+                  get32(bytes) == header.recordCount && get32(bytes + 4) == header.changeCounter;
+        const std::uint32_t cut =
+            std::max(recordsInFile(dbf->size()), header.recordCount) - header.recordCount;
+        if (matches) {
+            dbf->truncate(endOfData());
+            const char mark = static_cast<char>(dbf::kEndMark);
+            dbf->writeAt(endOfData(), &mark, 1);
+            stamp = dbf->stamp();
+            dataRecords = header.recordCount;
+            window.clear();
+            acceptedValid = false;
+            liveCount.reset();
+            if (cut > 0)
+                warnings.push_back(
+                    "An import into the table " + path + " stopped half-way when its program ended; the " +
+                    std::to_string(cut) +
+                    " records it had added were removed, so the table holds what it held before.");
+        }
+        fs.remove(name);
+    } catch (const DatabaseError&) {
+        // Tried again by the next open.
+    }
+    return matches;
 }
 
 // Whether the index file is as the batch found it: nothing flushed its cache
@@ -120,6 +200,7 @@ std::exception_ptr Table::Impl::takeBackBatch()
 {
     const std::uint32_t start = batchStart.records;
     const bool trusted = batchStart.indexTrusted;
+    const bool noted = batchStart.noted;
     const std::string order = orderName; // a rebuild below brings the order back
     bool keysOut = trusted && mdx && indexError.empty() && !crashPending;
     std::exception_ptr failure, indexFailure;
@@ -169,6 +250,8 @@ std::exception_ptr Table::Impl::takeBackBatch()
         writeHeader();
         makeDurable();
         stamp = dbf->stamp();
+        batchStart.noted = noted;
+        forgetBatchStart();
     } catch (...) {
         // What is left past the count is adopted by the next open, as after a crash.
         markIndexStale("the records of an unfinished batch could not be taken out of it");

@@ -74,7 +74,7 @@ private slots:
         // Room for the records but not for the blocks the index grows by.
         FullDisk disk(room >= 0 ? room : std::int64_t(1) << 40);
         if (failure == Failure::IndexFillsTheDiskAtTheEnd)
-            disk.room = adding * 91;
+            disk.room = adding * 91 + 8; // and the note of where the batch began
         auto table = Table::open(path, Access::Shared, disk);
         auto other = Table::open(path, Access::Shared); // a second user of the table
         if (indexed)
@@ -118,6 +118,48 @@ private slots:
             exclusive->setOrder("T");
         QCOMPARE(walk(*exclusive), indexed ? upperSorted(after) : after);
         QCOMPARE(exclusive->physicalCount(), 21u);
+    }
+
+    void programStoppingHalfWayLeavesNothing_data()
+    {
+        QTest::addColumn<bool>("indexed");
+        QTest::newRow("indexed") << true;
+        QTest::newRow("no index") << false;
+    }
+
+    // The files as a killed program leaves them in the middle of the batch: the
+    // next open cuts the batch's records off instead of keeping them.
+    void programStoppingHalfWayLeavesNothing()
+    {
+        QFETCH(bool, indexed);
+        TempDir dir, copy;
+        const std::vector<std::string> before = titles(20, "BOOK");
+        Table::create(dir.path("B.DBF"), sampleFields());
+        {
+            auto table = Table::open(dir.path("B.DBF"), Access::Exclusive);
+            appendBooks(*table, before);
+            if (indexed)
+                table->addTag("T", "TITLE");
+        }
+        auto table = Table::open(dir.path("B.DBF"));
+        table->beginBatch(BatchFailure::TakeBackAppends);
+        appendBooks(*table, titles(300, "NEW"));
+        for (const auto& entry : std::filesystem::directory_iterator(dir.dir()))
+            std::filesystem::copy_file(entry.path(), copy.path(entry.path().filename().string().c_str()));
+        table->abandonBatch();
+        QVERIFY(!std::filesystem::exists(dir.path("B.DBF.batch")));
+        QVERIFY(std::filesystem::exists(copy.path("B.DBF.batch")));
+
+        auto reopened = Table::open(copy.path("B.DBF"));
+        QCOMPARE(reopened->warnings().size(), std::size_t(1));
+        QVERIFY(reopened->warnings()[0].find("300 records") != std::string::npos);
+        QCOMPARE(reopened->indexError(), std::string());
+        if (indexed)
+            reopened->setOrder("T");
+        QCOMPARE(walk(*reopened), indexed ? upperSorted(before) : before);
+        QCOMPARE(std::filesystem::file_size(copy.path("B.DBF")),
+                 std::filesystem::file_size(dir.path("B.DBF")));
+        QVERIFY(!std::filesystem::exists(copy.path("B.DBF.batch")));
     }
 };
 
