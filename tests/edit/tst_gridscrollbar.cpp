@@ -1,34 +1,23 @@
 #include "TestRegistry.h"
 #include "edit/GridScrollBar.h"
 
-#include <QApplication>
-#include <QEvent>
-#include <QImage>
-#include <QPixmap>
+#include <QPaintEvent>
 #include <QScreen>
 #include <QTest>
-#include <QWidget>
 
 namespace {
 
-// Collects the regions the bar paints.
-class PaintedRegion : public QObject {
-public:
-    QRegion region;
-
-protected:
+// The area the bar repaints, in pixels.
+struct PaintedArea : QObject {
+    qint64 area = 0;
     bool eventFilter(QObject*, QEvent* event) override
     {
         if (event->type() == QEvent::Paint)
-            region += static_cast<QPaintEvent*>(event)->region();
+            for (const QRect& r : static_cast<QPaintEvent*>(event)->region())
+                area += qint64(r.width()) * r.height();
         return false;
     }
 };
-
-QImage rgb(const QPixmap& pixmap)
-{
-    return pixmap.toImage().convertToFormat(QImage::Format_RGB32);
-}
 
 } // namespace
 
@@ -44,7 +33,6 @@ private slots:
         QTest::newRow("down the table") << 200 << 700 << false;
         QTest::newRow("up a little") << 700 << 690 << false;
         QTest::newRow("to the end") << 200 << 1000 << true;
-        QTest::newRow("from the start") << 0 << 500 << true;
     }
 
     // What the window shows afterwards is what a whole repaint of the bar draws.
@@ -54,32 +42,19 @@ private slots:
         QFETCH(int, to);
         QFETCH(bool, whole);
         QWidget window;
-        window.resize(40, 420);
         edit::GridScrollBar bar(Qt::Vertical, &window);
         bar.setGeometry(10, 10, 16, 400);
         bar.setRange(0, 1000);
-        bar.setPageStep(30);
         bar.setValue(from);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCoreApplication::processEvents();
-        PaintedRegion painted;
+        PaintedArea painted;
         bar.installEventFilter(&painted);
         bar.setValue(to);
-        QTRY_VERIFY(!painted.region.isEmpty());
-        QCoreApplication::processEvents();
-        const QRect bounds = painted.region.boundingRect();
-        if (whole)
-            QCOMPARE(bounds, bar.rect());
-        else {
-            int area = 0;
-            for (const QRect& r : painted.region)
-                area += r.width() * r.height();
-            QVERIFY2(area < bar.width() * bar.height() / 3,
-                     "a jump within the range repainted the whole bar");
-        }
-        const QImage shown = rgb(window.screen()->grabWindow(window.winId())).copy(bar.geometry());
-        QCOMPARE(shown, rgb(bar.grab()));
+        QTRY_VERIFY(painted.area > 0);
+        QCOMPARE(painted.area >= bar.width() * bar.height(), whole);
+        const auto rgb = [](const QPixmap& p) { return p.toImage().convertToFormat(QImage::Format_RGB32); };
+        QCOMPARE(rgb(window.screen()->grabWindow(window.winId())).copy(bar.geometry()), rgb(bar.grab()));
     }
 };
 
