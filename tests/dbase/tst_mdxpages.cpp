@@ -4,6 +4,7 @@
 #include "MemoryFile.h"
 #include "TestRegistry.h"
 
+#include "dbase/DatabaseError.h"
 #include "dbase/Expression.h"
 #include "dbase/MdxFile.h"
 #include "dbase/MdxPages.h"
@@ -162,6 +163,29 @@ private slots:
             stored.emplace_back(numeric ? numericKeyValue(entry.key) : std::stod(entry.key) - 1000000000,
                                 entry.recno);
         QCOMPARE(stored, expected);
+    }
+
+    // A disk that fills while the waiting entries go in: the flush fails, the
+    // entries not yet in keep waiting, and the next flush puts in every one.
+    void laterInsertsOutlastAFailedWrite()
+    {
+        auto owned = std::make_unique<MemoryFile>();
+        MemoryFile& file = *owned;
+        auto mdx = MdxFile::create(std::move(owned), "TEST");
+        TagDefinition tag;
+        tag.name = "T";
+        tag.expression = "X";
+        tag.keyLength = 100; // nine to a block: the entries need more blocks than the cache holds
+        mdx->addTag(tag, std::vector<IndexEntry>{});
+        constexpr std::uint32_t kEntries = 200000;
+        for (std::uint32_t n = 1; n <= kEntries; ++n)
+            mdx->insertLater(0, std::to_string((n * 7919u) % kEntries + 1000000), n);
+        file.failWritesAfter(0);
+        QVERIFY_THROWS_EXCEPTION(IoError, mdx->flush());
+        file.failWritesAfter(-1);
+        mdx->flush();
+        const std::vector<IndexEntry> entries = mdx->verify(0);
+        QCOMPARE(entries.size(), std::size_t(kEntries));
     }
 };
 
