@@ -1,9 +1,11 @@
 #include "Scaling.h"
 
+#include <QFontMetrics>
 #include <QLayout>
 #include <QVariant>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
 
 namespace settings {
@@ -12,6 +14,9 @@ namespace {
 constexpr const char* kDesignSize = "shelvanoDesignSize";
 // Point size when positive, minus the pixel size when the design font is set in pixels.
 constexpr const char* kDesignFont = "shelvanoDesignFont";
+// Title bar room besides the title: the window's icon and its three buttons, as common
+// window managers draw them.
+constexpr int kTitleBarExtras = 120;
 
 struct ScreenRequirement {
     int size;
@@ -125,7 +130,14 @@ void scaleAndCentre(QWidget* window, double factor, QSize screen, bool moveUp)
     if (QLayout* layout = window->layout())
         layout->activate(); // the new fonts' minimum size limits the resize below
     QSize design = window->property(kDesignSize).toSize();
-    window->resize(scaled(design.width(), percent), scaled(design.height(), percent));
+    QFont titleFont = window->font();
+    titleFont.setBold(true);
+    // A small dialog would otherwise have its caption cut short in the title bar.
+    const int titleWidth =
+        window->windowTitle().isEmpty()
+            ? 0
+            : QFontMetrics(titleFont).horizontalAdvance(window->windowTitle()) + kTitleBarExtras;
+    window->resize(std::max(scaled(design.width(), percent), titleWidth), scaled(design.height(), percent));
 
     int left = (screen.width() - window->width()) / 2;
     int top = (screen.height() - window->height()) / 2;

@@ -141,6 +141,22 @@ private slots:
         QCOMPARE(window->pos(), position);
     }
 
+    // A narrow dialog still shows its whole caption; a wide one keeps its own width.
+    void roomForTheTitle()
+    {
+        std::unique_ptr<QWidget> window = makeDialog();
+        window->resize(120, 300);
+        window->setWindowTitle("Import Format of a Rather Long Caption");
+        settings::scaleAndCentre(window.get(), 1.0, {1024, 768});
+        QFont bold = window->font();
+        bold.setBold(true);
+        QVERIFY(window->width() >= QFontMetrics(bold).horizontalAdvance(window->windowTitle()) + 100);
+        std::unique_ptr<QWidget> wide = makeDialog();
+        wide->setWindowTitle("Import Format");
+        settings::scaleAndCentre(wide.get(), 1.0, {1024, 768});
+        QCOMPARE(wide->width(), 400);
+    }
+
     void applyFontsCopiesFaceOnly()
     {
         settings::Settings chosen;
