@@ -655,6 +655,22 @@ void MdxFile::insertLater(int tag, std::string_view key, std::uint32_t recno)
     d->pendingKeys.insert(d->pendingKeys.end(), normal.data(), normal.data() + length);
 }
 
+void MdxFile::dropLater(std::uint32_t firstRecno)
+{
+    std::vector<Impl::Pending> kept;
+    std::vector<std::uint8_t> keys;
+    for (const Impl::Pending& entry : d->pending) {
+        if (entry.recno >= firstRecno)
+            continue;
+        const auto length = std::size_t(d->tags[entry.tag].layout.keyLength);
+        const std::uint8_t* key = d->pendingKeys.data() + entry.offset;
+        kept.push_back({entry.order, entry.tag, entry.recno, std::uint32_t(keys.size())});
+        keys.insert(keys.end(), key, key + length);
+    }
+    d->pending = std::move(kept);
+    d->pendingKeys = std::move(keys);
+}
+
 bool MdxFile::remove(int tag, std::string_view key, std::uint32_t recno)
 {
     d->drain();
@@ -756,6 +772,11 @@ void MdxFile::invalidate()
     d->pending.clear();
     d->pendingKeys.clear();
     d->load();
+}
+
+std::uint64_t MdxFile::writeCount() const
+{
+    return d->pages.writes();
 }
 
 MdxPages& MdxFile::pages()

@@ -80,6 +80,8 @@ public:
     // then go in key order, so that a run of appends with keys in any order
     // reads and writes each block once for all its new keys, not once per key.
     void insertLater(int tag, std::string_view key, std::uint32_t recno);
+    // Forgets the waiting entries of records numbered `firstRecno` and up (appends taken back).
+    void dropLater(std::uint32_t firstRecno);
     // Returns false when the entry is not in the tag.
     bool remove(int tag, std::string_view key, std::uint32_t recno);
 
@@ -102,6 +104,8 @@ public:
     // flush(), then waits until the file is on the disk.
     void sync();
     void invalidate();
+    // Writes made to the file by this object so far: unchanged means the file is as it was.
+    std::uint64_t writeCount() const;
     // Ordering of two keys of a tag, honouring its type and direction.
     int compareKeys(int tag, std::string_view a, std::string_view b) const;
 

@@ -256,6 +256,7 @@ void MdxPages::writeBlocks(std::vector<std::uint32_t>& pages)
                (pages[i + run] < m_diskPages) == (pages[i] < m_diskPages))
             ++run;
         const std::uint64_t offset = std::uint64_t(pages[i]) * kPageSize;
+        ++m_writes; // counted before the write: one that fails may have stored part of it
         if (run == 1) {
             m_file.writeAt(offset, cached(pages[i])->data.data(), kBlockSize);
         } else {
@@ -282,6 +283,7 @@ void MdxPages::writeHeader()
     while (!(m_headerDirty & (1u << last)))
         --last;
     const std::uint32_t offset = first * kPageSize;
+    ++m_writes;
     m_file.writeAt(offset, m_header.data() + offset, (last - first + 1) * kPageSize);
     m_headerDirty = 0;
     m_diskPages = std::max(m_diskPages, kHeaderPages);

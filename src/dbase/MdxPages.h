@@ -67,6 +67,8 @@ public:
     void trim();
     // Forgets every cached block and change.
     void dropAll();
+    // Writes to the file so far, flushes of trim() included.
+    std::uint64_t writes() const { return m_writes; }
 
 private:
     // The bookkeeping shares the first cache line with the block's key count.
@@ -103,6 +105,7 @@ private:
     unsigned m_headerDirty = 0;         // bit per header page
     std::vector<std::uint32_t> m_dirty; // pages of the dirty blocks
     std::uint64_t m_clock = 0;
+    std::uint64_t m_writes = 0;
     std::uint32_t m_endPage = kHeaderPages;
     std::uint32_t m_diskPages = 0; // pages the file holds on disk
     std::vector<std::uint32_t> m_latePages;

@@ -79,8 +79,11 @@ void Table::endBatch()
     std::exception_ptr failure = std::exchange(d->batchFailure, nullptr);
     bool dirty = std::exchange(d->batchDirty, false);
     // The index goes first, so that a failure there comes before the header commits the records.
-    if (!failure && d->batchStart.takeBackOnFailure && !d->batchStart.abandoned)
+    const bool whole = d->batchStart.takeBackOnFailure;
+    if (!failure && whole && !d->batchStart.abandoned)
         failure = d->flushBatchIndex();
+    if (!failure && whole && !d->batchStart.abandoned)
+        failure = d->syncBeforeCommit();
     if (d->batchStart.abandoned || (failure && d->batchStart.takeBackOnFailure)) {
         if (d->batchStart.abandoned)
             failure = nullptr; // the caller gave up for a reason it knows
@@ -97,7 +100,15 @@ void Table::endBatch()
     try {
         if ((dirty || failure) && !d->stale) {
             d->writeChanges();
-            d->makeDurable(); // a batch's end is a point its changes survive a power cut from
+            try {
+                d->makeDurable(); // a batch's end is a point its changes survive a power cut from
+            } catch (const DatabaseError& e) {
+                // Synced before the commit: only the header's last write may not be on the disk yet.
+                if (!whole)
+                    throw;
+                d->warnings.push_back(std::string("The changes to ") + d->path +
+                                      " are saved, but could not be flushed to the disk: " + e.what());
+            }
         }
         d->forgetBatchStart();
     } catch (...) {

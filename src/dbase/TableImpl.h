@@ -101,10 +101,12 @@ struct Table::Impl {
     std::string writeRefusal;        // why this table must not be written; empty when it may
     // Where the current batch began, so that its appends can be taken back (TableTakeBack.cpp).
     struct BatchStart {
-        std::uint32_t records = 0;           // records the table held before the batch
-        bool indexTrusted = false;           // the index held their keys and no others
-        std::optional<FileStamp> indexStamp; // the index file then
-        bool indexFlushed = false;           // the batch's end tried to write the index
+        std::uint32_t records = 0;      // records the table held before the batch
+        bool indexTrusted = false;      // the index held their keys and no others
+        const MdxFile* index = nullptr; // the index then, and its blocks written so far
+        std::uint64_t indexWrites = 0;
+        bool indexFlushed = false;   // the batch's end tried to write the index
+        bool changedInPlace = false; // a key of a record it did not append changed
         bool takeBackOnFailure = false;
         bool abandoned = false;
         bool noted = false; // NAME.batch says where it began, for a crash half-way
@@ -196,11 +198,13 @@ struct Table::Impl {
     void beginTakeBack(bool takeBackOnFailure);
     bool dropKeysOfFailedAppend(std::uint32_t n);
     std::exception_ptr flushBatchIndex();
+    std::exception_ptr syncBeforeCommit();
     std::exception_ptr takeBackBatch();
     bool indexUntouched(const BatchStart& begun);
     void noteBatchStart();
     void forgetBatchStart();
     bool cutUnfinishedBatch();
+    void removeStaleBatchNote();
     void postLocked();
     int buildTag(MdxFile& index, const TagDefinition& definition, int tag);
     std::uint32_t copyLiveRecords(File& out);

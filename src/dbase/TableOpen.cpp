@@ -89,6 +89,8 @@ void Table::Impl::openFiles(const std::string& p, Access a, bool tolerateIndexDa
         checkFileSize();
         openIndex(tolerateIndexDamage);
         evidence = writeRefusal.empty() && crashEvidence();
+        if (!evidence && writeRefusal.empty() && access != Access::ReadOnly)
+            removeStaleBatchNote();
         // Under this lock no writer of ours is half-way, so whole records past
         // the count are a dead writer's: show them, as a writer adopts them.
         std::uint32_t inFile = recordsInFile(stamp.size);
@@ -394,7 +396,9 @@ void Table::Impl::dropCaches()
     window.clear();
     acceptedValid = false;
     liveCount.reset();
-    if (mdx && indexError.empty())
+    // Inside a batch we hold the write lock, so the file is as we left it
+    // and the cache holds the batch's changes not yet written.
+    if (mdx && indexError.empty() && batchDepth == 0)
         mdx->invalidate();
 }
 

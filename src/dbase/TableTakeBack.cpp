@@ -5,22 +5,24 @@
 // with (it is written once, at the end), and the incomplete mark is set when
 // the table has an index. So the appended records are past the count the
 // whole time, and cutting them off is safe at any step. Their keys come out
-// of the tags too: the index cache is forgotten when nothing of it reached
-// the file, else each key is taken out, read from its record before the
-// record is cut. The index is then flushed and the header written with the
-// old count and the mark cleared. When the disk refuses even that, the
-// records are still cut where it can be done and the index is left for a
-// rebuild, as after any failed change.
+// of the tags too: those still waiting to go in are dropped, the index cache
+// is forgotten when the batch only appended and nothing of it reached the
+// file, else each key is taken out, read from its record before the record
+// is cut. Tags, packs and rebuilds are refused inside a batch. The index is then flushed and the header
+// written with the old count and the mark cleared. When the disk refuses even that, the records are still cut
+// where it can be done and the index is left for a rebuild, as after any failed change.
 //
 // A program killed half-way leaves NAME.batch beside the table, saying the
 // count and change counter the batch began with; the next open finding the
 // header still at both cuts the batch's records off instead of keeping them
-// as a crashed single append's.
+// as a crashed single append's. A writable open that finds no crash removes
+// a NAME.batch left behind, so that it cannot match a later header.
 #include "Bytes.h"
 #include "DatabaseError.h"
 #include "TableImpl.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace dbase {
@@ -58,11 +60,8 @@ void Table::Impl::beginTakeBack(bool takeBackOnFailure)
     if (takeBackOnFailure)
         noteBatchStart();
     if (batchStart.indexTrusted) {
-        try {
-            batchStart.indexStamp = fs.open(mdx->path(), OpenMode::ReadOnly)->stamp();
-        } catch (const DatabaseError&) {
-            // Then its keys are taken out one by one.
-        }
+        batchStart.index = mdx.get();
+        batchStart.indexWrites = mdx->writeCount();
     }
 }
 
@@ -75,9 +74,13 @@ void Table::Impl::noteBatchStart()
     if (dataRecords > header.recordCount)
         return; // records of a writer that died before are past the count already
     unsigned char bytes[8];
-    put32(bytes, header.recordCount);
-    put32(bytes + 4, header.changeCounter);
     try {
+        // The header as the disk holds it, which the next open compares: after a
+        // header write that failed, the copy in memory may differ.
+        unsigned char h[dbf::kHeaderSize];
+        dbf->readExact(0, h, sizeof h);
+        std::memcpy(bytes, h + dbf::kRecordCount, 4);
+        std::memcpy(bytes + 4, h + dbf::kChangeCounter, 4);
         auto file = fs.open(path + ".batch", OpenMode::CreateReadWrite);
         file->writeAt(0, bytes, sizeof bytes);
         file->sync();
@@ -137,18 +140,28 @@ bool Table::Impl::cutUnfinishedBatch()
     return matches;
 }
 
-// Whether the index file is as the batch found it: nothing flushed its cache
-// since (a block cache holds thousands of changes before it flushes, far longer
-// than a tick of the file's clock), so forgetting the cache takes every key back.
+// Under the header lock of a writable open that found no crash: a batch of
+// ours holds the write lock from before it writes NAME.batch until after it
+// removes it, so one found now was left behind (a kill after the batch's end
+// was written, a failed removal) and could match a restored or new table.
+void Table::Impl::removeStaleBatchNote()
+{
+    const std::string name = path + ".batch";
+    try {
+        if (fs.exists(name))
+            fs.remove(name);
+    } catch (const DatabaseError&) {
+        // Tried again by the next open.
+    }
+}
+
+// Whether the index file is as the batch found it and the batch only appended:
+// nothing of the cache reached the file, so forgetting it takes every key back
+// and nothing else.
 bool Table::Impl::indexUntouched(const BatchStart& begun)
 {
-    if (!begun.indexStamp || begun.indexFlushed)
-        return false;
-    try {
-        return fs.open(mdx->path(), OpenMode::ReadOnly)->stamp() == *begun.indexStamp;
-    } catch (const DatabaseError&) {
-        return false;
-    }
+    return begun.index && begun.index == mdx.get() && !begun.indexFlushed && !begun.changedInPlace &&
+           mdx->writeCount() == begun.indexWrites;
 }
 
 // A post that failed inside a batch after its keys went into the tags: the
@@ -159,12 +172,28 @@ bool Table::Impl::dropKeysOfFailedAppend(std::uint32_t n)
     if (batchDepth == 0 || !mdx || !indexError.empty() || crashPending)
         return false;
     try {
+        mdx->dropLater(n);
         for (int t = 0; t < static_cast<int>(tagStates.size()); ++t)
             if (inTag(t, record.data()))
                 mdx->remove(t, tagKey(t, record.data()), n); // false when it never got in
         return true;
     } catch (...) {
         return false;
+    }
+}
+
+// Before the header commits a batch that must be whole, its records and index
+// are on the disk: a sync that fails after the commit would report a failed
+// import whose books are in the table.
+std::exception_ptr Table::Impl::syncBeforeCommit()
+{
+    try {
+        dbf->sync();
+        if (mdx && indexError.empty() && !crashPending)
+            mdx->sync();
+        return nullptr;
+    } catch (...) {
+        return std::current_exception();
     }
 }
 
@@ -204,6 +233,8 @@ std::exception_ptr Table::Impl::takeBackBatch()
     const std::string order = orderName; // a rebuild below brings the order back
     bool keysOut = trusted && mdx && indexError.empty() && !crashPending;
     std::exception_ptr failure, indexFailure;
+    if (keysOut)
+        mdx->dropLater(start + 1); // the keys still waiting are all the batch's: none need go in
     bool keyByKey = keysOut;
     if (keysOut && indexUntouched(batchStart)) {
         keyByKey = false;

@@ -107,6 +107,10 @@ void Table::Impl::requireExclusive(const char* what) const
     if (access != Access::Exclusive)
         throw DatabaseError("Cannot " + std::string(what) + ": the table " + path +
                             " must be opened for exclusive use.");
+    // Taking back a batch's appends undoes its key changes, not a new set of tags or records.
+    if (batchDepth > 0)
+        throw DatabaseError("Cannot " + std::string(what) + " in " + path +
+                            " while a batch of changes is under way on it.");
 }
 
 // Marks a multi-step change in the header's incomplete-transaction byte, so
@@ -219,6 +223,8 @@ void Table::Impl::maintainTags(std::uint32_t n, const char* before, const char* 
         std::string newKey = isIn ? tagKey(t, after) : std::string();
         if (wasIn && isIn && oldKey == newKey)
             continue;
+        if (before && batchDepth > 0)
+            batchStart.changedInPlace = true; // forgetting the index cache would undo this too
         if (wasIn)
             mdx->remove(t, oldKey, n);
         // Appends inside a batch: their keys may wait and go in sorted, the
@@ -441,12 +447,12 @@ void Table::create(const std::string& path, const std::vector<FieldSpec>& specs,
     }
     file->writeAt(0, bytes.data(), bytes.size());
     file->sync();
-    // An index left by an earlier table of this name would describe other records.
+    // An index, or a batch's note, left by an earlier table of this name would describe other records.
     auto impl = std::make_unique<Impl>(fs);
     impl->path = path;
-    std::string stale = impl->indexPath();
-    if (fs.exists(stale))
-        fs.remove(stale);
+    for (const std::string& stale : {impl->indexPath(), path + ".batch"})
+        if (fs.exists(stale))
+            fs.remove(stale);
 }
 
 // ---------------------------------------------------------------- tags
