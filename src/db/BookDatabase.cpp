@@ -119,14 +119,20 @@ BookDatabase::BookDatabase(BookTable& table, platform::Dialogs& dialogs, Databas
 {
     // The engine drops to physical order by itself when it finds the index stale
     // (another copy of the program stopped half-way through a change); the rows
-    // show that order from their next walk on.
-    QObject::connect(&m_table, &BookTable::resetDone, &m_watch, [this] { tellOfLostIndex(); });
+    // show that order from their next walk on. Told from the event loop: a dialog opened while
+    // the views are in the middle of the reset would run events against a half-told change.
+    QObject::connect(
+        &m_table, &BookTable::resetDone, &m_watch, [this] { tellOfLostIndex(); }, Qt::QueuedConnection);
+    // A large table's map is completed on another open, whose walk notices things too.
+    QObject::connect(
+        &m_table, &BookTable::rowsCompleted, &m_watch, [this] { showWalkWarnings(); }, Qt::QueuedConnection);
 }
 
 // Once per table: why the books are in the order they were entered now, and what brings the order back.
 void BookDatabase::tellOfLostIndex()
 {
-    if (m_lostIndexTold || !m_table.isOpen() || m_table.table().indexError().empty())
+    const BookTable& books = m_table; // reading only: the map need not be complete
+    if (m_lostIndexTold || !books.isOpen() || books.table().indexError().empty())
         return;
     m_lostIndexTold = true;
     showMessage(QStringLiteral("Notice"),
@@ -134,8 +140,8 @@ void BookDatabase::tellOfLostIndex()
                                "entered, and cannot be changed: %2\n\nTo have the sort order back, close the "
                                "database in every other copy of the program and open it again: a database "
                                "opened by its only user has its index rebuilt.")
-                    .arg(splitDatabasePath(fromNative(m_table.table().path())).tableName,
-                         QString::fromStdString(m_table.table().indexError())),
+                    .arg(splitDatabasePath(fromNative(books.table().path())).tableName,
+                         QString::fromStdString(books.table().indexError())),
                 Icon::Warning);
 }
 
@@ -414,16 +420,32 @@ std::unique_ptr<dbase::Table> BookDatabase::prepare(const std::string& path, Tag
 // unknown deletion mark, a missing memo file, read-only media) is told in one notice.
 void BookDatabase::showWarnings(const dbase::Table& table)
 {
+    m_warningsShown.clear();
     std::vector<std::string> warnings = std::exchange(m_repairWarnings, {});
-    for (const std::string& warning : table.warnings())
-        if (std::find(warnings.begin(), warnings.end(), warning) == warnings.end())
-            warnings.push_back(warning);
-    if (warnings.empty())
-        return;
+    warnings.insert(warnings.end(), table.warnings().begin(), table.warnings().end());
+    showNewWarnings(warnings);
+}
+
+// What the walk completing the map noticed, and not told yet.
+void BookDatabase::showWalkWarnings()
+{
+    std::vector<std::string> warnings = m_table.takeWalkWarnings();
+    if (const BookTable& books = m_table; books.isOpen())
+        warnings.insert(warnings.end(), books.table().warnings().begin(), books.table().warnings().end());
+    showNewWarnings(warnings);
+}
+
+void BookDatabase::showNewWarnings(const std::vector<std::string>& found)
+{
     QStringList lines;
-    for (const std::string& warning : warnings)
+    for (const std::string& warning : found) {
+        if (std::find(m_warningsShown.begin(), m_warningsShown.end(), warning) != m_warningsShown.end())
+            continue;
+        m_warningsShown.push_back(warning);
         lines.append(QString::fromStdString(warning));
-    showMessage(QStringLiteral("Notice"), lines.join(QStringLiteral("\n\n")), Icon::Warning);
+    }
+    if (!lines.isEmpty())
+        showMessage(QStringLiteral("Notice"), lines.join(QStringLiteral("\n\n")), Icon::Warning);
 }
 
 // Makes the order tag afresh on the exclusively open table, first offering to

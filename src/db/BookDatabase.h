@@ -118,6 +118,8 @@ private:
     QString sortString() const;
     void showMessage(const QString& caption, const QString& text, platform::Icon icon);
     void showWarnings(const dbase::Table& table);
+    void showWalkWarnings();
+    void showNewWarnings(const std::vector<std::string>& found);
     void tellOfLostIndex();
     template <class Work> void thenDisplayCount(Work work);
 
@@ -128,6 +130,7 @@ private:
     QString m_currentPath;
     QString m_indexPath;
     std::vector<std::string> m_repairWarnings; // from the exclusive open before the shared one
+    std::vector<std::string> m_warningsShown;  // told of the current table
     bool m_lostIndexTold = false;              // the user knows why the current table lost its order
     QObject m_watch;                           // ends the watch on the table's signals with us
 };

@@ -228,6 +228,8 @@ ImportConverter::ImportConverter(const BookTable& target, const DateText& dates,
 ImportResult writeImport(BookTable& books, ImportSource& source, const ImportMap& map,
                          const ImportConverter& converter, const std::function<void(long long)>& progress)
 {
+    // Not waited for under the batch's header lock, which the walk completing the map may wait for.
+    books.completeRows();
     if (books.editing())
         books.post();
     const std::uint32_t current = books.recnoAt(books.currentRow());

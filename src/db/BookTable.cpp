@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <system_error>
 #include <thread>
+#include <utility>
 
 namespace db {
 
@@ -33,6 +35,7 @@ struct BookTable::Completion {
     std::uint64_t number = 0;
     std::atomic<bool> stop{false};
     std::vector<std::uint32_t> rows;
+    std::vector<std::string> warnings; // what its own open noticed on the walk
     std::exception_ptr error;
     std::thread thread;
 
@@ -67,6 +70,20 @@ const dbase::Table& BookTable::table() const
 {
     return const_cast<BookTable*>(this)->table();
 }
+
+// Counts BookTable's own emissions in progress: a slot may open a dialog whose event loop
+// must not change the map in the middle of a change the views are being told of.
+struct BookTable::Emitting {
+    BookTable& table;
+    explicit Emitting(BookTable& t) : table(t) { ++table.m_emitting; }
+    ~Emitting()
+    {
+        if (--table.m_emitting == 0 && table.m_finishWanted && table.m_completion)
+            table.finishLater();
+    }
+    Emitting(const Emitting&) = delete;
+    Emitting& operator=(const Emitting&) = delete;
+};
 
 std::uint32_t BookTable::recno() const
 {
@@ -176,27 +193,34 @@ void BookTable::adopt(std::unique_ptr<dbase::Table> table, dbase::RecordFilter f
     const bool wasCompleting = m_completion != nullptr;
     cancelCompletion();
     std::vector<std::uint32_t> rows;
-    bool later = false;
+    std::unique_ptr<Completion> completion;
     try {
         table->setFilter(filter);
-        later = mapFirstRows(*table, static_cast<bool>(filter), rows);
-        // On the first row, which has a row: no one waits for the map to learn where it is.
-        if (later)
+        if (mapFirstRows(*table, static_cast<bool>(filter), rows)) {
+            // Made before the views are told of a reset: nothing after that may fail.
+            completion = startCompletion(table->path(), table->order());
+            // On the first row, which has a row: no one waits for the map to learn where it is.
             table->gotoBookmark(rows.front());
+        }
     } catch (...) {
-        if (wasCompleting)
-            startCompletion(); // the table shown stays, and so does the completion of its map
+        if (wasCompleting) // the table shown stays, and so does the completion of its map
+            watch(startCompletion(m_path, m_order));
         throw;
     }
     m_filter = std::move(filter);
     m_order = table->order();
     m_path = table->path();
-    emit aboutToReset();
-    m_table = std::move(table);
-    if (later)
-        startCompletion();
-    setRows(std::move(rows));
-    settleOn(0);
+    m_walkWarnings.clear();
+    {
+        Emitting emitting(*this);
+        emit aboutToReset();
+        m_table = std::move(table);
+        if (completion)
+            watch(std::move(completion));
+        setRows(std::move(rows));
+        settleOn(0);
+    }
+    announceCancelled();
 }
 
 // Maps the first rows of `table` into `rows`; true when the rest is left to a completion.
@@ -222,35 +246,65 @@ bool BookTable::mapFirstRows(dbase::Table& table, bool filtered, std::vector<std
     return true;
 }
 
-void BookTable::startCompletion()
+std::unique_ptr<BookTable::Completion> BookTable::startCompletion(const std::string& path,
+                                                                  const std::string& order)
 {
     auto completion = std::make_unique<Completion>();
     completion->number = ++m_completions;
     Completion* c = completion.get();
-    const std::string path = m_path;
-    const std::string order = m_order;
     dbase::FileSystem& fs = m_fs;
-    c->thread = std::thread([this, c, path, order, &fs] {
-        try {
-            auto own = dbase::Table::openIgnoringIndex(path, dbase::Access::ReadOnly, fs);
-            if (!order.empty())
-                own->setOrder(order);
-            c->rows = own->visibleRecords([c] { return !c->stop.load(std::memory_order_relaxed); });
-            if (c->stop)
-                return;
-        } catch (...) {
-            c->error = std::current_exception();
-        }
-        // Completed from the event loop when nothing has asked for the map before.
-        QMetaObject::invokeMethod(
-            this,
-            [this, number = c->number] {
-                if (m_completion && m_completion->number == number)
-                    finishCompletionQuietly();
-            },
-            Qt::QueuedConnection);
-    });
+    try {
+        c->thread = std::thread([this, c, path, order, &fs] {
+            try {
+                auto own = dbase::Table::openIgnoringIndex(path, dbase::Access::ReadOnly, fs);
+                if (!order.empty())
+                    own->setOrder(order);
+                c->rows = own->visibleRecords([c] { return !c->stop.load(std::memory_order_relaxed); });
+                c->warnings = own->warnings();
+                if (c->stop)
+                    return;
+            } catch (...) {
+                c->error = std::current_exception();
+            }
+            reportDone(c->number);
+        });
+    } catch (const std::system_error&) {
+        // No thread to be had: the map is completed by a walk on this one, as after a failed walk.
+        c->error = std::current_exception();
+        reportDone(c->number);
+    }
+    return completion;
+}
+
+// Completed from the event loop when nothing has asked for the map before.
+void BookTable::reportDone(std::uint64_t number)
+{
+    QMetaObject::invokeMethod(
+        this, [this, number] { completionDone(number); }, Qt::QueuedConnection);
+}
+
+void BookTable::completionDone(std::uint64_t number)
+{
+    if (!m_completion || m_completion->number != number)
+        return;
+    if (m_emitting > 0) {
+        m_finishWanted = true; // once the change being told of is over
+        return;
+    }
+    finishCompletion(); // a failure goes to the application's error message like any other
+}
+
+void BookTable::finishLater()
+{
+    m_finishWanted = false;
+    reportDone(m_completion->number);
+}
+
+void BookTable::watch(std::unique_ptr<Completion> completion)
+{
     m_completion = std::move(completion);
+    m_finishWanted = false;
+    m_cancelled = false; // its own rowsCompleted follows
     // Every key press, click or wheel turn waits for the map: Ctrl+End in the grid goes
     // to the real last book, a command counts every row.
     if (QCoreApplication::instance())
@@ -262,8 +316,17 @@ void BookTable::cancelCompletion()
     if (!m_completion)
         return;
     m_completion.reset(); // stops and joins the walk
+    m_finishWanted = false;
+    m_cancelled = true;
     if (QCoreApplication::instance())
         QCoreApplication::instance()->removeEventFilter(this);
+}
+
+// The map given up for one walked anew is complete too: whoever waits for rowsCompleted learns it.
+void BookTable::announceCancelled()
+{
+    if (std::exchange(m_cancelled, false) && !m_completion)
+        emit rowsCompleted();
 }
 
 void BookTable::completeRows() const
@@ -275,11 +338,14 @@ void BookTable::completeRows() const
 void BookTable::finishCompletion()
 {
     std::unique_ptr<Completion> c = std::move(m_completion);
+    m_finishWanted = false;
     if (QCoreApplication::instance())
         QCoreApplication::instance()->removeEventFilter(this);
-    c->thread.join();
+    if (c->thread.joinable())
+        c->thread.join();
     std::vector<std::uint32_t> rows = std::move(c->rows);
     const bool failed = c->error != nullptr;
+    m_walkWarnings.insert(m_walkWarnings.end(), c->warnings.begin(), c->warnings.end());
     c.reset();
     if (failed) {
         // The other open failed (the index damaged since, the file gone, ...): our own
@@ -296,14 +362,9 @@ void BookTable::finishCompletion()
     joinRows(std::move(rows));
 }
 
-void BookTable::finishCompletionQuietly() noexcept
+std::vector<std::string> BookTable::takeWalkWarnings()
 {
-    try {
-        finishCompletion();
-    } catch (...) {
-        // The map is left empty, as after a failed rebuild(); the next command that reads
-        // the table meets the error itself.
-    }
+    return std::exchange(m_walkWarnings, {});
 }
 
 // The completed map: its first rows are those shown, unless another program changed the
@@ -317,6 +378,7 @@ void BookTable::joinRows(std::vector<std::uint32_t> rows)
         resetRows(std::move(rows));
         settleOn(std::max(0, rowOf(keep)));
     } else if (rows.size() > m_rows.size()) {
+        Emitting emitting(*this);
         emit aboutToAppendRows(rowsKnown(), static_cast<int>(rows.size()) - 1);
         m_rows = std::move(rows);
         emit rowsAppended();
@@ -333,8 +395,10 @@ bool BookTable::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
     case QEvent::ContextMenu:
-        if (m_completion)
-            finishCompletionQuietly();
+        if (m_completion && m_emitting > 0)
+            m_finishWanted = true; // a dialog opened while the views are told of a change
+        else if (m_completion)
+            finishCompletion(); // a failure goes to the application's error message
         break;
     default:
         break;
@@ -345,6 +409,7 @@ bool BookTable::eventFilter(QObject* watched, QEvent* event)
 // The reset signals enclose every change, so that views never see a new table with an old map.
 void BookTable::install(std::unique_ptr<dbase::Table> table, std::vector<std::uint32_t> rows)
 {
+    Emitting emitting(*this);
     emit aboutToReset();
     m_table = std::move(table);
     setRows(std::move(rows));
@@ -352,6 +417,7 @@ void BookTable::install(std::unique_ptr<dbase::Table> table, std::vector<std::ui
 
 void BookTable::resetRows(std::vector<std::uint32_t> rows)
 {
+    Emitting emitting(*this);
     emit aboutToReset();
     setRows(std::move(rows));
 }
@@ -370,6 +436,7 @@ void BookTable::close()
     m_lastRecno = m_table ? m_table->recno() : 0;
     install(nullptr, {});
     emit currentRowChanged(-1);
+    announceCancelled();
 }
 
 void BookTable::reopen()
@@ -420,10 +487,12 @@ void BookTable::rebuild()
     } catch (...) {
         resetRows({});
         emit currentRowChanged(-1);
+        announceCancelled();
         throw;
     }
     resetRows(std::move(rows));
     settleOn(std::max(0, rowOf(keep)));
+    announceCancelled();
 }
 
 int BookTable::rowCount() const
@@ -587,6 +656,7 @@ void BookTable::deleteCurrent()
 
 void BookTable::removeRow(int row)
 {
+    Emitting emitting(*this);
     emit aboutToRemoveRow(row);
     m_rows.erase(m_rows.begin() + row);
     m_hint = -1;
@@ -595,6 +665,7 @@ void BookTable::removeRow(int row)
 
 void BookTable::insertRow(int row, std::uint32_t recno)
 {
+    Emitting emitting(*this);
     emit aboutToInsertRow(row);
     m_rows.insert(m_rows.begin() + row, recno);
     m_hint = row;

@@ -30,7 +30,12 @@ class DateText;
 // of its own: the window paints before a million books are walked. Whatever
 // needs rows beyond those (rowCount(), rowOf() of a later record, a row past
 // them, any change, any key press, click or wheel turn in the program) waits
-// for the map first; the grid paints from rowsKnown() meanwhile.
+// for the map first; the grid paints from rowsKnown() meanwhile. Whoever begins a
+// batch on table() calls completeRows() first: the walk may wait for the header
+// lock the batch holds, and must not be waited for meanwhile. A completion that
+// fails throws from the event loop, to the application's error message. One asked
+// for while the signals below are emitted (a dialog opened from a slot) waits
+// until they are.
 //
 // The signals are emitted synchronously around each change of the map, in the
 // pairs a QAbstractItemModel needs (aboutTo… before, the other after).
@@ -38,7 +43,8 @@ class BookTable : public QObject {
     Q_OBJECT
 
 public:
-    // `fs` serves reopen(); it must outlive the BookTable.
+    // `fs` serves reopen() and the completion's own open on another thread: it must be
+    // safe to use from two threads at once, and outlive the BookTable.
     explicit BookTable(dbase::FileSystem& fs = dbase::defaultFileSystem(), QObject* parent = nullptr);
     ~BookTable() override;
 
@@ -105,6 +111,9 @@ public:
     void completeRows() const;
     // Tables from this many records on are mapped a screenful first. For tests.
     static void setCompleteLaterFrom(std::uint32_t records);
+    // What the completion's own open noticed on its walk (an unknown deletion mark past the
+    // first rows), each once; the table's warnings() hold what this open noticed.
+    std::vector<std::string> takeWalkWarnings();
     std::uint32_t recnoAt(int row) const; // 0 out of range
     int rowOf(std::uint32_t recno) const; // -1 when the record has no row
     int currentRow() const;               // -1 when there is no current record
@@ -139,7 +148,8 @@ signals:
     // Rows added at the end as the map is completed, rows first to last.
     void aboutToAppendRows(int first, int last);
     void rowsAppended();
-    // The map holds every row now (also when its completion changed it, or failed).
+    // The map holds every row now (also when its completion changed it, failed, or was
+    // given up for a walk anew).
     void rowsCompleted();
 
 protected:
@@ -147,12 +157,17 @@ protected:
 
 private:
     struct Completion;
+    struct Emitting;
     static std::vector<std::uint32_t> walk(dbase::Table& table);
     bool mapFirstRows(dbase::Table& table, bool filtered, std::vector<std::uint32_t>& rows);
-    void startCompletion();
+    std::unique_ptr<Completion> startCompletion(const std::string& path, const std::string& order);
+    void reportDone(std::uint64_t number);
+    void completionDone(std::uint64_t number);
+    void finishLater();
+    void watch(std::unique_ptr<Completion> completion);
     void cancelCompletion();
+    void announceCancelled();
     void finishCompletion();
-    void finishCompletionQuietly() noexcept;
     void joinRows(std::vector<std::uint32_t> rows);
     void install(std::unique_ptr<dbase::Table> table, std::vector<std::uint32_t> rows);
     void resetRows(std::vector<std::uint32_t> rows);
@@ -166,6 +181,10 @@ private:
     std::unique_ptr<dbase::Table> m_table;
     std::unique_ptr<Completion> m_completion; // the walk completing the map; none when complete
     std::uint64_t m_completions = 0;          // completions started, to tell a late report from a stale one
+    int m_emitting = 0;                       // signals of a change being emitted, nested
+    bool m_finishWanted = false;              // the completion was asked for while they were
+    bool m_cancelled = false;                 // a completion was given up without rowsCompleted
+    std::vector<std::string> m_walkWarnings;  // see takeWalkWarnings()
     std::string m_path;
     std::string m_order;
     dbase::RecordFilter m_filter;

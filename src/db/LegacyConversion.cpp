@@ -293,6 +293,8 @@ std::optional<LegacyConversion::Problem> LegacyConversion::check(dbase::Table& o
 // behind to be doubled by the next one.
 std::uint32_t LegacyConversion::write(dbase::Table& old, LegacyVersion version)
 {
+    // Not waited for under the batch's header lock, which the walk completing the map may wait for.
+    m_table.completeRows();
     dbase::Table& books = m_table.table();
     const Mapping map = mapping(version);
     std::uint32_t added = 0;

@@ -2,11 +2,15 @@
 #include "TempDir.h"
 #include "TestRegistry.h"
 #include "db/BookGridModel.h"
+#include "dbase/DatabaseError.h"
 
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QTest>
+#include <cerrno>
+#include <mutex>
+#include <set>
 #include <thread>
 
 namespace {
@@ -55,18 +59,57 @@ struct CompleteLater {
 
 // Runs `change` when the table is first opened from another thread: another program
 // changes the table after the first rows are mapped and before the rest are walked.
+// Once `damaged`, index blocks not read before fail: a tag damaged past its first leaves.
 class ChangeBeforeOtherOpen : public dbase::ForwardingFileSystem {
 public:
     std::function<void()> change;
+    bool damaged = false;
     std::unique_ptr<dbase::File> open(const std::string& path, dbase::OpenMode mode) override
     {
         if (change && std::this_thread::get_id() != m_main)
             std::exchange(change, {})();
-        return ForwardingFileSystem::open(path, mode);
+        auto file = ForwardingFileSystem::open(path, mode);
+        if (!path.ends_with(".MDX"))
+            return file;
+        return std::make_unique<Index>(*this, std::move(file));
     }
 
 private:
+    struct Index : dbase::ForwardingFile {
+        Index(ChangeBeforeOtherOpen& fs, std::unique_ptr<dbase::File> inner)
+            : ForwardingFile(std::move(inner)), fs(fs)
+        {
+        }
+        std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) override
+        {
+            std::lock_guard lock(fs.m_mutex);
+            for (std::uint64_t block = offset / 512; block * 512 < offset + n; ++block)
+                if (!fs.damaged)
+                    fs.m_read.insert(block);
+                else if (!fs.m_read.count(block))
+                    throw dbase::IoError(path(), "read", EIO);
+            return ForwardingFile::readAt(offset, buffer, n);
+        }
+        ChangeBeforeOtherOpen& fs;
+    };
     std::thread::id m_main = std::this_thread::get_id();
+    std::mutex m_mutex;
+    std::set<std::uint64_t> m_read;
+};
+
+// Keeps what an event's handler threw, as the program's application object shows it.
+struct CatchingApp : QCoreApplication {
+    using QCoreApplication::QCoreApplication;
+    QStringList errors;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QCoreApplication::notify(receiver, event);
+        } catch (const std::exception& error) {
+            errors << error.what();
+            return false;
+        }
+    }
 };
 
 } // namespace
@@ -167,6 +210,9 @@ private slots:
         QTest::newRow("filter: all at once")   << "BYTITLE" << true  << "count" << false;
         QTest::newRow("reorder cancels")       << "BYTITLE" << false << "order" << true;
         QTest::newRow("changed meanwhile")     << "BYTITLE" << false << "other" << true;
+        QTest::newRow("damaged, event loop")   << "BYTITLE" << false << "damaged loop" << true;
+        QTest::newRow("damaged, key press")    << "BYTITLE" << false << "damaged key" << true;
+        QTest::newRow("key press in a reset")  << "BYTITLE" << false << "nested" << true;
         // clang-format on
     }
 
@@ -179,7 +225,7 @@ private slots:
         char name[] = "tst_db";
         char* argv[] = {name};
         int argc = 1;
-        QCoreApplication app(argc, argv); // for the report from the other thread and the key press
+        CatchingApp app(argc, argv); // for the report from the other thread and the key press
         TempDir dir;
         std::string path = dir.path("B.DBF");
         std::vector<std::string> titles;
@@ -199,16 +245,29 @@ private slots:
         std::vector<std::uint32_t> expected = visibleOf(path, order.toStdString(), filter);
         QCOMPARE(expected, freshWalk(path, order.toStdString(), filter)); // the quick walk is the slow one's
         CompleteLater completeLater;
-        auto opened = dbase::Table::open(path);
-        opened->setOrder(order.toStdString());
         ChangeBeforeOtherOpen files;
+        auto opened = dbase::Table::open(path, dbase::Access::Shared, files);
+        opened->setOrder(order.toStdString());
         if (asks == "other")
             files.change = [&] { // the first row's book deleted
                 auto other = dbase::Table::open(path);
                 other->gotoBookmark(expected.front());
                 other->deleteRecord();
             };
+        files.change = asks.startsWith("damaged") ? [&] { files.damaged = true; } : files.change;
         db::BookTable table(files);
+        bool nestedComplete = false; // a dialog opened in the reset, whose event loop sees a key press
+        if (asks == "nested")
+            connect(
+                &table, &db::BookTable::resetDone, &table,
+                [&] {
+                    QEvent press(QEvent::KeyPress);
+                    QObject anyWindow;
+                    QCoreApplication::sendEvent(&anyWindow, &press);
+                    QCoreApplication::processEvents();
+                    nestedComplete = table.rowsComplete();
+                },
+                Qt::SingleShotConnection);
         db::BookGridModel model(table, m_dates, {});
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         table.adopt(std::move(opened), filter);
@@ -219,6 +278,21 @@ private slots:
             QCOMPARE(table.recnoAt(0), expected.front());
             QCOMPARE(table.currentRow(), 0);
             QVERIFY(!table.rowsComplete()); // the first rows are there without waiting
+        }
+        if (asks.startsWith("damaged")) { // told as any engine error is, not shown as an empty table
+            QEvent press(QEvent::KeyPress);
+            QObject anyWindow;
+            if (asks.endsWith("key"))
+                QCoreApplication::sendEvent(&anyWindow, &press);
+            QTRY_COMPARE(app.errors.size(), 1);
+            QVERIFY2(app.errors[0].contains(".MDX"), qPrintable(app.errors[0]));
+            QVERIFY(table.rowsComplete());
+            QCOMPARE(model.rowCount(), 0);
+            return;
+        }
+        if (asks == "nested") {
+            QVERIFY(!nestedComplete);
+            QTRY_VERIFY(table.rowsComplete());
         }
         if (asks == "loop" || asks == "other") {
             QTRY_VERIFY(table.rowsComplete());
