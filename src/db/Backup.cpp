@@ -250,11 +250,12 @@ bool Backup::restoreDatabaseFrom(const QString& chosen)
             message(QStringLiteral("Error"), *failure, Icon::Error);
             return false;
         }
-        // An index beside the new file belongs to the file it replaced.
+        // An index, or a batch's note of where it began, beside the new file belongs to the file it replaced.
         const std::string index = native(indexPathOf(fromNative(target)));
         try {
-            if (m_fs.exists(index))
-                removeFile(index, m_fs);
+            for (const std::string& stale : {index, target + ".batch"})
+                if (m_fs.exists(stale))
+                    removeFile(stale, m_fs);
         } catch (const dbase::DatabaseError& error) {
             hold.reset();
             guard.restore();
