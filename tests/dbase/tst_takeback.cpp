@@ -43,23 +43,30 @@ std::vector<std::string> indexedTable(const std::string& path)
     return before;
 }
 
-// The real file system, but the next `failures` syncs fail.
-struct FailingSync : ForwardingFileSystem {
-    struct SyncFile : ForwardingFile {
-        SyncFile(int& f, std::unique_ptr<File> file) : ForwardingFile(std::move(file)), failures(f) {}
+// The real file system, but the next `syncFailures` syncs and the next
+// `headerFailures` writes of a table's header fail.
+struct Failing : ForwardingFileSystem {
+    struct FailingFile : ForwardingFile {
+        FailingFile(Failing& fs, std::unique_ptr<File> file) : ForwardingFile(std::move(file)), fs(fs) {}
         void sync() override
         {
-            if (failures > 0 && failures--)
+            if (fs.syncFailures > 0 && fs.syncFailures--)
                 throw IoError(path(), "sync", EIO);
             inner().sync();
         }
-        int& failures;
+        void writeAt(std::uint64_t at, const void* bytes, std::size_t n) override
+        {
+            if (at == 0 && n == 32 && fs.headerFailures > 0 && fs.headerFailures--)
+                throw IoError(path(), "write", EIO);
+            inner().writeAt(at, bytes, n);
+        }
+        Failing& fs;
     };
     std::unique_ptr<File> open(const std::string& path, OpenMode mode) override
     {
-        return std::make_unique<SyncFile>(failures, defaultFileSystem().open(path, mode));
+        return std::make_unique<FailingFile>(*this, defaultFileSystem().open(path, mode));
     }
-    int failures = 0;
+    int syncFailures = 0, headerFailures = 0;
 };
 
 } // namespace
@@ -272,11 +279,11 @@ private slots:
         TempDir dir;
         const std::string path = dir.path("B.DBF");
         const std::vector<std::string> before = indexedTable(path);
-        FailingSync fs;
+        Failing fs;
         auto table = Table::open(path, Access::Shared, fs);
         table->beginBatch(BatchFailure::TakeBackAppends);
         appendBooks(*table, titles(30, "NEW"));
-        fs.failures = 1;
+        fs.syncFailures = 1;
         QVERIFY_THROWS_EXCEPTION(IoError, table->endBatch());
         QCOMPARE(table->physicalCount(), 20u);
         table.reset();
@@ -285,6 +292,25 @@ private slots:
         reopened->setOrder("T");
         QCOMPARE(walk(*reopened), upperSorted(before));
         QVERIFY(!std::filesystem::exists(path + ".batch"));
+    }
+
+    // A batch begun after the end of another failed to write the header notes
+    // the header as the disk has it, so that a crash in it still cuts its records.
+    void crashAfterAFailedHeaderWriteCutsTheBatch()
+    {
+        TempDir dir, copy;
+        Table::create(dir.path("B.DBF"), sampleFields());
+        Failing fs;
+        auto table = Table::open(dir.path("B.DBF"), Access::Exclusive, fs);
+        table->beginBatch();
+        appendBooks(*table, titles(20, "BOOK"));
+        fs.headerFailures = 1;
+        QVERIFY_THROWS_EXCEPTION(IoError, table->endBatch());
+        table->beginBatch(BatchFailure::TakeBackAppends);
+        appendBooks(*table, titles(30, "NEW"));
+        for (const auto& entry : std::filesystem::directory_iterator(dir.dir()))
+            std::filesystem::copy_file(entry.path(), copy.path(entry.path().filename().string().c_str()));
+        QCOMPARE(Table::open(copy.path("B.DBF"))->physicalCount(), 0u);
     }
 };
 
