@@ -565,7 +565,9 @@ void TMain::connectTable()
 void TMain::updateEmptyHint()
 {
     // Only an empty catalogue: a search that finds nothing is ended, so it never shows here.
-    const bool empty = m_table.isOpen() && !m_table.hasFilter() && m_table.rowsKnown() == 0;
+    // Nor a map whose walk failed: the error was shown, and the books may all be there.
+    const bool empty =
+        m_table.isOpen() && !m_table.hasFilter() && m_table.rowsKnown() == 0 && !m_table.mapFailed();
     if (empty) {
         m_emptyHint->setText(m_browse
                                  ? QStringLiteral("This catalogue has no books yet.")

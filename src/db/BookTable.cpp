@@ -353,8 +353,7 @@ void BookTable::finishCompletion()
         try {
             rows = walk(*m_table);
         } catch (...) {
-            resetRows({});
-            emit currentRowChanged(-1);
+            failRows();
             emit rowsCompleted();
             throw;
         }
@@ -422,8 +421,20 @@ void BookTable::resetRows(std::vector<std::uint32_t> rows)
     setRows(std::move(rows));
 }
 
-void BookTable::setRows(std::vector<std::uint32_t> rows)
+// A walk failed: no rows, and none may be taken for an empty table.
+void BookTable::failRows()
 {
+    {
+        Emitting emitting(*this);
+        emit aboutToReset();
+        setRows({}, true);
+    }
+    emit currentRowChanged(-1);
+}
+
+void BookTable::setRows(std::vector<std::uint32_t> rows, bool failed)
+{
+    m_mapFailed = failed;
     m_rows = std::move(rows);
     m_hint = -1;
     m_appending = false;
@@ -485,8 +496,7 @@ void BookTable::rebuild()
     try {
         rows = walk(t);
     } catch (...) {
-        resetRows({});
-        emit currentRowChanged(-1);
+        failRows();
         announceCancelled();
         throw;
     }

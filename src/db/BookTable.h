@@ -107,6 +107,8 @@ public:
     // While the map is incomplete there is at least one row more than these.
     int rowsKnown() const { return static_cast<int>(m_rows.size()); }
     bool rowsComplete() const { return !m_completion; }
+    // The last walk failed (its error was thrown): the map is empty though the table may not be.
+    bool mapFailed() const { return m_mapFailed; }
     // Waits until the map holds every row. On failure the map is left empty and the error thrown.
     void completeRows() const;
     // Tables from this many records on are mapped a screenful first. For tests.
@@ -171,7 +173,8 @@ private:
     void joinRows(std::vector<std::uint32_t> rows);
     void install(std::unique_ptr<dbase::Table> table, std::vector<std::uint32_t> rows);
     void resetRows(std::vector<std::uint32_t> rows);
-    void setRows(std::vector<std::uint32_t> rows);
+    void failRows();
+    void setRows(std::vector<std::uint32_t> rows, bool failed = false);
     void placePosted(std::uint32_t recno, int oldRow);
     void removeRow(int row);
     void insertRow(int row, std::uint32_t recno);
@@ -184,6 +187,7 @@ private:
     int m_emitting = 0;                       // signals of a change being emitted, nested
     bool m_finishWanted = false;              // the completion was asked for while they were
     bool m_cancelled = false;                 // a completion was given up without rowsCompleted
+    bool m_mapFailed = false;                 // see mapFailed()
     std::vector<std::string> m_walkWarnings;  // see takeWalkWarnings()
     std::string m_path;
     std::string m_order;

@@ -270,6 +270,8 @@ private slots:
                 Qt::SingleShotConnection);
         db::BookGridModel model(table, m_dates, {});
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        int completed = 0; // the count waits for this, also when the completion is given up
+        connect(&table, &db::BookTable::rowsCompleted, &table, [&] { ++completed; });
         table.adopt(std::move(opened), filter);
         QCOMPARE(!table.rowsComplete(), later);
         if (later) {
@@ -286,8 +288,9 @@ private slots:
                 QCoreApplication::sendEvent(&anyWindow, &press);
             QTRY_COMPARE(app.errors.size(), 1);
             QVERIFY2(app.errors[0].contains(".MDX"), qPrintable(app.errors[0]));
-            QVERIFY(table.rowsComplete());
+            QVERIFY(table.rowsComplete() && table.mapFailed());
             QCOMPARE(model.rowCount(), 0);
+            QCOMPARE(completed, 1);
             return;
         }
         if (asks == "nested") {
@@ -325,6 +328,8 @@ private slots:
         QCOMPARE(model.rowCount(), int(expected.size()));
         QCoreApplication::processEvents(); // a late report from the other thread changes nothing
         QCOMPARE(rowsOf(table), expected);
+        QCOMPARE(completed, later ? 1 : 0);
+        QVERIFY(!table.mapFailed());
     }
 
     // A change of columns shows the rows already read without reading them again; fields not
