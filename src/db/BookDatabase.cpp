@@ -131,8 +131,7 @@ BookDatabase::BookDatabase(BookTable& table, platform::Dialogs& dialogs, Databas
 // Once per table: why the books are in the order they were entered now, and what brings the order back.
 void BookDatabase::tellOfLostIndex()
 {
-    const BookTable& books = m_table; // reading only: the map need not be complete
-    if (m_lostIndexTold || !books.isOpen() || books.table().indexError().empty())
+    if (m_lostIndexTold || !m_table.isOpen() || m_table.table().indexError().empty())
         return;
     m_lostIndexTold = true;
     showMessage(QStringLiteral("Notice"),
@@ -140,8 +139,8 @@ void BookDatabase::tellOfLostIndex()
                                "entered, and cannot be changed: %2\n\nTo have the sort order back, close the "
                                "database in every other copy of the program and open it again: a database "
                                "opened by its only user has its index rebuilt.")
-                    .arg(splitDatabasePath(fromNative(books.table().path())).tableName,
-                         QString::fromStdString(books.table().indexError())),
+                    .arg(splitDatabasePath(fromNative(m_table.table().path())).tableName,
+                         QString::fromStdString(m_table.table().indexError())),
                 Icon::Warning);
 }
 
@@ -430,8 +429,8 @@ void BookDatabase::showWarnings(const dbase::Table& table)
 void BookDatabase::showWalkWarnings()
 {
     std::vector<std::string> warnings = m_table.takeWalkWarnings();
-    if (const BookTable& books = m_table; books.isOpen())
-        warnings.insert(warnings.end(), books.table().warnings().begin(), books.table().warnings().end());
+    if (m_table.isOpen()) // and what a walk of our own noticed meanwhile
+        warnings.insert(warnings.end(), m_table.table().warnings().begin(), m_table.table().warnings().end());
     showNewWarnings(warnings);
 }
 
