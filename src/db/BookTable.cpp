@@ -479,7 +479,17 @@ void BookTable::setFilter(dbase::RecordFilter filter)
 void BookTable::setOrder(const std::string& tagName)
 {
     cancelCompletion();
-    table().setOrder(tagName);
+    try {
+        table().setOrder(tagName);
+    } catch (...) {
+        // The order stays as it was, and the map given up above is walked whole again.
+        try {
+            rebuild();
+        } catch (...) {
+            // The map is then empty and marked failed; the refused order is the error to tell.
+        }
+        throw;
+    }
     m_order = m_table->order();
     rebuild();
 }

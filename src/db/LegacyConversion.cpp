@@ -315,6 +315,15 @@ std::uint32_t LegacyConversion::write(dbase::Table& old, LegacyVersion version)
         }
         m_table.rebuild();
         throw dbase::DatabaseError(error.what() + undone);
+    } catch (...) {
+        // Any other failure (out of memory) must not leave the batch holding the write lock.
+        try {
+            books.abandonBatch();
+            m_table.rebuild();
+        } catch (...) {
+            // The first failure is the one to tell.
+        }
+        throw;
     }
     books.endBatch();
     syncFile(books.path(), m_fs);

@@ -209,6 +209,7 @@ private slots:
         QTest::newRow("physical, count")       << ""        << false << "count" << true;
         QTest::newRow("filter: all at once")   << "BYTITLE" << true  << "count" << false;
         QTest::newRow("reorder cancels")       << "BYTITLE" << false << "order" << true;
+        QTest::newRow("order refused")         << "BYTITLE" << false << "no order" << true;
         QTest::newRow("changed meanwhile")     << "BYTITLE" << false << "other" << true;
         QTest::newRow("damaged, event loop")   << "BYTITLE" << false << "damaged loop" << true;
         QTest::newRow("damaged, key press")    << "BYTITLE" << false << "damaged key" << true;
@@ -321,6 +322,8 @@ private slots:
         } else if (asks == "order") {
             table.setOrder("EVEN");
             expected = visibleOf(path, "EVEN", filter);
+        } else if (asks == "no order") { // the map given up is walked whole in the old order
+            QVERIFY_THROWS_EXCEPTION(dbase::DatabaseError, table.setOrder("NOSUCH"));
         }
         QVERIFY(table.rowsComplete());
         QCOMPARE(rowsOf(table), expected);
