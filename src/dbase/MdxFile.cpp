@@ -104,6 +104,24 @@ struct MdxFile::Impl {
     Cursor cursor;
     std::vector<Pending> pending;
     std::vector<std::uint8_t> pendingKeys;
+    // Why the trees in memory cannot be trusted: a change stopped half-way
+    // (a split without its parent's entry) loses keys if built on or flushed.
+    std::string torn;
+    void refuseTorn() const
+    {
+        if (!torn.empty())
+            throw DatabaseError(torn);
+    }
+    template <class Change> auto changeTree(Change&& change)
+    {
+        try {
+            return change();
+        } catch (const std::exception& e) {
+            torn = "The index file " + path() + " must be rebuilt: a change to it stopped half-way (" +
+                   e.what() + ").";
+            throw;
+        }
+    }
 };
 
 namespace {
@@ -118,9 +136,11 @@ constexpr std::size_t kPendingBytes = 16u << 20;
 
 // Puts the waiting entries into their trees, tag by tag in key order (equal
 // keys in the order they came, so a unique tag keeps the same one). When a
-// write fails, those not yet in stay waiting.
+// write fails, those not yet in stay waiting; when a tree's change itself
+// stops half-way, nothing is done with the index until it is read again.
 void MdxFile::Impl::drain()
 {
+    refuseTorn();
     if (pending.empty())
         return;
     // Sorted on the first sixteen bytes of each key (its value for numbers
@@ -165,7 +185,8 @@ void MdxFile::Impl::drain()
     try {
         while (done < sorted.size()) {
             const Pending& entry = pending[sorted[done].index];
-            tree(int(entry.tag)).insert(pendingKeys.data() + entry.offset, entry.recno);
+            MdxTree into = tree(int(entry.tag));
+            changeTree([&] { into.insert(pendingKeys.data() + entry.offset, entry.recno); });
             ++done; // in its tree, whatever the trim below does
             ++modifications;
             pages.trim();
@@ -637,7 +658,8 @@ void MdxFile::insert(int tag, std::string_view key, std::uint32_t recno)
 {
     d->drain();
     const Key normal = d->normalize(d->checked(tag), key);
-    d->tree(tag).insert(normal.data(), recno);
+    MdxTree tree = d->tree(tag);
+    d->changeTree([&] { tree.insert(normal.data(), recno); });
     ++d->modifications;
     d->pages.trim();
 }
@@ -675,7 +697,8 @@ bool MdxFile::remove(int tag, std::string_view key, std::uint32_t recno)
 {
     d->drain();
     const Key normal = d->normalize(d->checked(tag), key);
-    const bool removed = d->tree(tag).remove(normal.data(), recno);
+    MdxTree tree = d->tree(tag);
+    const bool removed = d->changeTree([&] { return tree.remove(normal.data(), recno); });
     if (removed)
         ++d->modifications;
     d->pages.trim();
@@ -771,6 +794,7 @@ void MdxFile::invalidate()
     // Waiting entries are changes not flushed: forgotten with the cache.
     d->pending.clear();
     d->pendingKeys.clear();
+    d->torn.clear();
     d->load();
 }
 

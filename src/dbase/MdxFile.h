@@ -103,6 +103,8 @@ public:
     void flush();
     // flush(), then waits until the file is on the disk.
     void sync();
+    // Forgets the cache and reads the file again. After a change to a tree
+    // that failed half-way every other call throws DatabaseError until this.
     void invalidate();
     // Writes made to the file by this object so far: unchanged means the file is as it was.
     std::uint64_t writeCount() const;

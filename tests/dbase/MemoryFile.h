@@ -23,6 +23,7 @@ public:
         std::uint64_t writes = 0; // writeAt calls that stored something
         std::uint64_t written = 0;
         std::int64_t changes = 0;
+        std::int64_t reads = -1; // reads that may still be made; negative: no limit
     };
 
     explicit MemoryFile(std::string path = "/memory/TEST.MDX", std::string bytes = {})
@@ -43,6 +44,10 @@ public:
 
     std::size_t readAt(std::uint64_t offset, void* buffer, std::size_t n) override
     {
+        if (m_shared->reads == 0)
+            throw dbase::IoError(path(), "read", EIO);
+        if (m_shared->reads > 0)
+            --m_shared->reads;
         const std::string& data = m_shared->bytes;
         if (offset >= data.size())
             return 0;

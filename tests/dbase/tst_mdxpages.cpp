@@ -188,6 +188,36 @@ private slots:
         const std::vector<IndexEntry> entries = mdx->verify(0);
         QCOMPARE(entries.size(), std::size_t(kEntries));
     }
+
+    // A read failing between the split of a full root leaf and the new root
+    // above it: the tree in memory lacks half the leaf, so nothing builds on
+    // it or writes it until the index is read again.
+    void changeStoppedHalfWayIsNotBuiltOn()
+    {
+        auto owned = std::make_unique<MemoryFile>();
+        MemoryFile& file = *owned;
+        auto mdx = MdxFile::create(std::move(owned), "TEST");
+        TagDefinition tag;
+        tag.name = "T";
+        tag.expression = "X";
+        tag.keyLength = 100; // nine to a block
+        std::vector<IndexEntry> full;
+        for (std::uint32_t n = 1; n <= 9; ++n)
+            full.push_back({std::to_string(n), n});
+        mdx->addTag(tag, full);
+        tag.name = "GONE";
+        mdx->addTag(tag, std::vector<IndexEntry>{});
+        mdx->deleteTag(1); // its two blocks on the free list, read from the file when taken
+        mdx->flush();
+        mdx = MdxFile::open(file.reopen());
+        file.shared().reads = 2; // the leaf and the first free block
+        QVERIFY_THROWS_EXCEPTION(IoError, mdx->insert(0, "99", 10));
+        file.shared().reads = -1;
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, mdx->flush());
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, mdx->insert(0, "99", 10));
+        mdx->invalidate();
+        QCOMPARE(mdx->verify(0).size(), std::size_t(9));
+    }
 };
 
 REGISTER_TEST(MdxPagesTest)
