@@ -209,10 +209,12 @@ private slots:
         mdx->addTag(tag, std::vector<IndexEntry>{});
         mdx->deleteTag(1); // its two blocks on the free list, read from the file when taken
         mdx->flush();
-        mdx = MdxFile::open(file.reopen());
-        file.shared().reads = 2; // the leaf and the first free block
+        auto reopened = file.reopen();
+        MemoryFile::Shared& disk = reopened->shared(); // outlives the file first made
+        mdx = MdxFile::open(std::move(reopened));
+        disk.reads = 2; // the leaf and the first free block
         QVERIFY_THROWS_EXCEPTION(IoError, mdx->insert(0, "99", 10));
-        file.shared().reads = -1;
+        disk.reads = -1;
         QVERIFY_THROWS_EXCEPTION(DatabaseError, mdx->flush());
         QVERIFY_THROWS_EXCEPTION(DatabaseError, mdx->insert(0, "99", 10));
         mdx->invalidate();
