@@ -50,9 +50,11 @@
 // be had (an exclusive open, or a shared open that is alone); otherwise the
 // open reports indexError() and neither walks, seeks nor writes the index.
 #include "DatabaseError.h"
+#include "RecordPrefetch.h"
 #include "TableImpl.h"
 #include "Values.h"
 
+#include <array>
 #include <cstring>
 #include <exception>
 
@@ -461,12 +463,49 @@ void Table::create(const std::string& path, const std::vector<FieldSpec>& specs,
 // index, which sorts them in bounded memory beside the index file.
 int Table::Impl::buildTag(MdxFile& index, const TagDefinition& definition, int tag)
 {
+    // The keys of a piece of records, computed on the reading thread (the key
+    // and condition expressions are immutable); the sizes say which are in the tag.
+    struct PieceKeys {
+        std::string bytes;                  // kept keys, `room` bytes apart
+        std::vector<std::uint32_t> sizes;   // kNotInTag for a record the condition leaves out
+        std::vector<std::string> oversized; // keys longer than `room`, in record order
+    };
+    constexpr std::uint32_t kNotInTag = 0xFFFFFFFFu;
+    const std::size_t room = std::size_t(std::max(definition.keyLength, 1));
+    std::array<PieceKeys, RecordPrefetch::kSlots> keys;
+    auto prepare = [&](const RecordPrefetch::Piece& piece) {
+        PieceKeys& out = keys[piece.slot];
+        out.bytes.resize(std::size_t(piece.count) * room);
+        out.sizes.assign(piece.count, kNotInTag);
+        out.oversized.clear();
+        for (std::uint32_t i = 0; i < piece.count; ++i) {
+            const char* rec = piece.bytes + std::size_t(i) * header.recordLength;
+            if (!inTag(tag, rec))
+                continue;
+            std::string key = tagKey(tag, rec);
+            out.sizes[i] = static_cast<std::uint32_t>(key.size());
+            if (key.size() <= room)
+                std::memcpy(out.bytes.data() + std::size_t(i) * room, key.data(), key.size());
+            else
+                out.oversized.push_back(std::move(key));
+        }
+    };
     auto feed = [&](const MdxFile::EntrySink& add) {
-        window.clear();
-        for (std::uint32_t n = 1; n <= dataRecords; ++n) {
-            const char* rec = recordAt(n, true);
-            if (inTag(tag, rec))
-                add(tagKey(tag, rec), n);
+        RecordPrefetch ahead(*dbf, header.headerLength, header.recordLength, dataRecords, prepare);
+        for (RecordPrefetch::Piece piece; ahead.next(piece);) {
+            if (!piece.prepared)
+                prepare(piece);
+            const PieceKeys& in = keys[piece.slot];
+            std::size_t nextOversized = 0;
+            for (std::uint32_t i = 0; i < piece.count; ++i) {
+                const std::uint32_t size = in.sizes[i];
+                if (size == kNotInTag)
+                    continue;
+                if (size <= room)
+                    add(std::string_view(in.bytes.data() + std::size_t(i) * room, size), piece.first + i);
+                else
+                    add(in.oversized[nextOversized++], piece.first + i);
+            }
         }
     };
     return index.addTag(definition, feed, fs, indexPath() + ".sort");

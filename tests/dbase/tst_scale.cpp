@@ -6,6 +6,7 @@
 
 #include "dbase/DatabaseError.h"
 #include "dbase/MdxFile.h"
+#include "dbase/RecordPrefetch.h"
 
 #include <QTest>
 #include <algorithm>
@@ -133,7 +134,11 @@ class ScaleTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { MdxFile::setSortRunBytes(0); }
+    void cleanup()
+    {
+        MdxFile::setSortRunBytes(0);
+        RecordPrefetch::setPieceBytes(0);
+    }
 
     void tagBuiltFromSpilledRunsMatchesOneRun_data()
     {
@@ -162,7 +167,8 @@ private slots:
         const std::string field = expression.toStdString();
         Table::open(dir.path("one/X.DBF"), Access::Exclusive)->addTag("K", field, {}, descending, unique);
 
-        MdxFile::setSortRunBytes(4096); // about 150 entries a run
+        MdxFile::setSortRunBytes(4096);      // about 150 entries a run
+        RecordPrefetch::setPieceBytes(4096); // keys computed by turns on the reading thread and here
         CountingFileSystem fs;
         auto table = Table::open(dir.path("runs/X.DBF"), Access::Exclusive, fs);
         table->addTag("K", field, {}, descending, unique);
