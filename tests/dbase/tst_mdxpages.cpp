@@ -39,6 +39,16 @@ bool holds(const std::uint8_t* block, std::uint32_t page, int round)
     return true;
 }
 
+// A character tag of 100-byte keys, nine to a block.
+TagDefinition wideTag(const char* name)
+{
+    TagDefinition tag;
+    tag.name = name;
+    tag.expression = "X";
+    tag.keyLength = 100;
+    return tag;
+}
+
 } // namespace
 
 class MdxPagesTest : public QObject {
@@ -173,11 +183,7 @@ private slots:
         auto owned = std::make_unique<MemoryFile>();
         MemoryFile& file = *owned;
         auto mdx = MdxFile::create(std::move(owned), "TEST");
-        TagDefinition tag;
-        tag.name = "T";
-        tag.expression = "X";
-        tag.keyLength = 100; // nine to a block: the entries need more blocks than the cache holds
-        mdx->addTag(tag, std::vector<IndexEntry>{});
+        mdx->addTag(wideTag("T"), std::vector<IndexEntry>{}); // more blocks than the cache holds
         constexpr std::uint32_t kEntries = 200000;
         for (std::uint32_t n = 1; n <= kEntries; ++n)
             mdx->insertLater(0, std::to_string((n * 7919u) % kEntries + 1000000), n);
@@ -197,16 +203,11 @@ private slots:
         auto owned = std::make_unique<MemoryFile>();
         MemoryFile& file = *owned;
         auto mdx = MdxFile::create(std::move(owned), "TEST");
-        TagDefinition tag;
-        tag.name = "T";
-        tag.expression = "X";
-        tag.keyLength = 100; // nine to a block
         std::vector<IndexEntry> full;
         for (std::uint32_t n = 1; n <= 9; ++n)
             full.push_back({std::to_string(n), n});
-        mdx->addTag(tag, full);
-        tag.name = "GONE";
-        mdx->addTag(tag, std::vector<IndexEntry>{});
+        mdx->addTag(wideTag("T"), full);
+        mdx->addTag(wideTag("GONE"), std::vector<IndexEntry>{});
         mdx->deleteTag(1); // its two blocks on the free list, read from the file when taken
         mdx->flush();
         auto reopened = file.reopen();
