@@ -113,11 +113,18 @@ Measurement EngineBench::buildTag()
     auto table = Table::open(m_dbf, Access::Exclusive);
     if (table->hasTag(kTagName))
         table->deleteTag(kTagName);
+    return timedBuild([&] {
+        table->addTag(kTagName, kTagExpression);
+        table.reset();
+    });
+}
+
+Measurement EngineBench::timedBuild(const std::function<void()>& build)
+{
     const double cpuFrom = cpuSecondsNow(), threadCpuFrom = threadCpuSecondsNow();
     Stopwatch watch;
     watch.resume();
-    table->addTag(kTagName, kTagExpression);
-    table.reset();
+    build();
     watch.pause();
     m_buildCpuSeconds = cpuSecondsNow() - cpuFrom;
     m_buildThreadCpuSeconds = threadCpuSecondsNow() - threadCpuFrom;
@@ -232,22 +239,16 @@ Measurement EngineBench::openWithTagRebuilt()
         if (table->hasTag(kTagName))
             table->deleteTag(kTagName);
     }
-    const double cpuFrom = cpuSecondsNow(), threadCpuFrom = threadCpuSecondsNow();
-    Stopwatch watch;
-    watch.resume();
-    Table::open(m_dbf, Access::Exclusive)->addTag(kTagName, kTagExpression);
-    auto table = Table::open(m_dbf, Access::Shared);
-    table->setOrder(kTagName);
-    table->first();
-    for (int row = 0; row < kFirstRows && !table->eof(); ++row) {
-        consume(table->text(kTitleField));
-        table->next();
-    }
-    table.reset();
-    watch.pause();
-    m_buildCpuSeconds = cpuSecondsNow() - cpuFrom;
-    m_buildThreadCpuSeconds = threadCpuSecondsNow() - threadCpuFrom;
-    return {watch.seconds()};
+    return timedBuild([&] {
+        Table::open(m_dbf, Access::Exclusive)->addTag(kTagName, kTagExpression);
+        auto table = Table::open(m_dbf, Access::Shared);
+        table->setOrder(kTagName);
+        table->first();
+        for (int row = 0; row < kFirstRows && !table->eof(); ++row) {
+            consume(table->text(kTitleField));
+            table->next();
+        }
+    });
 }
 
 void EngineBench::deleteEveryTenthRecord()

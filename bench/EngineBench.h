@@ -4,6 +4,7 @@
 #include "Contender.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace bench {
@@ -43,6 +44,8 @@ public:
 
 private:
     void deleteEveryTenthRecord();
+    // Times `build`, keeping its processor time as buildCpuSeconds() and buildThreadCpuSeconds() give it.
+    Measurement timedBuild(const std::function<void()>& build);
 
     std::string m_dbf;
     std::string m_mdx;
