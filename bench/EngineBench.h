@@ -44,6 +44,7 @@ public:
 
 private:
     void deleteEveryTenthRecord();
+    void readFirstRows();
     // Times `build`, keeping its processor time as buildCpuSeconds() and buildThreadCpuSeconds() give it.
     Measurement timedBuild(const std::function<void()>& build);
 
