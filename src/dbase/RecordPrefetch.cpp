@@ -47,7 +47,7 @@ RecordPrefetch::~RecordPrefetch()
         m_thread.join();
 }
 
-void RecordPrefetch::readPiece(std::size_t slot, std::uint32_t first)
+void RecordPrefetch::readPiece(std::size_t slot, std::uint32_t first, bool onReader)
 {
     const std::uint32_t want = std::min(m_perPiece, m_records - first + 1);
     const std::size_t got = m_file.readAt(m_dataStart + std::uint64_t(first - 1) * m_length,
@@ -58,7 +58,7 @@ void RecordPrefetch::readPiece(std::size_t slot, std::uint32_t first)
                             std::to_string(first + whole) + " is missing.");
     m_pieces[slot] = {first, want, m_buffers[slot].data(), slot, false};
     // The first piece is the caller's, which has nothing else to do yet.
-    if (m_prepare && m_thread.joinable() && (first - 1) / m_perPiece % 2 == 1) {
+    if (m_prepare && onReader && (first - 1) / m_perPiece % 2 == 1) {
         m_prepare(m_pieces[slot]);
         m_pieces[slot].prepared = true;
     }
@@ -77,7 +77,7 @@ void RecordPrefetch::run()
                     return;
                 slot = std::size_t(m_produced % kSlots);
             }
-            readPiece(slot, first);
+            readPiece(slot, first, true);
             {
                 std::lock_guard lock(m_mutex);
                 ++m_produced;
@@ -102,7 +102,7 @@ bool RecordPrefetch::next(Piece& piece)
     if (!m_thread.joinable()) {
         if (m_nextFirst > m_records || m_records == 0)
             return false;
-        readPiece(0, m_nextFirst);
+        readPiece(0, m_nextFirst, false);
         piece = m_pieces[0];
         m_nextFirst += piece.count;
         return true;

@@ -47,7 +47,8 @@ public:
 
 private:
     void run();
-    void readPiece(std::size_t slot, std::uint32_t first);
+    // `onReader`: called on the reading thread, which then prepares every other piece.
+    void readPiece(std::size_t slot, std::uint32_t first, bool onReader);
 
     File& m_file;
     const std::uint64_t m_dataStart;
